@@ -1,0 +1,29 @@
+# The two commands of README: `make run` and `make test`. Both install what is
+# missing, then configure and build the release preset.
+
+PRESET ?= release
+BUILD := build/$(PRESET)
+
+.PHONY: all deps build run test bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake --preset $(PRESET) >/dev/null
+	@cmake --build --preset $(PRESET)
+
+run: build
+	@if [ -x $(BUILD)/app/zintrel ]; then $(BUILD)/app/zintrel; \
+	else echo "zintrel: the application is not built yet"; fi
+
+test: build
+	@ctest --preset $(PRESET)
+
+bench: build
+	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done
+
+clean:
+	rm -rf build

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace zintrel {
+
+// Returns base raised to exponent by the program's one power rule: exponent 0
+// gives 1; a whole exponent of magnitude up to 2^31 - 1 is computed by
+// repeated squaring (and one final reciprocal when negative), so the result is
+// exact wherever it is representable; any other exponent gives
+// exp(exponent * ln(base)).
+double Power(double base, double exponent);
+
+}  // namespace zintrel

@@ -1,0 +1,7 @@
+#include "simulation/step_particles.h"
+
+namespace zintrel {
+
+StepFault StepParticles(ParticleField& field) { return StepParticlesLiteral(field); }
+
+}  // namespace zintrel
