@@ -1,0 +1,185 @@
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+
+#include "render/frame_bitmap.h"
+#include "render/raster.h"
+
+namespace zintrel {
+namespace {
+
+using raster::Int128;
+
+struct Vertex {
+  std::int64_t x;
+  std::int64_t y;
+};
+
+// Steps the exact rational value base + (start + k * step) / denominator for
+// k = 0, 1, 2, ... as a floor and a remainder, so no row or pixel needs a
+// division of its own and no value is ever rounded.
+class RationalStepper {
+ public:
+  RationalStepper() = default;
+  RationalStepper(std::int64_t base, Int128 start, std::int64_t step, std::int64_t denominator)
+      : denominator_(denominator) {
+    // 128-bit division is a library call; most starts fit in 64 bits.
+    std::int64_t floor = 0;
+    if (start >= INT64_MIN && start <= INT64_MAX) {
+      floor = FloorDiv64(static_cast<std::int64_t>(start), denominator);
+    } else {
+      floor = static_cast<std::int64_t>(raster::FloorDiv(start, denominator));
+    }
+    quotient_ = base + floor;
+    remainder_ = static_cast<std::int64_t>(start - static_cast<Int128>(floor) * denominator);
+    stepQuotient_ = FloorDiv64(step, denominator);
+    stepRemainder_ = step - stepQuotient_ * denominator;
+  }
+
+  std::int64_t Ceil() const { return quotient_ + (remainder_ > 0 ? 1 : 0); }
+
+  void Advance() {
+    quotient_ += stepQuotient_;
+    remainder_ += stepRemainder_;
+    if (remainder_ >= denominator_) {
+      remainder_ -= denominator_;
+      ++quotient_;
+    }
+  }
+
+ private:
+  static std::int64_t FloorDiv64(std::int64_t numerator, std::int64_t denominator) {
+    const std::int64_t quotient = numerator / denominator;
+    return quotient - ((numerator % denominator != 0 && numerator < 0) ? 1 : 0);
+  }
+
+  std::int64_t denominator_ = 1;
+  std::int64_t quotient_ = 0;
+  std::int64_t remainder_ = 0;  // 0 <= remainder_ < denominator_
+  std::int64_t stepQuotient_ = 0;
+  std::int64_t stepRemainder_ = 0;
+};
+
+// One non-horizontal edge, active on rows top.y <= y < bottom.y, with its
+// crossing x tracked from the first row the fill visits.
+struct ActiveEdge {
+  std::int64_t firstRow = 0;
+  std::int64_t endRow = 0;
+  RationalStepper crossing;
+};
+
+}  // namespace
+
+namespace raster {
+
+void FillTriangle(FrameBitmap& bitmap, const Point (&corners)[3], std::uint32_t pixel) {
+  const std::array<Vertex, 3> vertices{{{corners[0].x, corners[0].y},
+                                        {corners[1].x, corners[1].y},
+                                        {corners[2].x, corners[2].y}}};
+  std::int64_t rowFirst = vertices[0].y;
+  std::int64_t rowEnd = vertices[0].y;
+  for (const Vertex& v : vertices) {
+    rowFirst = std::min(rowFirst, v.y);
+    rowEnd = std::max(rowEnd, v.y);
+  }
+  rowFirst = std::max<std::int64_t>(rowFirst, 0);
+  rowEnd = std::min<std::int64_t>(rowEnd, bitmap.Height());
+  if (rowFirst >= rowEnd) return;
+
+  std::array<ActiveEdge, 3> edges{};
+  int edgeCount = 0;
+  for (int i = 0; i < 3; ++i) {
+    Vertex top = vertices[i];
+    Vertex bottom = vertices[(i + 1) % 3];
+    if (top.y == bottom.y) continue;
+    if (top.y > bottom.y) std::swap(top, bottom);
+    const std::int64_t first = std::max(top.y, rowFirst);
+    if (first >= bottom.y) continue;
+    const std::int64_t dx = bottom.x - top.x;
+    const std::int64_t dy = bottom.y - top.y;
+    // x at row y is top.x + dx (y - top.y) / dy.
+    edges[edgeCount++] = {first, bottom.y,
+                          RationalStepper(top.x, static_cast<Int128>(dx) * (first - top.y), dx, dy)};
+  }
+
+  for (std::int64_t y = rowFirst; y < rowEnd; ++y) {
+    // The two edges that meet at the middle vertex are never active on the
+    // same row, so a row crosses exactly two edges or none. Pixel x is inside
+    // when an odd number of crossings lie at or left of it: from the first
+    // rounded-up crossing up to, not including, the second.
+    std::int64_t crossings[2] = {0, 0};
+    int count = 0;
+    for (int i = 0; i < edgeCount; ++i) {
+      ActiveEdge& edge = edges[i];
+      if (y < edge.firstRow || y >= edge.endRow) continue;
+      crossings[count++] = edge.crossing.Ceil();
+      edge.crossing.Advance();
+    }
+    if (count == 2) {
+      FillClipped(bitmap, std::min(crossings[0], crossings[1]),
+                          std::max(crossings[0], crossings[1]) - 1, y, y, pixel);
+    }
+  }
+}
+
+}  // namespace raster
+
+namespace {
+
+// Draws the line from `from` (included) to `to` (excluded). Along the major
+// axis every coordinate gets one pixel whose minor coordinate is the nearest
+// to the ideal line, exact halves going to the smaller one.
+void DrawEdge(FrameBitmap& bitmap, Vertex from, Vertex to, std::uint32_t pixel) {
+  const std::int64_t dx = to.x - from.x;
+  const std::int64_t dy = to.y - from.y;
+  if (dx == 0 && dy == 0) return;
+  const bool xMajor = std::llabs(dx) > std::llabs(dy);
+  const std::int64_t major0 = xMajor ? from.x : from.y;
+  const std::int64_t minor0 = xMajor ? from.y : from.x;
+  const std::int64_t majorDelta = xMajor ? dx : dy;
+  const std::int64_t minorDelta = xMajor ? dy : dx;
+  const std::int64_t majorSize = xMajor ? bitmap.Width() : bitmap.Height();
+  const std::int64_t length = std::llabs(majorDelta);
+  const std::int64_t direction = majorDelta > 0 ? 1 : -1;
+
+  // Only the steps whose major coordinate lies inside the bitmap are visited.
+  std::int64_t stepFirst = 0;
+  std::int64_t stepLast = length - 1;
+  if (direction > 0) {
+    stepFirst = std::max<std::int64_t>(stepFirst, -major0);
+    stepLast = std::min(stepLast, majorSize - 1 - major0);
+  } else {
+    stepFirst = std::max(stepFirst, major0 - (majorSize - 1));
+    stepLast = std::min(stepLast, major0);
+  }
+  if (stepFirst > stepLast) return;
+
+  // minor = minor0 + ceil(t * minorDelta / length - 1/2)
+  //       = minor0 + ceil((2 t minorDelta - length) / (2 length)).
+  RationalStepper minor(minor0,
+                        static_cast<Int128>(2) * minorDelta * stepFirst - length,
+                        2 * minorDelta, 2 * length);
+  for (std::int64_t t = stepFirst; t <= stepLast; ++t) {
+    const std::int64_t major = major0 + direction * t;
+    if (xMajor) {
+      raster::PlotClipped(bitmap, major, minor.Ceil(), pixel);
+    } else {
+      raster::PlotClipped(bitmap, minor.Ceil(), major, pixel);
+    }
+    minor.Advance();
+  }
+}
+
+}  // namespace
+
+void FrameBitmap::Polygon(const Point (&vertices)[3]) {
+  const std::array<Vertex, 3> corners{{{vertices[0].x, vertices[0].y},
+                                       {vertices[1].x, vertices[1].y},
+                                       {vertices[2].x, vertices[2].y}}};
+  raster::FillTriangle(*this, vertices, raster::ToPixel(BrushColor));
+  const std::uint32_t pen = raster::ToPixel(PenColor);
+  for (int i = 0; i < 3; ++i) DrawEdge(*this, corners[i], corners[(i + 1) % 3], pen);
+}
+
+}  // namespace zintrel

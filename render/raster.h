@@ -1,0 +1,66 @@
+#pragma once
+
+// Helpers shared by the primitives of FrameBitmap. Coordinates here are 64-bit
+// so that differences and mirrored positions of any two int values are exact.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+#include "render/frame_bitmap.h"
+
+namespace zintrel::raster {
+
+// Products of two 64-bit differences need 128 bits; GCC and Clang provide them.
+__extension__ using Int128 = __int128;
+__extension__ using UInt128 = unsigned __int128;
+
+// Returns the bitmap's opaque pixel value for a 0xRRGGBB colour.
+constexpr std::uint32_t ToPixel(std::uint32_t color) { return 0xFF000000u | (color & 0xFFFFFFu); }
+
+// Returns floor(numerator / denominator) for a positive denominator.
+constexpr Int128 FloorDiv(Int128 numerator, Int128 denominator) {
+  Int128 quotient = numerator / denominator;
+  if (numerator % denominator != 0 && numerator < 0) --quotient;
+  return quotient;
+}
+
+// Returns ceil(numerator / denominator) for a positive denominator.
+constexpr Int128 CeilDiv(Int128 numerator, Int128 denominator) {
+  return -FloorDiv(-numerator, denominator);
+}
+
+// Fills the part of the inclusive block x0..x1 by y0..y1 that lies inside the
+// bitmap. An empty or wholly outside block costs nothing. Inline, like
+// PlotClipped, because the primitives call it for every short run.
+inline void FillClipped(FrameBitmap& bitmap, std::int64_t x0, std::int64_t x1, std::int64_t y0,
+                        std::int64_t y1, std::uint32_t pixel) {
+  x0 = std::max<std::int64_t>(x0, 0);
+  y0 = std::max<std::int64_t>(y0, 0);
+  x1 = std::min<std::int64_t>(x1, bitmap.Width() - 1);
+  y1 = std::min<std::int64_t>(y1, bitmap.Height() - 1);
+  if (x0 > x1 || y0 > y1) return;
+  const auto stride = static_cast<std::size_t>(bitmap.Stride());
+  for (std::int64_t y = y0; y <= y1; ++y) {
+    std::uint32_t* row = bitmap.Pixels() + static_cast<std::size_t>(y) * stride;
+    std::fill(row + x0, row + x1 + 1, pixel);
+  }
+}
+
+// Sets one pixel if it lies inside the bitmap.
+inline void PlotClipped(FrameBitmap& bitmap, std::int64_t x, std::int64_t y, std::uint32_t pixel) {
+  if (x < 0 || y < 0 || x >= bitmap.Width() || y >= bitmap.Height()) return;
+  bitmap.Pixels()[static_cast<std::size_t>(y) * static_cast<std::size_t>(bitmap.Stride()) +
+                  static_cast<std::size_t>(x)] = pixel;
+}
+
+// Draws what Rectangle draws, for a box already normalised to left <= right
+// and top <= bottom (the box is left <= x < right, top <= y < bottom).
+void DrawBox(FrameBitmap& bitmap, std::int64_t left, std::int64_t top, std::int64_t right,
+             std::int64_t bottom);
+
+// Paints the brush region of Polygon: the pixels sampled at integer points
+// that the alternate rule puts inside the triangle, without its outline.
+void FillTriangle(FrameBitmap& bitmap, const Point (&vertices)[3], std::uint32_t pixel);
+
+}  // namespace zintrel::raster

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <memory>
+
+#include "picture.h"
+#include "render/render_frame.h"
+
+namespace zintrel {
+namespace {
+
+using testing::Picture;
+
+constexpr std::uint32_t kBlack = 0xFF000000u;
+
+struct Particle {
+  double x, y, heading;
+};
+
+std::unique_ptr<ParticleField> MakeField(int width, int height, double size,
+                                         std::initializer_list<Particle> particles) {
+  auto field = std::make_unique<ParticleField>();
+  field->FieldWidth = width;
+  field->FieldHeight = height;
+  field->ParticleSize = size;
+  for (const Particle& p : particles) {
+    const int i = field->ParticleCount++;
+    field->x[i] = p.x, field->y[i] = p.y, field->Heading[i] = p.heading;
+  }
+  return field;
+}
+
+FrameBitmap Render(const ParticleField& field, bool darts) {
+  FrameBitmap bitmap;
+  bitmap.Resize(field.FieldWidth, field.FieldHeight);
+  RenderFrame(field, bitmap, darts);
+  return bitmap;
+}
+
+// The frame as a picture; the brush is black, so it reads as background.
+Picture Capture(const FrameBitmap& bitmap) {
+  Picture picture = testing::Capture(bitmap);
+  for (std::string& row : picture) std::replace(row.begin(), row.end(), 'o', '.');
+  return picture;
+}
+
+TEST(RenderFrameTest, ClearsThePreviousFrameAndKeepsTheCallersPen) {
+  FrameBitmap bitmap = testing::MakeCanvas(30, 20);
+  bitmap.BrushColor = 0xFF0000;
+  bitmap.Rectangle(0, 0, 30, 20);
+  bitmap.PenColor = 0x00FF00;
+  RenderFrame(*MakeField(30, 20, 3, {}), bitmap, false);
+  for (int i = 0; i < 30 * 20; ++i) ASSERT_EQ(bitmap.Pixels()[i], kBlack) << i;
+
+  RenderFrame(*MakeField(30, 20, 3, {{10, 10, 0}}), bitmap, false);
+  EXPECT_EQ(bitmap.PenColor, 0x00FF00u);
+  EXPECT_EQ(bitmap.BrushColor, 0x000000u);
+  EXPECT_EQ(bitmap.PixelAt(12, 10), 0xFF00FF00u);  // right end of the disc's outline
+  EXPECT_EQ(bitmap.PixelAt(10, 10), kBlack);
+}
+
+// Each disc's box is (x - s, y - s, x + s, y + s), each corner truncated
+// toward zero; discs at the frame's edge are cut off, never moved inward.
+TEST(RenderFrameTest, DiscsFillTruncatedBoxesClippedAtTheEdges) {
+  struct Case {
+    double x, y, size;
+    int left, top, right, bottom;
+  };
+  const Case cases[] = {
+      {10.5, 8.25, 4, 6, 4, 14, 12},   {0, 10, 4, -4, 6, 4, 14},   {1.3, 0.4, 4, -2, -3, 5, 4},
+      {39.9, 29.5, 7, 32, 22, 46, 36}, {20, 15, 1, 19, 14, 21, 16}, {5.5, 5.5, 2.6, 2, 2, 8, 8},
+  };
+  for (const Case& c : cases) {
+    const Picture expected = testing::ReferenceEllipse(c.right - c.left, c.bottom - c.top, c.left,
+                                                       c.top, 40, 30);
+    Picture darkened = expected;
+    for (std::string& row : darkened) std::replace(row.begin(), row.end(), 'o', '.');
+    EXPECT_EQ(Capture(Render(*MakeField(40, 30, c.size, {{c.x, c.y, 0}}), false)), darkened)
+        << c.x << "," << c.y;
+  }
+}
+
+TEST(RenderFrameTest, DartAtHeadingZeroPointsRight) {
+  const FrameBitmap frame = Render(*MakeField(40, 30, 5, {{20.5, 10.5, 0}}), true);
+  // Tip (25, 10); the rear corners at angles +-4 pi / 5 land at (16, 13) and (16, 7).
+  FrameBitmap expected;
+  expected.Resize(40, 30);
+  expected.Polygon({{25, 10}, {16, 13}, {16, 7}});
+  EXPECT_EQ(Capture(frame), Capture(expected));
+  EXPECT_EQ(frame.PixelAt(25, 10), 0xFFFFFFFFu);
+  EXPECT_EQ(frame.PixelAt(16, 7), 0xFFFFFFFFu);
+  EXPECT_EQ(frame.PixelAt(16, 12), 0xFFFFFFFFu);
+}
+
+TEST(RenderFrameTest, DrawsOnlyActiveParticlesLaterOnesOnTop) {
+  auto field = MakeField(40, 30, 4, {{10, 10, 0}, {13, 10, 0}, {30, 20, 0}});
+  field->ParticleCount = 1;
+  const FrameBitmap one = Render(*field, false);
+  EXPECT_EQ(one.PixelAt(13, 10), 0xFFFFFFFFu);  // right end of the first disc
+  EXPECT_EQ(one.PixelAt(33, 20), kBlack);       // the third slot is inactive
+  field->ParticleCount = 2;
+  const FrameBitmap two = Render(*field, false);
+  EXPECT_EQ(two.PixelAt(13, 10), kBlack);  // now inside the second disc
+  EXPECT_EQ(two.PixelAt(16, 10), 0xFFFFFFFFu);
+  EXPECT_EQ(two.PixelAt(6, 10), 0xFFFFFFFFu);  // the first disc's left end survives
+}
+
+TEST(RenderFrameTest, EmptyFramesAndFarParticlesAreSafe) {
+  const Particle far[] = {{1e300, 5, 1}, {-1e300, -1e300, 2}, {5, 1e10, 3}, {-2147483649.5, 5, 0},
+                          {2147483647.9, 2147483647.9, 0.5}, {INFINITY, 3, 0}};
+  for (bool darts : {false, true}) {
+    auto field = MakeField(0, 0, 9, {{1, 1, 0}, {-5, 3, 1}});
+    EXPECT_EQ(Render(*field, darts).Width(), 0);
+    field = MakeField(40, 30, 9, {});
+    for (const Particle& p : far) {
+      const int i = field->ParticleCount++;
+      field->x[i] = p.x, field->y[i] = p.y, field->Heading[i] = p.heading;
+    }
+    const FrameBitmap frame = Render(*field, darts);
+    for (int i = 0; i < 40 * 30; ++i) ASSERT_EQ(frame.Pixels()[i], kBlack) << darts << " " << i;
+  }
+}
+
+TEST(RenderFrameTest, CoordinatesTruncateTowardZeroAndSaturate) {
+  EXPECT_EQ(TruncToCoordinate(2.7), 2);
+  EXPECT_EQ(TruncToCoordinate(-2.7), -2);
+  EXPECT_EQ(TruncToCoordinate(-0.5), 0);
+  EXPECT_EQ(TruncToCoordinate(2147483647.9), INT_MAX);
+  EXPECT_EQ(TruncToCoordinate(2147483648.0), INT_MAX);
+  EXPECT_EQ(TruncToCoordinate(-2147483648.9), INT_MIN);
+  EXPECT_EQ(TruncToCoordinate(-2147483649.0), INT_MIN);
+  EXPECT_EQ(TruncToCoordinate(1e300), INT_MAX);
+  EXPECT_EQ(TruncToCoordinate(-INFINITY), INT_MIN);
+  EXPECT_EQ(TruncToCoordinate(NAN), INT_MIN);
+}
+
+}  // namespace
+}  // namespace zintrel
