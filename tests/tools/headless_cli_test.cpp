@@ -1,0 +1,284 @@
+// End-to-end tests: run the built zintrel-headless and compare what it
+// writes with the same computation done here through the libraries.
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "render/render_frame.h"
+#include "render/tick.h"
+#include "simulation/scatter.h"
+#include "tests/simulation/field_hash.h"
+#include "tools/state_json.h"
+
+// Lets failures show folder listings as text.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << text.toStdString(); }
+
+namespace zintrel {
+namespace {
+
+struct Outcome {
+  int status = -1;
+  QString out;
+  QString err;
+};
+
+Outcome RunTool(const QStringList& arguments) {
+  QProcess process;
+  process.start(QStringLiteral(ZINTREL_HEADLESS_PATH), arguments);
+  Outcome outcome;
+  if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) return outcome;
+  outcome.status = process.exitCode();
+  outcome.out = QString::fromUtf8(process.readAllStandardOutput());
+  outcome.err = QString::fromUtf8(process.readAllStandardError());
+  return outcome;
+}
+
+std::unique_ptr<ParticleField> StartState(std::uint32_t seed, RandomSource* keep = nullptr) {
+  auto field = std::make_unique<ParticleField>();
+  SetStartValues(*field);
+  RandomSource random(seed);
+  Scatter(*field, random);
+  if (keep) *keep = random;
+  return field;
+}
+
+std::unique_ptr<ParticleField> ReadState(const QString& path) {
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+  auto field = std::make_unique<ParticleField>();
+  EXPECT_EQ(StateFromJson(file.readAll().toStdString(), *field), "");
+  return field;
+}
+
+void WriteState(const QString& path, const ParticleField& field) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(QByteArray::fromStdString(StateToJson(field)));
+}
+
+// Counts the pixels of the PNG that differ from the bitmap (all, if the sizes differ).
+int DifferingPixels(const QString& path, const FrameBitmap& bitmap) {
+  const QImage image(path);
+  if (image.width() != bitmap.Width() || image.height() != bitmap.Height()) return -1;
+  int differing = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) differing += image.pixel(x, y) != bitmap.PixelAt(x, y);
+  }
+  return differing;
+}
+
+QStringList Listing(const QString& folder) {
+  return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+class HeadlessCliTest : public testing::Test {
+ protected:
+  QString Path(const char* name) const { return folder_.filePath(QString::fromLatin1(name)); }
+  QTemporaryDir folder_;
+};
+
+TEST_F(HeadlessCliTest, TicksZeroWritesTheStartStateAndItsFrame) {
+  for (const bool discs : {false, true}) {
+    SCOPED_TRACE(discs ? "discs" : "darts");
+    QStringList arguments = {"--seed", "42", "--count", "2500", "--ticks", "0",
+                             "--state-out", Path("s.json"), "--frame-out", Path("f.png")};
+    if (discs) arguments << "--discs";
+    const Outcome run = RunTool(arguments);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+
+    auto expected = StartState(42);
+    expected->ParticleCount = 2500;
+    EXPECT_EQ(HashField(*ReadState(Path("s.json"))), HashField(*expected));
+    FrameBitmap bitmap;
+    bitmap.Resize(kStartWidth, kStartHeight);
+    RenderFrame(*expected, bitmap, !discs);
+    EXPECT_EQ(DifferingPixels(Path("f.png"), bitmap), 0);
+  }
+}
+
+// The tool's ticks are the application's: the same RunTick calls here give
+// the same state bit for bit and the same frame, for both steps and for a
+// display size other than the start state's (which rescales on tick 1).
+TEST_F(HeadlessCliTest, TicksAreExactlyTheApplicationTick) {
+  for (const char* step : {"literal", "fast"}) {
+    SCOPED_TRACE(step);
+    const Outcome run = RunTool({"--seed", "9", "--count", "120", "--ticks", "15", "--width", "700",
+                                 "--height", "300", "--step", step, "--discs", "--state-out",
+                                 Path("s.json"), "--frame-out", Path("f.png")});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+
+    auto field = StartState(9);
+    field->ParticleCount = 120;
+    FrameBitmap bitmap;
+    const StepFunction function = std::string(step) == "literal" ? StepParticlesLiteral : StepParticles;
+    for (int tick = 0; tick < 15; ++tick) {
+      ASSERT_EQ(RunTick(*field, bitmap, 700, 300, false, function), StepFault::kNone);
+    }
+    EXPECT_EQ(HashField(*ReadState(Path("s.json"))), HashField(*field));
+    EXPECT_EQ(DifferingPixels(Path("f.png"), bitmap), 0);
+  }
+}
+
+TEST_F(HeadlessCliTest, SeedMakesTheRunReproducible) {
+  const auto stateOf = [this](const char* seed, const char* name) {
+    EXPECT_EQ(RunTool({"--seed", seed, "--ticks", "5", "--state-out", Path(name)}).status, 0);
+    QFile file(Path(name));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    return file.readAll();
+  };
+  const QByteArray first = stateOf("123", "a.json");
+  EXPECT_EQ(stateOf("123", "b.json"), first);
+  EXPECT_NE(stateOf("124", "c.json"), first);
+}
+
+// Ten ticks saved and continued for ten more equal twenty ticks in one run;
+// the saved state is used as it is (not scattered, whatever the seed).
+TEST_F(HeadlessCliTest, SavedStateContinuesTheRun) {
+  ASSERT_EQ(RunTool({"--seed", "1", "--ticks", "10", "--state-out", Path("a.json")}).status, 0);
+  ASSERT_EQ(RunTool({"--seed", "1", "--ticks", "20", "--state-out", Path("b.json")}).status, 0);
+  ASSERT_EQ(RunTool({"--seed", "77", "--state-in", Path("a.json"), "--ticks", "10", "--state-out",
+                     Path("c.json")}).status, 0);
+  EXPECT_EQ(HashField(*ReadState(Path("c.json"))), HashField(*ReadState(Path("b.json"))));
+}
+
+TEST_F(HeadlessCliTest, OverridesAndInitialRadiusReachTheState) {
+  const Outcome run = RunTool({"--seed", "5", "--count", "7", "--max-speed", "3.5", "--size", "2",
+                               "--activity", "38", "--repulsion", "6", "--acceleration", "2",
+                               "--repulsive-acceleration", "0.5", "--paused", "--initial-radius",
+                               "100", "--ticks", "3", "--state-out", Path("s.json")});
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  const auto state = ReadState(Path("s.json"));
+
+  // The start-up scatter, then the overrides, then a second scatter drawn
+  // from the same random stream; paused ticks leave every particle there.
+  RandomSource random;
+  auto expected = StartState(5, &random);
+  expected->ParticleCount = 7;
+  expected->MaxSpeed = 3.5;
+  expected->ParticleSize = 2.0;
+  expected->Activity = 38.0;
+  expected->Repulsion = 6.0;
+  expected->Acceleration = 2.0;
+  expected->RepulsiveAcceleration = 0.5;
+  expected->Running = 0;
+  expected->InitialRadius = 100.0;
+  Scatter(*expected, random);
+  EXPECT_EQ(HashField(*state), HashField(*expected));
+  for (int k = 0; k < MaxParticles; ++k) {
+    EXPECT_LT(std::hypot(state->x[k] - 330.0, state->y[k] - 220.0), 100.0) << k;
+  }
+}
+
+TEST_F(HeadlessCliTest, FramesDirHoldsOneNumberedFramePerTick) {
+  const QString frames = Path("frames");
+  ASSERT_TRUE(QDir().mkpath(frames));
+  const Outcome run = RunTool({"--seed", "2", "--ticks", "3", "--frames-dir", frames, "--frame-out",
+                               Path("last.png")});
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  EXPECT_EQ(Listing(frames), QStringList({"000001.png", "000002.png", "000003.png"}));
+  EXPECT_EQ(QImage(frames + "/000003.png"), QImage(Path("last.png")));
+  EXPECT_NE(QImage(frames + "/000001.png"), QImage(Path("last.png")));
+
+  const QString empty = Path("empty");
+  ASSERT_TRUE(QDir().mkpath(empty));
+  ASSERT_EQ(RunTool({"--ticks", "0", "--frames-dir", empty}).status, 0);
+  EXPECT_TRUE(Listing(empty).isEmpty());
+}
+
+TEST_F(HeadlessCliTest, StatsAndVersionLines) {
+  const Outcome stats = RunTool({"--seed", "3", "--ticks", "4", "--stats"});
+  ASSERT_EQ(stats.status, 0);
+  const QRegularExpression line(QStringLiteral(
+      R"(^ticks=4 ms_per_tick=(\d+\.\d{6}) ticks_per_s=(\d+\.\d{3})\n$)"));
+  const QRegularExpressionMatch match = line.match(stats.out);
+  ASSERT_TRUE(match.hasMatch()) << stats.out.toStdString();
+  // Both figures come from one measurement, so they are reciprocal (up to
+  // the printed digits).
+  EXPECT_NEAR(match.captured(1).toDouble() * match.captured(2).toDouble(), 1000.0, 5.0);
+
+  const Outcome version = RunTool({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, QStringLiteral("zintrel-headless 1.0.0\n"));
+}
+
+// Each class of bad input: status 2, one line on standard error, and the
+// folder exactly as it was (no output, no temporary left over), although
+// every run also asks for a state, a frame and a frame sequence.
+TEST_F(HeadlessCliTest, BadInputWritesNothing) {
+  ASSERT_TRUE(QDir().mkpath(Path("frames")));
+  {
+    QFile bad(Path("bad.json"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("{\"ParticleCount\": 50");
+  }
+  auto wide = StartState(1);
+  wide->MaxSpeed = 25.0;
+  WriteState(Path("fast.json"), *wide);
+  ASSERT_TRUE(QDir().mkpath(Path("folder.png")));
+  const QStringList before = Listing(folder_.path());
+
+  const std::vector<std::pair<QStringList, const char*>> cases = {
+      {{"--speed", "3"}, "Unknown option 'speed'"},
+      {{"--ticks"}, "Missing value after '--ticks'"},
+      {{"--count", "12abc"}, "'12abc' is not a number"},
+      {{"--max-speed", "25"}, "outside 1 .. 24"},
+      {{"--step", "slow"}, "neither 'literal' nor 'fast'"},
+      {{"--state-in", Path("missing.json")}, "cannot read"},
+      {{"--state-in", Path("bad.json")}, "malformed JSON"},
+      {{"--state-in", Path("fast.json")}, "'MaxSpeed' is 25"},
+      {{"--state-out", Path("nowhere/s.json")}, "its folder does not exist"},
+      {{"--frame-out", Path("folder.png")}, "is a folder"},
+      {{"--frames-dir", Path("nowhere")}, "does not exist"},
+      {{"--frames-dir", Path("bad.json")}, "is not a folder"},
+      {{"--width", "0"}, "cannot be stored as PNG"},
+  };
+  for (const auto& [extra, expected] : cases) {
+    SCOPED_TRACE(extra.join(' ').toStdString());
+    const QStringList arguments = QStringList({"--seed", "1", "--ticks", "2", "--state-out", Path("s.json"),
+                                               "--frame-out", Path("f.png"), "--frames-dir",
+                                               Path("frames")}) + extra;
+    const Outcome run = RunTool(arguments);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.err.startsWith("zintrel-headless: ")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QString::fromUtf8(expected))) << run.err.toStdString();
+    EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(Listing(folder_.path()), before);
+    EXPECT_TRUE(Listing(Path("frames")).isEmpty());
+  }
+}
+
+// Two particles 1e-154 pixels apart (a square distance still above 0) make the pair force overflow on the
+// first tick. The run stops with status 1 and, as for bad input, leaves
+// nothing behind.
+TEST_F(HeadlessCliTest, ArithmeticFaultWritesNothing) {
+  auto field = StartState(4);
+  field->x[0] = 0.0;
+  field->y[0] = 0.0;
+  field->x[1] = 1e-154;
+  field->y[1] = 0.0;
+  WriteState(Path("close.json"), *field);
+  ASSERT_TRUE(QDir().mkpath(Path("frames")));
+  const QStringList before = Listing(folder_.path());
+
+  const Outcome run = RunTool({"--state-in", Path("close.json"), "--ticks", "5", "--state-out",
+                               Path("s.json"), "--frame-out", Path("f.png"), "--frames-dir",
+                               Path("frames")});
+  EXPECT_EQ(run.status, 1);
+  const QRegularExpression line(QStringLiteral(
+      "^zintrel-headless: tick 1: (Floating point overflow|Invalid floating point operation|"
+      "Floating point division by zero)\n$"));
+  EXPECT_TRUE(line.match(run.err).hasMatch()) << run.err.toStdString();
+  EXPECT_EQ(Listing(folder_.path()), before);
+  EXPECT_TRUE(Listing(Path("frames")).isEmpty());
+}
+
+}  // namespace
+}  // namespace zintrel

@@ -1,0 +1,9 @@
+// QProcess and QTemporaryDir expect an application object, as the program has.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char* argv[]) {
+  QCoreApplication application(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,133 @@
+#include "tools/state_json.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "simulation/random_source.h"
+#include "simulation/scatter.h"
+#include "tests/simulation/field_hash.h"
+
+namespace zintrel {
+namespace {
+
+std::unique_ptr<ParticleField> StartState(std::uint32_t seed) {
+  auto field = std::make_unique<ParticleField>();
+  SetStartValues(*field);
+  RandomSource random(seed);
+  Scatter(*field, random);
+  return field;
+}
+
+// Doubles whose text forms are easy to get wrong: signed zero, subnormals,
+// values with no short decimal form, the extremes a state may hold.
+TEST(StateJsonTest, RoundTripKeepsEveryBit) {
+  const double awkward[] = {-0.0, 0.0, 5e-324, -5e-324, 2.2250738585072014e-308, 0.1, 1.0 / 3.0,
+                            -2.0 / 3.0, 1e9, -1e9, std::nextafter(1e9, 0.0), 123456789.12345678,
+                            4.0 * std::atan(1.0), 1e-300};
+  auto field = StartState(7);
+  RandomSource random(99);
+  for (int k = 0; k < MaxParticles; ++k) {
+    // Every fifth slot an awkward value, the rest random doubles of any scale.
+    const double value = k % 5 == 0 ? awkward[(k / 5) % std::size(awkward)]
+                                    : (random.Next() - 0.5) * std::pow(10.0, 18.0 * random.Next() - 9.0);
+    field->x[k] = value;
+    field->y[k] = -value;
+    field->vx[k] = value * 1e-3;
+    field->vy[k] = std::nextafter(value, 1.0);
+    field->Heading[k] = std::nextafter(value, -1.0);
+  }
+  field->MaxSpeed = std::nextafter(24.0, 0.0);
+  field->Acceleration = 1.0 / 33.0;
+  field->RepulsiveAcceleration = 98.0 / 33.0;
+  field->InitialRadius = 436.0 * (10.0 / 99.0) / 2.0 + 1.0;
+  field->FieldWidth = 16384;
+  field->LastHeight = 0;
+  field->Running = 0;
+
+  auto read = std::make_unique<ParticleField>();
+  ASSERT_EQ(StateFromJson(StateToJson(*field), *read), "");
+  EXPECT_EQ(HashField(*read), HashField(*field));
+  EXPECT_TRUE(std::signbit(read->x[0]));  // awkward[0] is -0.0.
+}
+
+// Whole-number fields may be written as 50.0; the ranges' ends are allowed.
+TEST(StateJsonTest, AcceptsBoundaryValuesAndWholeFractions) {
+  auto json = nlohmann::json::parse(StateToJson(*StartState(1)));
+  json["ParticleCount"] = 2500.0;
+  json["MaxSpeed"] = 1;
+  json["ParticleSize"] = 9;
+  json["InitialRadius"] = 10000;
+  json["FieldWidth"] = 0;
+  json["FieldHeight"] = 16384;
+  json["x"][3] = -kMaxStateMagnitude;
+  auto field = std::make_unique<ParticleField>();
+  ASSERT_EQ(StateFromJson(json.dump(), *field), "");
+  EXPECT_EQ(field->ParticleCount, 2500);
+  EXPECT_EQ(field->MaxSpeed, 1.0);
+  EXPECT_EQ(field->FieldHeight, 16384);
+  EXPECT_EQ(field->x[3], -kMaxStateMagnitude);
+}
+
+struct RejectCase {
+  const char* name;
+  std::function<void(nlohmann::json&)> spoil;
+  const char* expected;  // A fragment of the error line.
+};
+
+TEST(StateJsonTest, RejectsEveryKindOfBadState) {
+  const RejectCase cases[] = {
+      {"missing scalar", [](auto& j) { j.erase("Repulsion"); }, "missing field 'Repulsion'"},
+      {"missing array", [](auto& j) { j.erase("vy"); }, "missing field 'vy'"},
+      {"unknown field", [](auto& j) { j["Speed"] = 1; }, "unknown field 'Speed'"},
+      {"string scalar", [](auto& j) { j["MaxSpeed"] = "8"; }, "'MaxSpeed' is of type string"},
+      {"boolean scalar", [](auto& j) { j["Running"] = true; }, "'Running' is of type boolean"},
+      {"scalar array", [](auto& j) { j["x"] = 3.0; }, "'x' is of type number, not an array"},
+      {"short array", [](auto& j) { j["Heading"].erase(0); }, "holds 2499 numbers"},
+      {"null element", [](auto& j) { j["vx"][17] = nullptr; }, "'vx'[17] is of type null"},
+      {"huge element", [](auto& j) { j["y"][2499] = 1.5e9; }, "'y'[2499] is 1500000000.0"},
+      {"no particles", [](auto& j) { j["ParticleCount"] = 0; }, "'ParticleCount' is 0"},
+      {"too many", [](auto& j) { j["ParticleCount"] = 2501; }, "'ParticleCount' is 2501"},
+      {"fractional count", [](auto& j) { j["ParticleCount"] = 2.5; }, "not a whole number"},
+      {"running 2", [](auto& j) { j["Running"] = 2; }, "'Running' is 2"},
+      {"negative width", [](auto& j) { j["FieldWidth"] = -1; }, "'FieldWidth' is -1"},
+      {"slow", [](auto& j) { j["MaxSpeed"] = 0.5; }, "'MaxSpeed' is 0.5"},
+      {"hyperactive", [](auto& j) { j["Activity"] = 99.5; }, "'Activity' is 99.5"},
+      {"steep", [](auto& j) { j["Acceleration"] = 3.01; }, "'Acceleration' is 3.01"},
+      {"wide disc", [](auto& j) { j["InitialRadius"] = 10000.5; }, "'InitialRadius' is 10000.5"},
+      {"not an object", [](auto& j) { j = nlohmann::json::array({1, 2}); }, "not an object"},
+  };
+  const std::string good = StateToJson(*StartState(3));
+  for (const RejectCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    auto json = nlohmann::json::parse(good);
+    test.spoil(json);
+    auto field = StartState(11);
+    const std::uint64_t before = HashField(*field);
+    const std::string error = StateFromJson(json.dump(), *field);
+    EXPECT_NE(error.find(test.expected), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    EXPECT_EQ(HashField(*field), before);  // A rejected state changes nothing.
+  }
+}
+
+TEST(StateJsonTest, RejectsMalformedText) {
+  const std::string good = StateToJson(*StartState(3));
+  const std::string texts[] = {
+      "", "{", good.substr(0, good.size() / 2), "{\"x\": [NaN]}", "{\"MaxSpeed\": Infinity}",
+      "{\"MaxSpeed\": 1e999}", good + "}", "{\"MaxSpeed\": 8,}",
+  };
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text.substr(0, 40));
+    auto field = StartState(11);
+    const std::string error = StateFromJson(text, *field);
+    EXPECT_NE(error.find("malformed JSON"), std::string::npos) << error;
+  }
+}
+
+}  // namespace
+}  // namespace zintrel

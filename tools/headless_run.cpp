@@ -1,0 +1,215 @@
+#include "tools/headless_run.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <memory>
+#include <new>
+#include <ostream>
+
+#include "render/render_frame.h"
+#include "render/tick.h"
+#include "simulation/scatter.h"
+#include "tools/frame_sequence.h"
+#include "tools/output.h"
+#include "tools/state_json.h"
+
+namespace zintrel {
+namespace {
+
+// A saved state is about 300 KB; anything far larger is not one, and
+// reading it whole could exhaust memory.
+constexpr qint64 kMaxStateFileBytes = 16 * 1024 * 1024;
+
+std::string ReadStateFile(const std::string& path, ParticleField& field) {
+  QFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::ReadOnly)) {
+    return "cannot read '" + path + "': " + file.errorString().toStdString();
+  }
+  if (file.size() > kMaxStateFileBytes) return "'" + path + "' is too large to be a saved state";
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    return "cannot read '" + path + "': " + file.errorString().toStdString();
+  }
+  const std::string problem = StateFromJson(bytes.toStdString(), field);
+  return problem.empty() ? problem : "'" + path + "': " + problem;
+}
+
+// Every check that can be made before the run, so that bad input is refused
+// before any time is spent and before anything is written.
+std::string CheckOutputs(const HeadlessOptions& options, int width, int height) {
+  for (const std::string* path : {&options.stateOut, &options.frameOut}) {
+    if (path->empty()) continue;
+    if (std::string problem = CheckOutputFile(*path); !problem.empty()) return problem;
+  }
+  if (!options.stateOut.empty() && !options.frameOut.empty() &&
+      QFileInfo(QString::fromStdString(options.stateOut)).absoluteFilePath() ==
+          QFileInfo(QString::fromStdString(options.frameOut)).absoluteFilePath()) {
+    return "--state-out and --frame-out name the same file";
+  }
+  if (!options.framesDir.empty()) {
+    if (std::string problem = CheckOutputFolder(options.framesDir); !problem.empty()) return problem;
+  }
+  const bool wantsFrames = !options.frameOut.empty() || !options.framesDir.empty();
+  if (wantsFrames && (width == 0 || height == 0)) {
+    return "a frame of " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels cannot be stored as PNG";
+  }
+  return {};
+}
+
+std::string StatsLine(const TickRunResult& run) {
+  const double milliseconds = std::chrono::duration<double, std::milli>(run.tickTime).count();
+  const double perTick = run.ticksRun > 0 ? milliseconds / static_cast<double>(run.ticksRun) : 0.0;
+  const double perSecond = milliseconds > 0.0 ? 1000.0 * static_cast<double>(run.ticksRun) / milliseconds : 0.0;
+  // QString::number ignores the locale, so the decimal point stays a point.
+  return "ticks=" + std::to_string(run.ticksRun) + " ms_per_tick=" +
+         QString::number(perTick, 'f', 6).toStdString() + " ticks_per_s=" +
+         QString::number(perSecond, 'f', 3).toStdString();
+}
+
+int Fail(std::ostream& err, const std::string& problem, int status) {
+  err << "zintrel-headless: " << problem << '\n';
+  return status;
+}
+
+}  // namespace
+
+std::string BuildStartState(const HeadlessOptions& options, RandomSource& random, ParticleField& field) {
+  if (!options.stateIn.empty()) {
+    if (std::string problem = ReadStateFile(options.stateIn, field); !problem.empty()) return problem;
+  } else {
+    field = ParticleField{};
+    SetStartValues(field);
+    Scatter(field, random);
+  }
+  if (options.count) field.ParticleCount = *options.count;
+  if (options.maxSpeed) field.MaxSpeed = *options.maxSpeed;
+  if (options.size) field.ParticleSize = *options.size;
+  if (options.activity) field.Activity = *options.activity;
+  if (options.repulsion) field.Repulsion = *options.repulsion;
+  if (options.acceleration) field.Acceleration = *options.acceleration;
+  if (options.repulsiveAcceleration) field.RepulsiveAcceleration = *options.repulsiveAcceleration;
+  if (options.paused) field.Running = 0;
+  if (options.initialRadius) {
+    field.InitialRadius = *options.initialRadius;
+    Scatter(field, random);
+  }
+  return {};
+}
+
+TickRunResult RunTicks(ParticleField& field, FrameBitmap& bitmap, int width, int height,
+                       std::int64_t ticks, bool showOrientation, StepFunction step,
+                       FrameSequence* frames) {
+  using Clock = std::chrono::steady_clock;
+  TickRunResult result;
+  for (std::int64_t tick = 0; tick < ticks; ++tick) {
+    // Only the tick is timed; storing its frame is not part of the simulation.
+    const Clock::time_point start = Clock::now();
+    const StepFault fault = RunTick(field, bitmap, width, height, showOrientation, step);
+    result.tickTime += Clock::now() - start;
+    if (fault != StepFault::kNone) {
+      result.fault = fault;
+      return result;
+    }
+    ++result.ticksRun;
+    if (frames) {
+      result.writeError = frames->Add(bitmap);
+      if (!result.writeError.empty()) return result;
+    }
+  }
+  return result;
+}
+
+void RenderStartFrame(const ParticleField& field, FrameBitmap& bitmap, int width, int height,
+                      bool showOrientation) {
+  bitmap.Resize(width, height);
+  // The renderer clears the field's own area; seen through a window of
+  // another size the frame must still be cleared whole, so draw a copy that
+  // carries the frame's size. Positions are left unscaled: no tick ran.
+  auto view = std::make_unique<ParticleField>(field);
+  view->FieldWidth = width;
+  view->FieldHeight = height;
+  RenderFrame(*view, bitmap, showOrientation);
+}
+
+int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  const ParsedOptions parsed = ParseOptions(arguments);
+  if (!parsed.error.empty()) return Fail(err, parsed.error, kExitBadInput);
+  const HeadlessOptions& options = parsed.options;
+  if (options.help) {
+    out << HelpText();
+    return kExitSuccess;
+  }
+  if (options.version) {
+    out << "zintrel-headless " << ZINTREL_VERSION << '\n';
+    return kExitSuccess;
+  }
+
+  // The seed comes first, as in the application; with --state-in only
+  // --initial-radius draws from it.
+  RandomSource random(options.seed.value_or(MillisecondsSinceMidnightUtc()));
+  auto field = std::make_unique<ParticleField>();
+  if (std::string problem = BuildStartState(options, random, *field); !problem.empty()) {
+    return Fail(err, problem, kExitBadInput);
+  }
+  const int width = options.width.value_or(field->FieldWidth);
+  const int height = options.height.value_or(field->FieldHeight);
+  if (std::string problem = CheckOutputs(options, width, height); !problem.empty()) {
+    return Fail(err, problem, kExitBadInput);
+  }
+
+  FrameSequence frames;
+  if (!options.framesDir.empty() && options.ticks > 0) {
+    if (std::string problem = frames.Start(options.framesDir); !problem.empty()) {
+      return Fail(err, problem, kExitBadInput);
+    }
+  }
+  const bool showOrientation = !options.discs;
+  FrameBitmap bitmap;
+  TickRunResult run;
+  try {
+    if (options.ticks == 0) {
+      if (!options.frameOut.empty()) RenderStartFrame(*field, bitmap, width, height, showOrientation);
+    } else {
+      const StepFunction step = options.step == StepKind::kLiteral ? StepParticlesLiteral : StepParticles;
+      run = RunTicks(*field, bitmap, width, height, options.ticks, showOrientation, step,
+                     options.framesDir.empty() ? nullptr : &frames);
+    }
+  } catch (const std::bad_alloc&) {
+    return Fail(err, "not enough memory for a frame of " + std::to_string(width) + " x " +
+                         std::to_string(height) + " pixels", kExitBadInput);
+  }
+  if (run.fault != StepFault::kNone) {
+    return Fail(err, "tick " + std::to_string(run.ticksRun + 1) + ": " + FaultText(run.fault), kExitFault);
+  }
+  if (!run.writeError.empty()) return Fail(err, run.writeError, kExitBadInput);
+
+  // Everything is written under temporary names first and only then moved
+  // into place, so a failing write leaves no output at all behind.
+  PendingFile stateFile(options.stateOut);
+  PendingFile frameFile(options.frameOut);
+  if (!options.stateOut.empty()) {
+    if (std::string problem = stateFile.Write(StateToJson(*field)); !problem.empty()) {
+      return Fail(err, problem, kExitBadInput);
+    }
+  }
+  if (!options.frameOut.empty()) {
+    if (std::string problem = frameFile.WritePng(bitmap); !problem.empty()) {
+      return Fail(err, problem, kExitBadInput);
+    }
+  }
+  if (!options.framesDir.empty() && options.ticks > 0) {
+    if (std::string problem = frames.Commit(); !problem.empty()) return Fail(err, problem, kExitBadInput);
+  }
+  if (!options.stateOut.empty()) {
+    if (std::string problem = stateFile.Commit(); !problem.empty()) return Fail(err, problem, kExitBadInput);
+  }
+  if (!options.frameOut.empty()) {
+    if (std::string problem = frameFile.Commit(); !problem.empty()) return Fail(err, problem, kExitBadInput);
+  }
+  if (options.stats) out << StatsLine(run) << '\n';
+  return kExitSuccess;
+}
+
+}  // namespace zintrel

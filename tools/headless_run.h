@@ -1,0 +1,56 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "render/frame_bitmap.h"
+#include "simulation/particle_field.h"
+#include "simulation/random_source.h"
+#include "simulation/step_particles.h"
+#include "tools/options.h"
+
+namespace zintrel {
+
+class FrameSequence;
+
+// The exit statuses of zintrel-headless.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFault = 1;     // An arithmetic fault abandoned a tick.
+inline constexpr int kExitBadInput = 2;  // Options, state file or an output were unusable.
+
+// Fills field with the state the run starts from: the saved state of
+// --state-in as it is, or the application's start-up state (start values,
+// then Scatter with radius 0); then the overrides in their fixed order, and
+// last --initial-radius, which scatters again as Initialise does. random must
+// already be seeded. Returns "" or the problem with the state file.
+std::string BuildStartState(const HeadlessOptions& options, RandomSource& random, ParticleField& field);
+
+// What a run of ticks did.
+struct TickRunResult {
+  StepFault fault = StepFault::kNone;
+  std::int64_t ticksRun = 0;         // Completed ticks; the faulty one is not counted.
+  std::chrono::nanoseconds tickTime{0};  // Time spent inside the ticks alone.
+  std::string writeError;            // A frame that could not be stored.
+};
+
+// Runs ticks application ticks of a width x height display area, each
+// exactly RunTick, and hands every frame to frames when it is not null.
+// Stops at the first fault or failed frame.
+TickRunResult RunTicks(ParticleField& field, FrameBitmap& bitmap, int width, int height,
+                       std::int64_t ticks, bool showOrientation, StepFunction step,
+                       FrameSequence* frames);
+
+// Draws the state as it stands into a width x height frame, without rescaling
+// or stepping: the picture of --ticks 0. The field itself is not changed.
+void RenderStartFrame(const ParticleField& field, FrameBitmap& bitmap, int width, int height,
+                      bool showOrientation);
+
+// The whole program: parses arguments (program name first), runs, writes
+// the outputs, prints help, version, the stats line or one error line, and
+// returns the exit status.
+int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+}  // namespace zintrel

@@ -1,0 +1,188 @@
+#include "tools/options.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
+#include <charconv>
+#include <cmath>
+#include <type_traits>
+
+namespace zintrel {
+namespace {
+
+// A numeric option: its name, the closed range its control allows, and
+// whether the value is a count of something (a whole number).
+struct NumberRule {
+  const char* name;
+  double min;
+  double max;
+  bool whole;
+};
+
+constexpr NumberRule kSeed{"seed", 0.0, 4294967295.0, true};
+constexpr NumberRule kCount{"count", 1.0, 2500.0, true};
+constexpr NumberRule kMaxSpeed{"max-speed", 1.0, 24.0, false};
+constexpr NumberRule kSize{"size", 1.0, 9.0, false};
+constexpr NumberRule kActivity{"activity", 0.0, 99.0, false};
+constexpr NumberRule kRepulsion{"repulsion", 0.0, 99.0, false};
+constexpr NumberRule kAcceleration{"acceleration", 0.0, 3.0, false};
+constexpr NumberRule kRepulsiveAcceleration{"repulsive-acceleration", 0.0, 3.0, false};
+constexpr NumberRule kInitialRadius{"initial-radius", 0.0, 10000.0, false};
+constexpr NumberRule kWidth{"width", 0.0, 16384.0, true};
+constexpr NumberRule kHeight{"height", 0.0, 16384.0, true};
+constexpr NumberRule kTicks{"ticks", 0.0, 10000000.0, true};
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+// Reads the value of a numeric option, or says what is wrong with it. The
+// whole text must be one decimal number; from_chars takes no whitespace, no
+// sign "+" and no locale, so "12abc", " 12" and "1,5" are all refused.
+std::optional<double> ReadNumber(const QCommandLineParser& parser, const NumberRule& rule,
+                                 std::string& error) {
+  const std::string text = parser.value(QString::fromLatin1(rule.name)).toStdString();
+  const std::string option = std::string("--") + rule.name;
+  double value = 0.0;
+  const auto [end, code] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || code != std::errc() || end != text.data() + text.size() ||
+      !std::isfinite(value)) {
+    error = option + ": " + Quoted(text) + " is not a number";
+    return std::nullopt;
+  }
+  if (rule.whole && value != std::trunc(value)) {
+    error = option + ": " + Quoted(text) + " is not a whole number";
+    return std::nullopt;
+  }
+  if (value < rule.min || value > rule.max) {
+    error = option + ": " + Quoted(text) + " is outside " +
+            QString::number(rule.min, 'g', 12).toStdString() + " .. " +
+            QString::number(rule.max, 'g', 12).toStdString();
+    return std::nullopt;
+  }
+  return value;
+}
+
+// Declares every option; the help text lists them in this order.
+void AddOptions(QCommandLineParser& parser) {
+  const auto add = [&parser](const char* name, const char* help, const char* valueName = nullptr) {
+    parser.addOption(valueName ? QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help),
+                                                    QString::fromLatin1(valueName))
+                               : QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help)));
+  };
+  add("seed", "Seed of the random source, 0 .. 4294967295 (default: milliseconds since midnight UTC).", "N");
+  add("state-in", "Start from a saved state (JSON) instead of the start-up state.", "FILE");
+  add("count", "Number of active particles, 1 .. 2500.", "N");
+  add("max-speed", "Speed cap in pixels per tick, 1 .. 24.", "V");
+  add("size", "Drawing radius in pixels, 1 .. 9.", "S");
+  add("activity", "Force amplitude A, 0 .. 99.", "A");
+  add("repulsion", "Weight of the repulsive term B, 0 .. 99.", "B");
+  add("acceleration", "Fall-off exponent a of the whole force, 0 .. 3.", "a");
+  add("repulsive-acceleration", "Extra fall-off exponent b of the repulsive term, 0 .. 3.", "b");
+  add("paused", "Start paused: ticks rescale and draw but do not step.");
+  add("initial-radius", "Scatter the particles again in a disc of this radius, 0 .. 10000.", "R");
+  add("width", "Client width every tick measures, 0 .. 16384 (default: the state's).", "W");
+  add("height", "Client height every tick measures, 0 .. 16384 (default: the state's).", "H");
+  add("ticks", "Number of ticks to run, 0 .. 10000000 (default 0).", "T");
+  add("discs", "Draw discs instead of darts.");
+  add("step", "Step implementation: fast (default) or literal.", "literal|fast");
+  add("state-out", "Write the state after the last tick as JSON.", "FILE");
+  add("frame-out", "Write the frame of the last tick (or of the start state with --ticks 0) as PNG.", "FILE.png");
+  add("frames-dir", "Write every tick's frame as DIR/000001.png, DIR/000002.png, ...", "DIR");
+  add("stats", "Print ticks=T ms_per_tick=X ticks_per_s=Y after the run.");
+  add("help", "Show this help and exit.");
+  add("version", "Show the version and exit.");
+}
+
+// Fills the options from a parser that has accepted the command line.
+std::string ReadOptions(const QCommandLineParser& parser, HeadlessOptions& options) {
+  std::string error;
+  const auto isSet = [&parser](const char* name) { return parser.isSet(QString::fromLatin1(name)); };
+  const auto text = [&parser](const char* name) {
+    return parser.value(QString::fromLatin1(name)).toStdString();
+  };
+  // Reads a numeric option into target when it is given; false on a bad value.
+  const auto number = [&](const NumberRule& rule, auto& target) {
+    if (!isSet(rule.name)) return true;
+    const std::optional<double> value = ReadNumber(parser, rule, error);
+    if (!value) return false;
+    target = static_cast<std::remove_reference_t<decltype(*target)>>(*value);
+    return true;
+  };
+
+  options.help = isSet("help");
+  options.version = isSet("version");
+  std::optional<std::int64_t> ticks;
+  if (!number(kSeed, options.seed) || !number(kCount, options.count) ||
+      !number(kMaxSpeed, options.maxSpeed) || !number(kSize, options.size) ||
+      !number(kActivity, options.activity) || !number(kRepulsion, options.repulsion) ||
+      !number(kAcceleration, options.acceleration) ||
+      !number(kRepulsiveAcceleration, options.repulsiveAcceleration) ||
+      !number(kInitialRadius, options.initialRadius) || !number(kWidth, options.width) ||
+      !number(kHeight, options.height) || !number(kTicks, ticks)) {
+    return error;
+  }
+  options.ticks = ticks.value_or(0);
+  options.paused = isSet("paused");
+  options.discs = isSet("discs");
+  options.stats = isSet("stats");
+
+  if (isSet("step")) {
+    const std::string step = text("step");
+    if (step == "fast") {
+      options.step = StepKind::kFast;
+    } else if (step == "literal") {
+      options.step = StepKind::kLiteral;
+    } else {
+      return "--step: " + Quoted(step) + " is neither 'literal' nor 'fast'";
+    }
+  }
+  // An empty path would otherwise silently mean "no output".
+  for (const char* name : {"state-in", "state-out", "frame-out", "frames-dir"}) {
+    if (isSet(name) && text(name).empty()) return std::string("--") + name + ": the path is empty";
+  }
+  options.stateIn = text("state-in");
+  options.stateOut = text("state-out");
+  options.frameOut = text("frame-out");
+  options.framesDir = text("frames-dir");
+  return {};
+}
+
+}  // namespace
+
+ParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
+  QStringList list;
+  for (const std::string& argument : arguments) list << QString::fromStdString(argument);
+  if (list.isEmpty()) list << QStringLiteral("zintrel-headless");
+
+  QCommandLineParser parser;
+  AddOptions(parser);
+  ParsedOptions parsed;
+  if (!parser.parse(list)) {
+    // Qt ends its messages with a full stop; our one-line errors do not.
+    QString message = parser.errorText();
+    if (message.endsWith(QLatin1Char('.'))) message.chop(1);
+    parsed.error = message.toStdString();
+    return parsed;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    parsed.error = "unexpected argument " + Quoted(parser.positionalArguments().first().toStdString());
+    return parsed;
+  }
+  parsed.error = ReadOptions(parser, parsed.options);
+  return parsed;
+}
+
+std::string HelpText() {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral(
+      "Runs the Zintrel particle simulation without a window: the same tick as the\n"
+      "application (measure, rescale, step, render), then writes what is asked for.\n"
+      "Exit status: 0 done, 1 arithmetic fault during the run, 2 bad input."));
+  AddOptions(parser);
+  // helpText() names the running program; ours is always zintrel-headless.
+  QString text = parser.helpText();
+  const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
+  text.replace(0, lineEnd, QStringLiteral("Usage: zintrel-headless [options]"));
+  return text.toStdString();
+}
+
+}  // namespace zintrel

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zintrel {
+
+// Which step the ticks run.
+enum class StepKind { kFast, kLiteral };
+
+// Everything the command line of zintrel-headless can ask for. An absent
+// optional means "keep what the start state has".
+struct HeadlessOptions {
+  bool help = false;
+  bool version = false;
+
+  std::optional<std::uint32_t> seed;  // Default: milliseconds since midnight UTC.
+  std::string stateIn;                // Empty: the application's start-up state.
+
+  // Overrides of the start state, applied in this order.
+  std::optional<std::int32_t> count;
+  std::optional<double> maxSpeed;
+  std::optional<double> size;
+  std::optional<double> activity;
+  std::optional<double> repulsion;
+  std::optional<double> acceleration;
+  std::optional<double> repulsiveAcceleration;
+  bool paused = false;
+  std::optional<double> initialRadius;  // Scatters again after the other overrides.
+
+  std::optional<std::int32_t> width;   // The client size every tick measures.
+  std::optional<std::int32_t> height;  // Default: the start state's field size.
+  std::int64_t ticks = 0;
+  bool discs = false;  // Darts (orientation shown) unless asked for discs.
+  StepKind step = StepKind::kFast;
+
+  std::string stateOut;
+  std::string frameOut;
+  std::string framesDir;
+  bool stats = false;
+};
+
+// The outcome of parsing: the options, or one line naming what is wrong.
+struct ParsedOptions {
+  HeadlessOptions options;
+  std::string error;  // Empty when the command line is good.
+};
+
+// Parses the arguments (the program name first, as main receives them).
+// Numbers must be written in full, with nothing before or after them, and lie
+// inside the range of the control they stand for; whole-number options
+// accept only whole numbers.
+ParsedOptions ParseOptions(const std::vector<std::string>& arguments);
+
+// Returns the --help text.
+std::string HelpText();
+
+}  // namespace zintrel

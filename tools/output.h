@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "render/frame_bitmap.h"
+
+class QSaveFile;
+
+namespace zintrel {
+
+// Returns "" when a file can be created at path: its folder exists and is
+// writable and path is not a folder. Otherwise returns the problem. Checked
+// before the run, so a long run is not wasted on an output that cannot be
+// written; the write itself is still checked.
+std::string CheckOutputFile(const std::string& path);
+
+// Returns "" when path is an existing, writable folder, else the problem.
+std::string CheckOutputFolder(const std::string& path);
+
+// A file written in full under a temporary name in its final folder and
+// moved onto its name only by Commit, so a reader never sees half a file and
+// a failed run leaves nothing behind: dropping an uncommitted PendingFile
+// removes the temporary.
+class PendingFile {
+ public:
+  explicit PendingFile(const std::string& path);
+  ~PendingFile();
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  // Each returns "" on success, else one line naming the file and the problem.
+  std::string Write(const std::string& bytes);
+  std::string WritePng(const FrameBitmap& bitmap);
+  std::string Commit();
+
+ private:
+  std::string Open();
+  std::string Failure(const std::string& reason) const;
+
+  std::string path_;
+  std::unique_ptr<QSaveFile> file_;
+};
+
+// Writes the frame as a PNG file of Width() x Height() pixels, at once
+// (through a PendingFile). Returns "" on success, else the problem.
+std::string WriteFramePng(const std::string& path, const FrameBitmap& bitmap);
+
+}  // namespace zintrel

@@ -1,0 +1,177 @@
+#include "tools/state_json.h"
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+namespace zintrel {
+namespace {
+
+// nlohmann's writer prints the shortest text that reads back to the same
+// double and keeps the sign of zero ("-0.0"); Qt's JSON classes turn -0.0
+// into 0, and a rescale to width 0 stores -0.0 for particles left of the
+// edge, so the state would not survive a round trip through them.
+using Json = nlohmann::ordered_json;
+
+struct DoubleField {
+  const char* name;
+  double ParticleField::*member;
+  double min;
+  double max;
+};
+
+struct WholeField {
+  const char* name;
+  std::int32_t ParticleField::*member;
+  std::int32_t min;
+  std::int32_t max;
+};
+
+struct ArrayField {
+  const char* name;
+  ParticleArray ParticleField::*member;
+};
+
+// Each range is the one its settings control (or the measured window size)
+// can produce; InitialRadius goes up to the largest --initial-radius.
+constexpr DoubleField kDoubleFields[] = {
+    {"MaxSpeed", &ParticleField::MaxSpeed, 1.0, 24.0},
+    {"ParticleSize", &ParticleField::ParticleSize, 1.0, 9.0},
+    {"Activity", &ParticleField::Activity, 0.0, 99.0},
+    {"Acceleration", &ParticleField::Acceleration, 0.0, 3.0},
+    {"Repulsion", &ParticleField::Repulsion, 0.0, 99.0},
+    {"RepulsiveAcceleration", &ParticleField::RepulsiveAcceleration, 0.0, 3.0},
+    {"InitialRadius", &ParticleField::InitialRadius, 0.0, 10000.0},
+};
+
+constexpr WholeField kWholeFields[] = {
+    {"ParticleCount", &ParticleField::ParticleCount, 1, MaxParticles},
+    {"FieldWidth", &ParticleField::FieldWidth, 0, 16384},
+    {"FieldHeight", &ParticleField::FieldHeight, 0, 16384},
+    {"LastWidth", &ParticleField::LastWidth, 0, 16384},
+    {"LastHeight", &ParticleField::LastHeight, 0, 16384},
+    {"Running", &ParticleField::Running, 0, 1},
+};
+
+constexpr ArrayField kArrayFields[] = {
+    {"x", &ParticleField::x},   {"y", &ParticleField::y},
+    {"vx", &ParticleField::vx}, {"vy", &ParticleField::vy},
+    {"Heading", &ParticleField::Heading},
+};
+
+std::string Quoted(const std::string& name) { return "'" + name + "'"; }
+
+std::string Number(double value) { return Json(value).dump(); }
+
+// Returns the numeric value stored under name, or an error in problem.
+std::optional<double> ReadNumber(const Json& object, const char* name, std::string& problem) {
+  const auto it = object.find(name);
+  if (it == object.end()) {
+    problem = "missing field " + Quoted(name);
+    return std::nullopt;
+  }
+  if (!it->is_number()) {
+    problem = "field " + Quoted(name) + " is of type " + it->type_name() + ", not a number";
+    return std::nullopt;
+  }
+  return it->get<double>();
+}
+
+std::string OutOfRange(const char* name, double value, double min, double max) {
+  return "field " + Quoted(name) + " is " + Number(value) + ", outside " + Number(min) + " .. " +
+         Number(max);
+}
+
+std::string ReadScalars(const Json& object, ParticleField& field) {
+  std::string problem;
+  for (const DoubleField& rule : kDoubleFields) {
+    const std::optional<double> value = ReadNumber(object, rule.name, problem);
+    if (!value) return problem;
+    if (!(*value >= rule.min && *value <= rule.max)) {
+      return OutOfRange(rule.name, *value, rule.min, rule.max);
+    }
+    field.*rule.member = *value;
+  }
+  for (const WholeField& rule : kWholeFields) {
+    const std::optional<double> value = ReadNumber(object, rule.name, problem);
+    if (!value) return problem;
+    if (*value != std::trunc(*value)) {
+      return "field " + Quoted(rule.name) + " is " + Number(*value) + ", not a whole number";
+    }
+    if (!(*value >= rule.min && *value <= rule.max)) {
+      return OutOfRange(rule.name, *value, rule.min, rule.max);
+    }
+    field.*rule.member = static_cast<std::int32_t>(*value);
+  }
+  return {};
+}
+
+std::string ReadArrays(const Json& object, ParticleField& field) {
+  for (const ArrayField& rule : kArrayFields) {
+    const auto it = object.find(rule.name);
+    if (it == object.end()) return "missing field " + Quoted(rule.name);
+    if (!it->is_array()) return "field " + Quoted(rule.name) + " is of type " + it->type_name() + ", not an array";
+    if (it->size() != static_cast<std::size_t>(MaxParticles)) {
+      return "field " + Quoted(rule.name) + " holds " + std::to_string(it->size()) + " numbers, not " +
+             std::to_string(MaxParticles);
+    }
+    ParticleArray& values = field.*rule.member;
+    for (int k = 0; k < MaxParticles; ++k) {
+      const Json& element = (*it)[static_cast<std::size_t>(k)];
+      const std::string where = Quoted(rule.name) + "[" + std::to_string(k) + "]";
+      if (!element.is_number()) return where + " is of type " + element.type_name() + ", not a number";
+      const double value = element.get<double>();
+      if (!(std::fabs(value) <= kMaxStateMagnitude)) {
+        return where + " is " + Number(value) + ", beyond +-" + Number(kMaxStateMagnitude);
+      }
+      values[k] = value;
+    }
+  }
+  return {};
+}
+
+bool IsKnownField(const std::string& name) {
+  for (const DoubleField& rule : kDoubleFields) if (name == rule.name) return true;
+  for (const WholeField& rule : kWholeFields) if (name == rule.name) return true;
+  for (const ArrayField& rule : kArrayFields) if (name == rule.name) return true;
+  return false;
+}
+
+}  // namespace
+
+std::string StateToJson(const ParticleField& field) {
+  Json object = Json::object();
+  for (const DoubleField& rule : kDoubleFields) object[rule.name] = field.*rule.member;
+  for (const WholeField& rule : kWholeFields) object[rule.name] = field.*rule.member;
+  for (const ArrayField& rule : kArrayFields) {
+    const ParticleArray& values = field.*rule.member;
+    object[rule.name] = values;
+  }
+  return object.dump(1) + "\n";
+}
+
+std::string StateFromJson(const std::string& text, ParticleField& field) {
+  Json object;
+  try {
+    object = Json::parse(text);
+  } catch (const Json::exception& error) {
+    // Drop the "[json.exception.parse_error.101] " prefix; the rest says where.
+    std::string message = error.what();
+    const std::size_t prefixEnd = message.find("] ");
+    if (prefixEnd != std::string::npos) message.erase(0, prefixEnd + 2);
+    return "malformed JSON: " + message;
+  }
+  if (!object.is_object()) return "the state is of type " + std::string(object.type_name()) + ", not an object";
+  for (const auto& [name, value] : object.items()) {
+    if (!IsKnownField(name)) return "unknown field " + Quoted(name);
+  }
+  // Filled aside so that a rejected state leaves the caller's field as it was.
+  auto read = std::make_unique<ParticleField>(field);
+  std::string problem = ReadScalars(object, *read);
+  if (problem.empty()) problem = ReadArrays(object, *read);
+  if (problem.empty()) field = *read;
+  return problem;
+}
+
+}  // namespace zintrel
