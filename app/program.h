@@ -1,0 +1,40 @@
+#pragma once
+
+#include "app/unit21.h"
+#include "app/unit23.h"
+#include "render/frame_bitmap.h"
+#include "simulation/particle_field.h"
+#include "simulation/random_source.h"
+
+class QApplication;
+
+namespace zintrel {
+
+// Prepares the application object before any window exists: the Japanese
+// font mapping, the style whose slider channel steps by a page on a click,
+// and the icon every window carries.
+void PrepareApplication(QApplication& application);
+
+// The running program: the process-wide particle field, frame and random
+// source, and the two windows, built in start-up order. The settings window
+// comes first (its creation fills the field), then the display window, which
+// is shown; the settings window is shown last so that it starts in front.
+class Program {
+ public:
+  Program();
+
+  TForm1& Form1() { return form1_; }
+  TForm2& Form2() { return form2_; }
+  ParticleField& Field() { return field_; }
+  FrameBitmap& Bitmap() { return bitmap_; }
+
+ private:
+  // Declared in creation order; the windows refer to the three before them.
+  ParticleField field_;
+  FrameBitmap bitmap_;
+  RandomSource random_;
+  TForm1 form1_;
+  TForm2 form2_;
+};
+
+}  // namespace zintrel

@@ -1,0 +1,51 @@
+#pragma once
+
+namespace zintrel {
+
+// The pure arithmetic behind the settings window's controls. Every function
+// takes a slider position and returns what its handler stores, so the whole
+// mapping is tested without a window.
+
+// Returns the number of active particles for a TrackBar1 position (0..99):
+// trunc(2500^(pos/99)), from 1 at 0 to exactly 2500 at 99.
+int ParticleCountAt(int position);
+
+// Returns the drawing radius for a TrackBar2 position (0..6): pos + 1 for
+// discs, 2 more for darts, whose circumradius needs the room.
+double ParticleSizeAt(int position, bool showOrientation);
+
+// Returns the timer interval in milliseconds for a TrackBar9 position
+// (0..99): trunc(16^(pos/33)), exactly 1, 16, 256 and 4096 at 0, 33, 66, 99.
+int TimerIntervalAt(int position);
+
+// Returns the force-law exponent for a TrackBar4 or TrackBar5 position
+// (0..99): pos / 33, so 33 steps make one whole unit.
+double ExponentAt(int position);
+
+// Returns the radius Initialise scatters into for a TrackBar8 position
+// (0..99) on a display area of fieldWidth x fieldHeight pixels: half the
+// shorter side less a 4-pixel margin, scaled by pos / 99, plus 1. Never
+// below 1, so a display under 5 pixels still gets a valid disc.
+double InitialRadiusAt(int position, int fieldWidth, int fieldHeight);
+
+// One force-law preset: four parameter values and the slider positions that
+// show them. Each position maps back onto its value through the slider's own
+// handler, so moving a slider to it stores the same value again.
+struct ForceLawPreset {
+  double activity;                    // Activity.
+  int activityPosition;               // TrackBar6.
+  double repulsion;                   // Repulsion.
+  int repulsionPosition;              // TrackBar7.
+  double acceleration;                // Acceleration.
+  int accelerationPosition;           // TrackBar4.
+  double repulsiveAcceleration;       // RepulsiveAcceleration.
+  int repulsiveAccelerationPosition;  // TrackBar5.
+};
+
+// The start-up law, balanced at 80 pixels ("type1").
+inline constexpr ForceLawPreset kPresetType1{1.0, 1, 8.0, 8, 1.0, 33, 1.0, 33};
+// A stronger law falling off with the square of the distance, balanced at
+// 60 pixels ("type2").
+inline constexpr ForceLawPreset kPresetType2{38.0, 38, 6.0, 6, 2.0, 66, 1.0, 33};
+
+}  // namespace zintrel

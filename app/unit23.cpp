@@ -1,0 +1,42 @@
+#include "app/unit23.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include "app/japanese_font.h"
+
+namespace zintrel {
+
+void PaintFrame(QPainter& painter, const FrameBitmap& bitmap) {
+  const int width = bitmap.Width();
+  const int height = bitmap.Height();
+  if (width <= 0 || height <= 0) return;
+  // Wraps the pixels without copying; FrameBitmap keeps QImage's RGB32 layout.
+  const QImage frame(reinterpret_cast<const uchar*>(bitmap.Pixels()), width, height,
+                     static_cast<qsizetype>(bitmap.Stride()) * 4, QImage::Format_RGB32);
+  // Without smooth transformation the raster engine samples the nearest
+  // pixel, so a device pixel ratio of 2 gives clean 2 x 2 blocks.
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  painter.drawImage(QRect(0, 0, width, height), frame);
+}
+
+TForm2::TForm2(const FrameBitmap& bitmap) : bitmap_(bitmap) {
+  setObjectName(QStringLiteral("Form2"));
+  setWindowTitle(QStringLiteral("Zintrel"));
+  setFont(JapaneseUiFont());
+  // Wherever no frame covers the window yet (after it grew, before the next
+  // tick), the button-face colour shows.
+  setBackgroundRole(QPalette::Button);
+  // Only the settings window ends the program.
+  setAttribute(Qt::WA_QuitOnClose, false);
+  // Qt places a window by its frame and sizes it by its client area.
+  move(304, 249);
+  resize(660, 440);
+}
+
+void TForm2::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  PaintFrame(painter, bitmap_);
+}
+
+}  // namespace zintrel
