@@ -4,7 +4,7 @@
 PRESET ?= release
 BUILD := build/$(PRESET)
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench install package screenshot clean
 
 all: build
 
@@ -24,6 +24,19 @@ test: build
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done
+
+# Installs under /usr/local unless PREFIX says otherwise.
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Builds build/release/zintrel_<version>_amd64.deb.
+package: build
+	@cd $(BUILD) && cpack
+
+# Renders docs/screenshot.png of both windows under Xvfb.
+screenshot: build
+	@scripts/screenshot $(BUILD)/app/zintrel docs/screenshot.png
 
 clean:
 	rm -rf build

@@ -49,4 +49,6 @@ const char* const kZintrelIconXpm[] = {
 
 QIcon ZintrelIcon() { return QIcon(QPixmap(kZintrelIconXpm)); }
 
+const char* const* ZintrelIconXpm() { return kZintrelIconXpm; }
+
 }  // namespace zintrel
