@@ -1,44 +1,151 @@
-// Time per tick of the interaction step at the particle counts the count
-// slider reaches, from the state a few ticks after start-up.
+// Time per tick of the interaction step: the literal reference against the
+// production step, at the particle counts the count slider reaches, for the
+// start law, the "type2" preset and a law with non-whole exponents. The
+// production step also runs on one thread and with the AVX2 kernel forced,
+// and (when the renderer is built) inside the whole headless tick. A table of
+// ratios, all taken within this one run, is printed at the end.
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
 
 #include <benchmark/benchmark.h>
+#include <hwy/targets.h>
 
+#include "simulation/pair_kernel.h"
 #include "simulation/particle_field.h"
 #include "simulation/random_source.h"
 #include "simulation/scatter.h"
 #include "simulation/step_particles.h"
+#ifdef ZINTREL_BENCH_TICK
+#include "render/frame_bitmap.h"
+#include "render/tick.h"
+#endif
 
 namespace zintrel {
 namespace {
 
+struct Law {
+  const char* name;
+  double activity, repulsion, acceleration, repulsiveAcceleration;
+};
+const Law kLaws[] = {
+    {"start", 1.0, 8.0, 1.0, 1.0},
+    {"type2", 38.0, 6.0, 2.0, 1.0},
+    {"nonwhole", 1.0, 8.0, 10.0 / 33.0, 50.0 / 33.0},
+};
+const int kCounts[] = {50, 250, 1000, 2500};
+
 // Returns a start-up field with count particles scattered over a disc, so
 // the pairs are at realistic distances rather than all coincident.
-ParticleField SpreadField(int count) {
+ParticleField SpreadField(const Law& law, int count) {
   ParticleField field;
   SetStartValues(field);
   field.ParticleCount = count;
   field.InitialRadius = 200.0;
+  field.Activity = law.activity;
+  field.Repulsion = law.repulsion;
+  field.Acceleration = law.acceleration;
+  field.RepulsiveAcceleration = law.repulsiveAcceleration;
   RandomSource random(12345);
   Scatter(field, random);
   return field;
 }
 
-void StepBenchmark(benchmark::State& state, StepFunction step) {
-  const ParticleField start = SpreadField(static_cast<int>(state.range(0)));
-  ParticleField field = start;
-  for (auto _ : state) {
-    step(field);
-    benchmark::DoNotOptimize(field.x.data());
-  }
-  state.counters["pairs/s"] = benchmark::Counter(
-      static_cast<double>(state.range(0)) * (state.range(0) - 1), benchmark::Counter::kIsIterationInvariantRate);
+// Mean seconds per tick of the last (longest) run of each benchmark.
+std::map<std::string, double>& Seconds() {
+  static std::map<std::string, double> seconds;
+  return seconds;
 }
 
-void BM_StepLiteral(benchmark::State& state) { StepBenchmark(state, StepParticlesLiteral); }
-void BM_StepParticles(benchmark::State& state) { StepBenchmark(state, StepParticles); }
+template <typename Tick>
+void Measure(benchmark::State& state, const std::string& key, ParticleField field, Tick tick) {
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    tick(field);
+    benchmark::DoNotOptimize(field.x.data());
+  }
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  if (state.iterations() > 0) Seconds()[key] = elapsed.count() / static_cast<double>(state.iterations());
+  const double pairs = static_cast<double>(field.ParticleCount) * (field.ParticleCount - 1);
+  state.counters["pairs/s"] = benchmark::Counter(pairs, benchmark::Counter::kIsIterationInvariantRate);
+}
 
-BENCHMARK(BM_StepLiteral)->Arg(50)->Arg(250)->Arg(1000)->Arg(2500)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StepParticles)->Arg(50)->Arg(250)->Arg(1000)->Arg(2500)->Unit(benchmark::kMillisecond);
+std::string Key(const char* variant, const Law& law, int count) {
+  return std::string(variant) + "/" + law.name + "/" + std::to_string(count);
+}
+
+void Register(std::int64_t avx2) {
+  for (const Law& law : kLaws) {
+    for (const int count : kCounts) {
+      const auto add = [&](const char* variant, StepOptions options, bool literal) {
+        const std::string key = Key(variant, law, count);
+        benchmark::RegisterBenchmark(key.c_str(), [=](benchmark::State& state) {
+          Measure(state, key, SpreadField(law, count), [&](ParticleField& field) {
+            return literal ? StepParticlesLiteral(field) : StepParticlesWithOptions(field, options);
+          });
+        })->Unit(benchmark::kMillisecond);
+      };
+      add("literal", {}, true);
+      add("fast", {}, false);
+      add("fast_1thread", {1, 0}, false);
+      if (avx2 != 0) add("fast_avx2", {0, avx2}, false);
+    }
+  }
+#ifdef ZINTREL_BENCH_TICK
+  // The whole tick at full count: resize, rescale, step and draw darts.
+  const std::string key = Key("tick", kLaws[0], 2500);
+  benchmark::RegisterBenchmark(key.c_str(), [=](benchmark::State& state) {
+    FrameBitmap bitmap;
+    Measure(state, key, SpreadField(kLaws[0], 2500), [&](ParticleField& field) {
+      return RunTick(field, bitmap, kStartWidth, kStartHeight, true);
+    });
+  })->Unit(benchmark::kMillisecond);
+#endif
+}
+
+void PrintRatios() {
+  const auto& seconds = Seconds();
+  const auto ratio = [&](const std::string& slow, const std::string& fast) {
+    const auto a = seconds.find(slow), b = seconds.find(fast);
+    return a == seconds.end() || b == seconds.end() || b->second <= 0.0 ? 0.0 : a->second / b->second;
+  };
+  std::printf("\nliteral / fast (same run)\n%-9s %6s %10s %10s %10s %10s\n", "law", "N", "fast",
+              "1 thread", "AVX2", "1t / 2t");
+  for (const Law& law : kLaws) {
+    for (const int count : kCounts) {
+      const std::string literal = Key("literal", law, count);
+      std::printf("%-9s %6d %9.1fx %9.1fx %9.1fx %9.2fx\n", law.name, count,
+                  ratio(literal, Key("fast", law, count)),
+                  ratio(literal, Key("fast_1thread", law, count)),
+                  ratio(literal, Key("fast_avx2", law, count)),
+                  ratio(Key("fast_1thread", law, count), Key("fast", law, count)));
+    }
+  }
+  const double tick = ratio(Key("tick", kLaws[0], 2500), Key("fast", kLaws[0], 2500));
+  if (tick > 0.0) std::printf("whole tick / step alone at N = 2500, start law: %.2f\n", tick);
+}
 
 }  // namespace
 }  // namespace zintrel
+
+int main(int argc, char** argv) {
+  using namespace zintrel;
+  const std::vector<std::int64_t> targets = StepTargets();
+  std::int64_t avx2 = 0;
+  std::string names;
+  for (const std::int64_t target : targets) {
+    if (target == HWY_AVX2) avx2 = target;
+    names += std::string(names.empty() ? "" : ", ") + StepTargetName(target);
+  }
+  std::printf("step kernel in use: %s (this CPU runs: %s)\n", BestPairKernel().name, names.c_str());
+  Register(avx2);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  PrintRatios();
+  return 0;
+}

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "simulation/particle_field.h"
 #include "simulation/step_fault.h"
 
@@ -17,6 +20,25 @@ StepFault StepParticles(ParticleField& field);
 // trigonometric direction. It is the reference that the production step must
 // agree with up to rounding, and the baseline of the benchmarks.
 StepFault StepParticlesLiteral(ParticleField& field);
+
+// How the production step may run. The defaults are what StepParticles does;
+// tests and benchmarks force the rest. Every choice gives the same result
+// for the same state, bit for bit, except the SIMD target (whose sums differ
+// by rounding only).
+struct StepOptions {
+  int threads = 0;          // 0: by particle count; 1: the calling thread alone; 2: with the worker.
+  std::int64_t target = 0;  // 0: the best this CPU supports; else a target of StepTargets().
+};
+
+// StepParticles with its choices made by the caller. A target the CPU cannot
+// run falls back to the best one it can.
+StepFault StepParticlesWithOptions(ParticleField& field, const StepOptions& options);
+
+// Returns the SIMD targets of the step this CPU can run, best first.
+std::vector<std::int64_t> StepTargets();
+
+// Returns the name of a target of StepTargets(), e.g. "AVX2".
+const char* StepTargetName(std::int64_t target);
 
 // A step implementation; the tick takes one so tools can choose.
 using StepFunction = StepFault (*)(ParticleField&);

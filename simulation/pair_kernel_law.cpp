@@ -1,0 +1,71 @@
+// The parts of the pair kernels that need no SIMD: the law folded once per
+// tick, and the pair-by-pair pull the kernels fall back to.
+
+#include <cmath>
+
+#include "simulation/pair_kernel.h"
+#include "simulation/power.h"
+#include "simulation/step_common.h"
+
+namespace zintrel {
+
+PairLaw MakePairLaw(const ParticleField& field, int count) {
+  PairLaw law;
+  const double A = field.Activity;
+  law.pull = A * kForceGain / count;
+  law.push = A * field.Repulsion * kForceGain / count;
+  law.pullExponent = -field.Acceleration;
+  law.pushExponent = -(field.Acceleration + field.RepulsiveAcceleration);
+
+  // The vector forms assume every separation squares to well below 1e30:
+  // true for positions within this bound, and moved positions are wrapped
+  // into the field, whose size is a 32-bit integer.
+  constexpr double kMaxCoordinate = 1e14;
+  for (int i = 0; i < count; ++i) {
+    if (!(std::fabs(field.x[i]) <= kMaxCoordinate && std::fabs(field.y[i]) <= kMaxCoordinate)) {
+      return law;  // kScalar.
+    }
+  }
+  // Up to this magnitude the folded constants (10^64) and the exp arguments
+  // (below 700 for separations the vector forms take) stay in range.
+  constexpr double kMaxWholeExponent = 64.0;
+  constexpr double kMaxGeneralExponent = 16.0;
+  const auto whole = [](double e) { return std::fabs(e) <= kMaxWholeExponent && e == std::trunc(e); };
+  const auto general = [](double e) { return std::fabs(e) <= kMaxGeneralExponent; };
+  if (whole(law.pullExponent) && whole(law.pushExponent)) {
+    law.form = PairLaw::Form::kWhole;
+    // d^e / r = (r / 10)^e / r = 10^-e (1/r)^(1 - e), and the kernels
+    // compute (1/r)^m as 2^(|m| / 2) times a power of 1 / sqrt(2 s).
+    law.pullPower = 1 - static_cast<int>(law.pullExponent);
+    law.pushPower = 1 - static_cast<int>(law.pushExponent);
+    law.pullFactor = law.pull * Power(10.0, -law.pullExponent) * std::pow(2.0, 0.5 * std::abs(law.pullPower));
+    law.pushFactor = law.push * Power(10.0, -law.pushExponent) * std::pow(2.0, 0.5 * std::abs(law.pushPower));
+  } else if (general(law.pullExponent) && general(law.pushExponent)) {
+    law.form = PairLaw::Form::kGeneral;
+    // d^e / r = exp(e ln(r / 10) - ln r) = exp((e - 1) / 2 ln s + e ln 0.1).
+    const double logScale = std::log(kDistanceScale);
+    law.pullSlope = 0.5 * (law.pullExponent - 1.0);
+    law.pullOffset = law.pullExponent * logScale;
+    law.pushSlope = 0.5 * (law.pushExponent - 1.0);
+    law.pushOffset = law.pushExponent * logScale;
+  }
+  return law;
+}
+
+void LiteralPairPull(const PairLaw& law, double dx, double dy, double& pullX, double& pullY) {
+  const double d = kDistanceScale * std::sqrt(dx * dx + dy * dy);
+  const double force =
+      d > 0.0 ? law.pull * Power(d, law.pullExponent) - law.push * Power(d, law.pushExponent) : 0.0;
+  // dx = x_j - x_i, so x_i > x_j exactly when dx < 0, and y_i < y_j when dy > 0.
+  double theta;
+  if (dx != 0.0) {
+    theta = std::atan(dy / dx);
+    if (dx < 0.0) theta += kPi;
+  } else {
+    theta = dy > 0.0 ? kHalfPi : -kHalfPi;
+  }
+  pullX = std::cos(theta) * force;
+  pullY = std::sin(theta) * force;
+}
+
+}  // namespace zintrel
