@@ -19,8 +19,17 @@ run: build
 	@if [ -x $(BUILD)/app/zintrel ]; then $(BUILD)/app/zintrel; \
 	else echo "zintrel: the application is not built yet"; fi
 
+# Every test in the release build, then the whole suite again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then a bounded pass of the
+# fuzzer over its corpus.
 test: build
 	@ctest --preset $(PRESET)
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan
+	@ctest --preset asan
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+	@ctest --preset fuzz
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done
