@@ -26,9 +26,16 @@ inline StepFault FinishParticle(ParticleField& field, int i, double vx, double v
   if (std::isinf(vx) || std::isinf(vy)) return StepFault::kOverflow;
   const double maxSpeed = field.MaxSpeed;
   const double speed = std::sqrt(vx * vx + vy * vy);
-  // A square beyond the largest double would otherwise cap the speed to 0.
-  if (std::isinf(speed)) return StepFault::kOverflow;
-  if (speed > maxSpeed) {
+  if (std::isinf(speed)) {
+    // The squares overflowed although the velocity itself is finite (a very
+    // close pair pushes hard). The cap still applies: carry this one speed
+    // at extended precision rather than report a fault.
+    const long double wideSpeed = std::sqrt(static_cast<long double>(vx) * vx +
+                                            static_cast<long double>(vy) * vy);
+    const long double factor = maxSpeed / wideSpeed;
+    vx = static_cast<double>(factor * vx);
+    vy = static_cast<double>(factor * vy);
+  } else if (speed > maxSpeed) {
     // Only a negative cap can make a zero speed exceed it.
     if (speed == 0.0) return StepFault::kDivisionByZero;
     const double factor = maxSpeed / speed;

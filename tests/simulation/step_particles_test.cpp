@@ -56,6 +56,19 @@ TEST_P(StepParticlesTest, SpeedCapIsStrict) {
   EXPECT_NEAR(field.vy[1], 6.4, 1e-15);
 }
 
+TEST_P(StepParticlesTest, CapHoldsForSpeedsWhoseSquareOverflows) {
+  // A very close pair can push a particle faster than 1e154 pixels per tick;
+  // the cap must still bring it down, not report an overflow.
+  ParticleField field = Field(1);
+  field.x[0] = field.y[0] = 100.0;
+  field.vx[0] = 3e200;
+  field.vy[0] = -4e200;
+  ASSERT_EQ(Step(field), StepFault::kNone);
+  EXPECT_NEAR(field.vx[0], 4.8, 1e-14);
+  EXPECT_NEAR(field.vy[0], -6.4, 1e-14);
+  EXPECT_NEAR(field.x[0], 104.8, 1e-12);
+}
+
 TEST_P(StepParticlesTest, CoincidentParticlesExertNoForce) {
   ParticleField field = Field(2);
   field.x = {50.0, 50.0};
