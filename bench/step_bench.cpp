@@ -19,39 +19,18 @@
 #include "simulation/random_source.h"
 #include "simulation/scatter.h"
 #include "simulation/step_particles.h"
-#ifdef ZINTREL_BENCH_TICK
+#include "tests/simulation/force_laws.h"
 #include "render/frame_bitmap.h"
 #include "render/tick.h"
-#endif
 
 namespace zintrel {
 namespace {
 
-struct Law {
-  const char* name;
-  double activity, repulsion, acceleration, repulsiveAcceleration;
-};
-const Law kLaws[] = {
-    {"start", 1.0, 8.0, 1.0, 1.0},
-    {"type2", 38.0, 6.0, 2.0, 1.0},
-    {"nonwhole", 1.0, 8.0, 10.0 / 33.0, 50.0 / 33.0},
-};
+const ForceLaw kLaws[] = {kStartLaw, kType2Law, kNonWholeLaw};
 const int kCounts[] = {50, 250, 1000, 2500};
 
-// Returns a start-up field with count particles scattered over a disc, so
-// the pairs are at realistic distances rather than all coincident.
-ParticleField SpreadField(const Law& law, int count) {
-  ParticleField field;
-  SetStartValues(field);
-  field.ParticleCount = count;
-  field.InitialRadius = 200.0;
-  field.Activity = law.activity;
-  field.Repulsion = law.repulsion;
-  field.Acceleration = law.acceleration;
-  field.RepulsiveAcceleration = law.repulsiveAcceleration;
-  RandomSource random(12345);
-  Scatter(field, random);
-  return field;
+ParticleField SpreadField(const ForceLaw& law, int count) {
+  return ScatteredField(law, count, 12345);
 }
 
 // Mean seconds per tick of the last (longest) run of each benchmark.
@@ -73,12 +52,12 @@ void Measure(benchmark::State& state, const std::string& key, ParticleField fiel
   state.counters["pairs/s"] = benchmark::Counter(pairs, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-std::string Key(const char* variant, const Law& law, int count) {
+std::string Key(const char* variant, const ForceLaw& law, int count) {
   return std::string(variant) + "/" + law.name + "/" + std::to_string(count);
 }
 
 void Register(std::int64_t avx2) {
-  for (const Law& law : kLaws) {
+  for (const ForceLaw& law : kLaws) {
     for (const int count : kCounts) {
       const auto add = [&](const char* variant, StepOptions options, bool literal) {
         const std::string key = Key(variant, law, count);
@@ -94,7 +73,6 @@ void Register(std::int64_t avx2) {
       if (avx2 != 0) add("fast_avx2", {0, avx2}, false);
     }
   }
-#ifdef ZINTREL_BENCH_TICK
   // The whole tick at full count: resize, rescale, step and draw darts.
   const std::string key = Key("tick", kLaws[0], 2500);
   benchmark::RegisterBenchmark(key.c_str(), [=](benchmark::State& state) {
@@ -103,7 +81,6 @@ void Register(std::int64_t avx2) {
       return RunTick(field, bitmap, kStartWidth, kStartHeight, true);
     });
   })->Unit(benchmark::kMillisecond);
-#endif
 }
 
 void PrintRatios() {
@@ -114,7 +91,7 @@ void PrintRatios() {
   };
   std::printf("\nliteral / fast (same run)\n%-9s %6s %10s %10s %10s %10s\n", "law", "N", "fast",
               "1 thread", "AVX2", "1t / 2t");
-  for (const Law& law : kLaws) {
+  for (const ForceLaw& law : kLaws) {
     for (const int count : kCounts) {
       const std::string literal = Key("literal", law, count);
       std::printf("%-9s %6d %9.1fx %9.1fx %9.1fx %9.2fx\n", law.name, count,

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/simulation/field_hash.h"
+#include "tests/simulation/force_laws.h"
 
 #include "simulation/random_source.h"
 #include "simulation/scatter.h"
@@ -23,34 +24,15 @@ namespace {
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kAgreement = 1e-9;
 
-struct Law {
-  const char* name;
-  double activity, repulsion, acceleration, repulsiveAcceleration;
-};
-const Law kStart{"start", 1.0, 8.0, 1.0, 1.0};
-const Law kType2{"type2", 38.0, 6.0, 2.0, 1.0};
-const Law kNonWhole{"nonwhole", 1.0, 8.0, 10.0 / 33.0, 50.0 / 33.0};
+using Law = ForceLaw;
+const Law& kStart = kStartLaw;
+const Law& kType2 = kType2Law;
+const Law& kNonWhole = kNonWholeLaw;
 const Law kFlat{"flat", 1.0, 8.0, 0.0, 0.0};  // a = b = 0: a constant push at every distance.
 const Law kSteep{"steep", 1.0, 8.0, 17.5, 1.0};  // Beyond the vector forms: pair by pair.
 
-// Returns a field with count particles scattered over a disc of radius 200
-// about the centre of the start field, moving at up to 3 pixels per tick.
 ParticleField Scattered(const Law& law, int count, std::uint32_t seed = 7) {
-  ParticleField field;
-  SetStartValues(field);
-  field.ParticleCount = count;
-  field.InitialRadius = 200.0;
-  field.Activity = law.activity;
-  field.Repulsion = law.repulsion;
-  field.Acceleration = law.acceleration;
-  field.RepulsiveAcceleration = law.repulsiveAcceleration;
-  RandomSource random(seed);
-  Scatter(field, random);
-  for (int i = 0; i < count; ++i) {
-    field.vx[i] = 6.0 * random.Next() - 3.0;
-    field.vy[i] = 6.0 * random.Next() - 3.0;
-  }
-  return field;
+  return ScatteredField(law, count, seed);
 }
 
 // Expects every active particle of a and b within kAgreement, headings
