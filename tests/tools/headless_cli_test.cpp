@@ -218,6 +218,13 @@ TEST_F(HeadlessCliTest, BadInputWritesNothing) {
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
     bad.write("{\"ParticleCount\": 50");
   }
+  { QFile empty(Path("empty.json")); ASSERT_TRUE(empty.open(QIODevice::WriteOnly)); }
+  {
+    // Larger than any state could be: refused before it is parsed.
+    QFile huge(Path("huge.json"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    ASSERT_EQ(huge.write(QByteArray(17 << 20, ' ')), 17 << 20);
+  }
   auto wide = StartState(1);
   wide->MaxSpeed = 25.0;
   WriteState(Path("fast.json"), *wide);
@@ -228,13 +235,24 @@ TEST_F(HeadlessCliTest, BadInputWritesNothing) {
       {{"--speed", "3"}, "Unknown option 'speed'"},
       {{"--ticks"}, "Missing value after '--ticks'"},
       {{"--count", "12abc"}, "'12abc' is not a number"},
+      {{"--count", ""}, "'' is not a number"},
+      {{"--count", "12.5"}, "whole"},
+      {{"--activity", "nan"}, "'nan' is not a number"},
+      {{"--repulsion", "inf"}, "'inf' is not a number"},
+      {{"--acceleration", "1e400"}, "'1e400' is not a number"},
+      {{"--seed", "-1"}, "outside 0 .. 4294967295"},
+      {{"--seed", "4294967296"}, "outside 0 .. 4294967295"},
+      {{"--height", "16385"}, "outside 0 .. 16384"},
       {{"--max-speed", "25"}, "outside 1 .. 24"},
       {{"--step", "slow"}, "neither 'literal' nor 'fast'"},
       {{"--state-in", Path("missing.json")}, "cannot read"},
       {{"--state-in", Path("bad.json")}, "malformed JSON"},
+      {{"--state-in", Path("empty.json")}, "malformed JSON"},
+      {{"--state-in", Path("huge.json")}, "too large"},
       {{"--state-in", Path("fast.json")}, "'MaxSpeed' is 25"},
       {{"--state-out", Path("nowhere/s.json")}, "its folder does not exist"},
       {{"--frame-out", Path("folder.png")}, "is a folder"},
+      {{"--frame-out", "/proc/zintrel-frame.png"}, "cannot"},
       {{"--frames-dir", Path("nowhere")}, "does not exist"},
       {{"--frames-dir", Path("bad.json")}, "is not a folder"},
       {{"--width", "0"}, "cannot be stored as PNG"},
