@@ -163,7 +163,17 @@ void TForm1::Timer1Timer() {
   // had, so neither causes a rescale.
   const StepFault fault = RunTick(field_, bitmap_, display_->width(), display_->height(),
                                   CheckBox1->isChecked());
-  if (fault != StepFault::kNone) throw std::runtime_error(FaultText(fault));
+  if (fault != StepFault::kNone) {
+    // The same state faults again on every tick until something changes it.
+    // Reporting each one would bring a new box the moment the last was
+    // closed, leaving no chance to change the law or press Initialise; so a
+    // run of faulting ticks is reported once, and the next tick that
+    // completes ends the run.
+    if (tickFaultReported_) return;
+    tickFaultReported_ = true;
+    throw std::runtime_error(FaultText(fault));
+  }
+  tickFaultReported_ = false;
   display_->update();
 }
 

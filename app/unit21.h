@@ -95,6 +95,9 @@ class TForm1 : public QWidget {
   RandomSource& random_;
   TForm2* display_ = nullptr;
   ErrorBox* errorBox_;
+  // Set once a tick's fault has been reported, cleared by the next tick that
+  // completes.
+  bool tickFaultReported_ = false;
 };
 
 }  // namespace zintrel

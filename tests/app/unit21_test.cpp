@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include <QApplication>
@@ -366,6 +367,29 @@ TEST_F(TForm1Test, FaultingTicksShowOneErrorBoxAndTheTimerGoesOn) {
   EXPECT_TRUE(form1_.Timer1->isActive());
   EXPECT_EQ(field_.x[0], 1.7e308);
   EXPECT_EQ(field_.vx[0], 1e308);
+}
+
+// A state that faults on every tick is reported once, so the settings window
+// stays usable; once a tick completes, the next fault is reported again.
+TEST_F(TForm1Test, RepeatedTickFaultIsReportedOnceUntilATickCompletes) {
+  field_.ParticleCount = 1;
+  field_.MaxSpeed = -1.0;  // A resting particle then divides by zero.
+  field_.vx[0] = field_.vy[0] = 0.0;
+  field_.x[0] = 100.0;
+  // Called directly, a tick lets its error escape to the caller.
+  EXPECT_THROW(form1_.Timer1Timer(), std::runtime_error);
+  EXPECT_NO_THROW(form1_.Timer1Timer());
+  EXPECT_NO_THROW(form1_.Timer1Timer());
+  EXPECT_EQ(field_.x[0], 100.0);  // Each faulting tick was still abandoned.
+
+  field_.MaxSpeed = 8.0;
+  field_.vx[0] = 1.0;
+  EXPECT_NO_THROW(form1_.Timer1Timer());
+  EXPECT_EQ(field_.x[0], 101.0);
+
+  field_.MaxSpeed = -1.0;
+  field_.vx[0] = 0.0;
+  EXPECT_THROW(form1_.Timer1Timer(), std::runtime_error);
 }
 
 TEST_F(TForm1Test, ClosingTheDisplayHidesItAndClosingTheSettingsQuits) {
