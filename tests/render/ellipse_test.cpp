@@ -12,15 +12,11 @@
 namespace zintrel {
 namespace {
 
-using testing::Capture;
-using testing::MakeCanvas;
 using testing::Picture;
 using testing::ReferenceEllipse;
 
 Picture Draw(int frameWidth, int frameHeight, int x1, int y1, int x2, int y2) {
-  FrameBitmap bitmap = MakeCanvas(frameWidth, frameHeight);
-  bitmap.Ellipse(x1, y1, x2, y2);
-  return Capture(bitmap);
+  return testing::DrawBox(&FrameBitmap::Ellipse, frameWidth, frameHeight, x1, y1, x2, y2);
 }
 
 std::map<int, Picture> LoadPicturedSquares() {
@@ -50,11 +46,7 @@ TEST(EllipseTest, EverySmallBoxMatchesTheRuleInAnyCornerOrder) {
   for (int w = 0; w <= 32; ++w) {
     for (int h = 0; h <= 32; ++h) {
       const Picture expected = ReferenceEllipse(w, h, 3, 2, 38, 37);
-      const int l = 3, t = 2, r = 3 + w, b = 2 + h;
-      EXPECT_EQ(Draw(38, 37, l, t, r, b), expected) << w << "x" << h;
-      EXPECT_EQ(Draw(38, 37, r, t, l, b), expected) << w << "x" << h;
-      EXPECT_EQ(Draw(38, 37, l, b, r, t), expected) << w << "x" << h;
-      EXPECT_EQ(Draw(38, 37, r, b, l, t), expected) << w << "x" << h;
+      testing::ExpectEveryCornerOrder(&FrameBitmap::Ellipse, 38, 37, 3, 2, 3 + w, 2 + h, expected);
     }
   }
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "render/frame_bitmap.h"
 
 namespace zintrel::testing {
@@ -36,6 +38,32 @@ inline Picture Capture(const FrameBitmap& bitmap) {
     }
   }
   return picture;
+}
+
+// A primitive drawn from the two corners of its box: Rectangle or Ellipse.
+using BoxPrimitive = void (FrameBitmap::*)(int, int, int, int);
+
+// Returns the picture of one primitive drawn on a fresh canvas.
+inline Picture DrawBox(BoxPrimitive primitive, int frameWidth, int frameHeight, int x1, int y1,
+                       int x2, int y2) {
+  FrameBitmap bitmap = MakeCanvas(frameWidth, frameHeight);
+  (bitmap.*primitive)(x1, y1, x2, y2);
+  return Capture(bitmap);
+}
+
+// Expects the box (left, top)-(right, bottom) to give expected whichever pair
+// of opposite corners is passed, and in either order.
+inline void ExpectEveryCornerOrder(BoxPrimitive primitive, int frameWidth, int frameHeight,
+                                   int left, int top, int right, int bottom,
+                                   const Picture& expected) {
+  const int corners[4][4] = {{left, top, right, bottom},
+                             {right, top, left, bottom},
+                             {left, bottom, right, top},
+                             {right, bottom, left, top}};
+  for (const auto& c : corners) {
+    EXPECT_EQ(DrawBox(primitive, frameWidth, frameHeight, c[0], c[1], c[2], c[3]), expected)
+        << (right - left) << "x" << (bottom - top) << " from (" << c[0] << "," << c[1] << ")";
+  }
 }
 
 // Returns the frame 0..width-1 x 0..height-1 of a picture whose top-left

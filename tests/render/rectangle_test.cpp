@@ -7,16 +7,12 @@
 namespace zintrel {
 namespace {
 
-using testing::Capture;
-using testing::MakeCanvas;
 using testing::Picture;
 using testing::Place;
 using testing::ReferenceRectangle;
 
 Picture Draw(int frameWidth, int frameHeight, int x1, int y1, int x2, int y2) {
-  FrameBitmap bitmap = MakeCanvas(frameWidth, frameHeight);
-  bitmap.Rectangle(x1, y1, x2, y2);
-  return Capture(bitmap);
+  return testing::DrawBox(&FrameBitmap::Rectangle, frameWidth, frameHeight, x1, y1, x2, y2);
 }
 
 TEST(RectangleTest, SmallBoxesAreLinesRingsOrNothing) {
@@ -32,11 +28,7 @@ TEST(RectangleTest, EverySmallBoxFollowsTheRuleInAnyCornerOrder) {
     for (int h = 0; h <= 20; ++h) {
       const Picture expected = w * h == 0 ? Picture(25, std::string(26, '.'))
                                           : Place(ReferenceRectangle(w, h), 3, 2, 26, 25);
-      const int l = 3, t = 2, r = 3 + w, b = 2 + h;
-      EXPECT_EQ(Draw(26, 25, l, t, r, b), expected) << w << "x" << h;
-      EXPECT_EQ(Draw(26, 25, r, t, l, b), expected) << w << "x" << h;
-      EXPECT_EQ(Draw(26, 25, l, b, r, t), expected) << w << "x" << h;
-      EXPECT_EQ(Draw(26, 25, r, b, l, t), expected) << w << "x" << h;
+      testing::ExpectEveryCornerOrder(&FrameBitmap::Rectangle, 26, 25, 3, 2, 3 + w, 2 + h, expected);
     }
   }
 }
