@@ -14,7 +14,7 @@
 #include <benchmark/benchmark.h>
 #include <hwy/targets.h>
 
-#include "simulation/pair_kernel.h"
+#include "simulation/fast/pair_kernel.h"
 #include "simulation/particle_field.h"
 #include "simulation/random_source.h"
 #include "simulation/scatter.h"

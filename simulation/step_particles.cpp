@@ -1,6 +1,6 @@
 #include "simulation/step_particles.h"
 
-#include "simulation/pair_kernel.h"
+#include "simulation/fast/pair_kernel.h"
 
 namespace zintrel {
 

@@ -1,4 +1,4 @@
-#include "simulation/step_fast_worker.h"
+#include "simulation/fast/step_fast_worker.h"
 
 #include <system_error>
 

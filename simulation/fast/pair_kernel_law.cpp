@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "simulation/pair_kernel.h"
+#include "simulation/fast/pair_kernel.h"
 #include "simulation/power.h"
 #include "simulation/step_common.h"
 

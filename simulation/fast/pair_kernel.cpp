@@ -5,7 +5,7 @@
 // by Newton's iteration, and the force over r is a product of powers of it.
 
 #undef HWY_TARGET_INCLUDE
-#define HWY_TARGET_INCLUDE "simulation/pair_kernel.cpp"
+#define HWY_TARGET_INCLUDE "simulation/fast/pair_kernel.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 
 #include <cmath>
@@ -13,7 +13,7 @@
 #include <hwy/contrib/math/math-inl.h>
 #include <hwy/highway.h>
 
-#include "simulation/pair_kernel.h"
+#include "simulation/fast/pair_kernel.h"
 #include "simulation/step_common.h"
 
 HWY_BEFORE_NAMESPACE();

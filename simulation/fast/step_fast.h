@@ -23,7 +23,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "simulation/pair_kernel.h"
+#include "simulation/fast/pair_kernel.h"
 #include "simulation/particle_field.h"
 
 namespace zintrel {

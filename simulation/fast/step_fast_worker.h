@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "simulation/step_fast.h"
+#include "simulation/fast/step_fast.h"
 
 namespace zintrel {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "simulation/step_common.h"
-#include "simulation/step_fast.h"
-#include "simulation/step_fast_worker.h"
+#include "simulation/fast/step_fast.h"
+#include "simulation/fast/step_fast_worker.h"
 #include "simulation/step_particles.h"
 
 namespace zintrel {
