@@ -7,6 +7,7 @@
 
 #include "simulation/particle_field.h"
 #include "simulation/step_fault.h"
+#include "simulation/wide_velocity.h"
 
 namespace zintrel {
 
@@ -22,11 +23,15 @@ inline constexpr double kForceGain = 30.0;
 // Returns the fault without touching the field if any stored value would be
 // non-finite.
 inline StepFault FinishParticle(ParticleField& field, int i, double vx, double vy) {
-  if (std::isnan(vx) || std::isnan(vy)) return StepFault::kInvalidOperation;
-  if (std::isinf(vx) || std::isinf(vy)) return StepFault::kOverflow;
   const double maxSpeed = field.MaxSpeed;
-  const double speed = std::sqrt(vx * vx + vy * vy);
-  if (std::isinf(speed)) {
+  if (!std::isfinite(vx) || !std::isfinite(vy)) {
+    // The sum of the pulls left the double range. Within the controls' law
+    // it is carried again at a wider range and capped there; beyond them
+    // (crafted states, or a sum that is not finite even so) it is a fault.
+    const StepFault fault =
+        std::isnan(vx) || std::isnan(vy) ? StepFault::kInvalidOperation : StepFault::kOverflow;
+    if (!WideCappedVelocity(field, i, vx, vy)) return fault;
+  } else if (const double speed = std::sqrt(vx * vx + vy * vy); std::isinf(speed)) {
     // The squares overflowed although the velocity itself is finite (a very
     // close pair pushes hard). The cap still applies: carry this one speed
     // at extended precision rather than report a fault.

@@ -1,0 +1,81 @@
+#include "simulation/wide_velocity.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "simulation/step_common.h"
+
+namespace zintrel {
+namespace {
+
+using Wide = long double;
+
+// The power rule of the step at extended precision: exact repeated squaring
+// for whole exponents, exp and log otherwise.
+Wide WidePower(Wide base, double exponent) {
+  if (exponent == 0.0) return 1.0L;
+  const double magnitude = std::fabs(exponent);
+  if (magnitude == std::trunc(magnitude)) {
+    // Within the controls a whole exponent is at most 6.
+    auto bits = static_cast<std::uint32_t>(magnitude);
+    Wide result = 1.0L;
+    Wide square = base;
+    for (;;) {
+      if (bits & 1u) result *= square;
+      bits >>= 1;
+      if (bits == 0) break;
+      square *= square;
+    }
+    return exponent < 0.0 ? 1.0L / result : result;
+  }
+  return std::exp(static_cast<Wide>(exponent) * std::log(base));
+}
+
+bool Within(double value, double low, double high) { return value >= low && value <= high; }
+
+}  // namespace
+
+bool LawWithinControls(const ParticleField& field) {
+  return Within(field.Activity, 0.0, 99.0) && Within(field.Repulsion, 0.0, 99.0) &&
+         Within(field.Acceleration, 0.0, 3.0) && Within(field.RepulsiveAcceleration, 0.0, 3.0) &&
+         Within(field.MaxSpeed, 1.0, 24.0) && field.ParticleCount >= 1 &&
+         field.ParticleCount <= MaxParticles;
+}
+
+bool WideCappedVelocity(const ParticleField& field, int i, double& vx, double& vy) {
+  if (!LawWithinControls(field)) return false;
+  const int count = ActiveCount(field);
+  const Wide gain = static_cast<Wide>(kForceGain) / count;
+  const Wide pull = field.Activity * gain;
+  const Wide push = static_cast<Wide>(field.Activity) * field.Repulsion * gain;
+  Wide sumX = field.vx[i];
+  Wide sumY = field.vy[i];
+  for (int j = 0; j < count; ++j) {
+    if (j == i) continue;
+    // Differences of doubles are exact or rounded once; their squares and
+    // everything after keep the extended range.
+    const Wide dx = static_cast<Wide>(field.x[j]) - field.x[i];
+    const Wide dy = static_cast<Wide>(field.y[j]) - field.y[i];
+    const Wide r = std::sqrt(dx * dx + dy * dy);
+    if (!(r > 0.0L)) continue;  // Two particles on one point exert no force.
+    const Wide d = static_cast<Wide>(kDistanceScale) * r;
+    const Wide force = pull * WidePower(d, -field.Acceleration) -
+                       push * WidePower(d, -(field.Acceleration + field.RepulsiveAcceleration));
+    // The direction toward j is (dx, dy) / r.
+    sumX += force * (dx / r);
+    sumY += force * (dy / r);
+  }
+  if (!std::isfinite(sumX) || !std::isfinite(sumY)) return false;
+  const Wide speed = std::sqrt(sumX * sumX + sumY * sumY);
+  if (!std::isfinite(speed)) return false;
+  if (speed > field.MaxSpeed) {
+    const Wide factor = field.MaxSpeed / speed;
+    sumX *= factor;
+    sumY *= factor;
+  }
+  vx = static_cast<double>(sumX);
+  vy = static_cast<double>(sumY);
+  return true;
+}
+
+}  // namespace zintrel
