@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "simulation/vector_state.h"
+
 namespace zintrel {
 namespace {
 
@@ -19,6 +21,8 @@ int TruncToCoordinate(double value) {
 }
 
 void RenderFrame(const ParticleField& field, FrameBitmap& bitmap, bool showOrientation) {
+  // The drawing is scalar SSE code; see vector_state.h.
+  ClearUpperVectorState();
   const int width = bitmap.Width();
   const int height = bitmap.Height();
   bitmap.BrushColor = 0x000000;
