@@ -132,7 +132,7 @@ void FillTriangleInside(FrameBitmap& bitmap, std::array<Vertex, 3> v, std::uint3
     for (std::int64_t y = top.y; y < bottom.y; ++y, row += stride) {
       const std::int64_t a = longEdge.Ceil();
       const std::int64_t b = shortEdge.Ceil();
-      std::fill(row + std::min(a, b), row + std::max(a, b), pixel);
+      raster::FillRow(row + std::min(a, b), row + std::max(a, b), pixel);
       longEdge.Advance();
       shortEdge.Advance();
     }
