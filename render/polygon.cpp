@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "render/frame_bitmap.h"
 #include "render/raster.h"
 
@@ -114,6 +118,30 @@ class EdgeWalk {
   std::int64_t stepRemainder_;
 };
 
+// Sets count pixels from first (0 <= count <= kShortSpan), where the
+// kShortSpan pixels from first all lie inside the bitmap. The rows of a small
+// triangle are a few pixels long, each length different, and a loop would
+// mispredict its exit on nearly every row. Here both halves are read,
+// blended with the pixel and written back whole, so the pixels past the span
+// keep their values.
+constexpr std::int64_t kShortSpan = 8;
+
+void FillShortSpan(std::uint32_t* first, std::int64_t count, std::uint32_t pixel) {
+#if defined(__SSE2__)
+  const __m128i value = _mm_set1_epi32(static_cast<int>(pixel));
+  const __m128i length = _mm_set1_epi32(static_cast<int>(count));
+  const __m128i lanes = _mm_setr_epi32(0, 1, 2, 3);
+  for (int half = 0; half < 2; ++half) {
+    auto* address = reinterpret_cast<__m128i*>(first + 4 * half);
+    const __m128i inside = _mm_cmplt_epi32(_mm_add_epi32(lanes, _mm_set1_epi32(4 * half)), length);
+    const __m128i old = _mm_loadu_si128(address);
+    _mm_storeu_si128(address, _mm_or_si128(_mm_and_si128(inside, value), _mm_andnot_si128(inside, old)));
+  }
+#else
+  raster::FillRow(first, first + count, pixel);
+#endif
+}
+
 // FillTriangle for a triangle inside the bitmap: the same spans, found with
 // one division per edge and written without clipping. Sorted by row, the
 // long edge from the top to the bottom vertex is active on every row, and
@@ -124,6 +152,8 @@ void FillTriangleInside(FrameBitmap& bitmap, std::array<Vertex, 3> v, std::uint3
   EdgeWalk longEdge(v[0], v[2]);
   const auto stride = static_cast<std::size_t>(bitmap.Stride());
   std::uint32_t* row = bitmap.Pixels() + static_cast<std::size_t>(v[0].y) * stride;
+  // Spans starting at or before this index have kShortSpan pixels to spare.
+  const std::int64_t lastShortSpan = bitmap.Height() * bitmap.Stride() - kShortSpan;
   for (int half = 0; half < 2; ++half) {
     const Vertex& top = v[half];
     const Vertex& bottom = v[half + 1];
@@ -132,7 +162,13 @@ void FillTriangleInside(FrameBitmap& bitmap, std::array<Vertex, 3> v, std::uint3
     for (std::int64_t y = top.y; y < bottom.y; ++y, row += stride) {
       const std::int64_t a = longEdge.Ceil();
       const std::int64_t b = shortEdge.Ceil();
-      raster::FillRow(row + std::min(a, b), row + std::max(a, b), pixel);
+      std::uint32_t* first = row + std::min(a, b);
+      const std::int64_t count = std::max(a, b) - std::min(a, b);
+      if (count <= kShortSpan && first - bitmap.Pixels() <= lastShortSpan) {
+        FillShortSpan(first, count, pixel);
+      } else {
+        raster::FillRow(first, first + count, pixel);
+      }
       longEdge.Advance();
       shortEdge.Advance();
     }
