@@ -86,4 +86,15 @@ void DrawBox(FrameBitmap& bitmap, std::int64_t left, std::int64_t top, std::int6
 // that the alternate rule puts inside the triangle, without its outline.
 void FillTriangle(FrameBitmap& bitmap, const Point (&vertices)[3], std::uint32_t pixel);
 
+// Returns whether all three corners lie inside the bitmap. The triangle and
+// its outline then lie inside too, so the two functions below apply.
+bool CornersInside(const FrameBitmap& bitmap, const Point (&corners)[3]);
+
+// FillTriangle for corners inside the bitmap: the same pixels, no clipping.
+void FillTriangleInside(FrameBitmap& bitmap, const Point (&corners)[3], std::uint32_t pixel);
+
+// Draws Polygon's edge from `from` (included) to `to` (excluded), both inside
+// the bitmap: the same pixels as the clipped edge, no clipping.
+void DrawEdgeInside(FrameBitmap& bitmap, Point from, Point to, std::uint32_t pixel);
+
 }  // namespace zintrel::raster

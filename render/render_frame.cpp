@@ -55,8 +55,10 @@ void DartCorners(double x, double y, double heading, double size, Point (&corner
   const double left = heading + kDartRearAngle;
   const double right = heading - kDartRearAngle;
   if (!(std::fabs(heading) < kRotatedHeadingLimit)) {
-    corners[1] = {TruncToCoordinate(x + std::cos(left) * size), TruncToCoordinate(y + std::sin(left) * size)};
-    corners[2] = {TruncToCoordinate(x + std::cos(right) * size), TruncToCoordinate(y + std::sin(right) * size)};
+    corners[1] = {TruncToCoordinate(x + std::cos(left) * size),
+                  TruncToCoordinate(y + std::sin(left) * size)};
+    corners[2] = {TruncToCoordinate(x + std::cos(right) * size),
+                  TruncToCoordinate(y + std::sin(right) * size)};
     return;
   }
   const Turn& turn = RearTurn();

@@ -106,23 +106,29 @@ TEST(RenderFrameTest, DartCornersFollowTheRuleForEveryHeading) {
       cases.push_back({x, 15.0 - k % 3 * 0.5, k * 0.3141592653589793});
     }
   }
-  for (const double heading : {1023.9, -1024.0, 1e6, -3e9, double{INFINITY}, double{NAN}}) cases.push_back({20, 15, heading});
+  for (const double heading : {1023.9, -1024.0, 1e6, -3e9, double{INFINITY}, double{NAN}}) {
+    cases.push_back({20, 15, heading});
+  }
   std::mt19937_64 random(11);
   std::uniform_real_distribution<double> position(10.0, 30.0), angle(-7.0, 7.0);
-  for (int i = 0; i < 4000; ++i) cases.push_back({position(random), position(random) * 0.5 + 5, angle(random)});
+  for (int i = 0; i < 4000; ++i) {
+    cases.push_back({position(random), position(random) * 0.5 + 5, angle(random)});
+  }
   for (const double size : {3.0, 9.0}) {
     for (const Particle& p : cases) {
       const FrameBitmap frame = Render(*MakeField(40, 30, size, {p}), true);
       Point corners[3];
       for (int k = 0; k < 3; ++k) {
-        const double angle = p.heading + (k == 0 ? 0.0 : k == 1 ? 2.5132741228718345 : -2.5132741228718345);
+        const double turn = k == 0 ? 0.0 : k == 1 ? 2.5132741228718345 : -2.5132741228718345;
+        const double angle = p.heading + turn;
         corners[k] = {TruncToCoordinate(p.x + std::cos(angle) * size),
                       TruncToCoordinate(p.y + std::sin(angle) * size)};
       }
       FrameBitmap expected;
       expected.Resize(40, 30);
       expected.Polygon(corners);
-      ASSERT_EQ(Capture(frame), Capture(expected)) << p.x << " " << p.y << " " << p.heading << " " << size;
+      ASSERT_EQ(Capture(frame), Capture(expected))
+          << p.x << " " << p.y << " " << p.heading << " " << size;
     }
   }
 }
