@@ -1,7 +1,8 @@
 // Time to draw one frame of 2500 particles, as discs and as darts, on the
 // start-up display area and on a full-HD one, and of the clear alone.
 // Particles are spread over the whole frame (a few hang over its edges, as
-// after a shrink) with varied headings, from a fixed-seed generator so every run draws the same frame.
+// after a shrink) with varied headings, from a fixed-seed generator so every
+// run draws the same frame.
 
 #include <cstdint>
 #include <memory>
