@@ -1,7 +1,8 @@
 // Time to draw one frame of 2500 particles, as discs and as darts, on the
-// start-up display area and on a full-HD one. Particles are spread over the
-// whole frame (a few hang over its edges, as after a shrink) with varied
-// headings, from a fixed-seed generator so every run draws the same frame.
+// start-up display area and on a full-HD one, and of the clear alone.
+// Particles are spread over the whole frame (a few hang over its edges, as
+// after a shrink) with varied headings, from a fixed-seed generator so every
+// run draws the same frame.
 
 #include <cstdint>
 #include <memory>
@@ -53,6 +54,24 @@ void BM_RenderFrame(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * field->ParticleCount);
   state.SetLabel(darts ? "darts" : "discs");
 }
+
+// The frame with no particle: only the clear. The difference to the cases
+// above is what the particles cost.
+void BM_ClearFrame(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(0));
+  const int height = static_cast<int>(state.range(1));
+  auto field = SpreadField(width, height, 6.0);
+  field->ParticleCount = 0;
+  FrameBitmap bitmap;
+  bitmap.Resize(width, height);
+  for (auto _ : state) {
+    RenderFrame(*field, bitmap, true);
+    benchmark::DoNotOptimize(bitmap.Pixels());
+    benchmark::ClobberMemory();
+  }
+}
+
+BENCHMARK(BM_ClearFrame)->ArgNames({"w", "h"})->Args({660, 440})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
 
 BENCHMARK(BM_RenderFrame)
     ->ArgNames({"w", "h", "darts"})

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+
 #include "render/frame_bitmap.h"
 #include "render/raster.h"
 
@@ -69,6 +70,7 @@ struct ActiveEdge {
   RationalStepper crossing;
 };
 
+
 }  // namespace
 
 namespace raster {
@@ -77,6 +79,10 @@ void FillTriangle(FrameBitmap& bitmap, const Point (&corners)[3], std::uint32_t 
   const std::array<Vertex, 3> vertices{{{corners[0].x, corners[0].y},
                                         {corners[1].x, corners[1].y},
                                         {corners[2].x, corners[2].y}}};
+  if (CornersInside(bitmap, corners)) {
+    FillTriangleInside(bitmap, corners, pixel);
+    return;
+  }
   std::int64_t rowFirst = vertices[0].y;
   std::int64_t rowEnd = vertices[0].y;
   for (const Vertex& v : vertices) {
@@ -179,6 +185,10 @@ void FrameBitmap::Polygon(const Point (&vertices)[3]) {
                                        {vertices[2].x, vertices[2].y}}};
   raster::FillTriangle(*this, vertices, raster::ToPixel(BrushColor));
   const std::uint32_t pen = raster::ToPixel(PenColor);
+  if (raster::CornersInside(*this, vertices)) {
+    for (int i = 0; i < 3; ++i) raster::DrawEdgeInside(*this, vertices[i], vertices[(i + 1) % 3], pen);
+    return;
+  }
   for (int i = 0; i < 3; ++i) DrawEdge(*this, corners[i], corners[(i + 1) % 3], pen);
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cwchar>
 
 #include "render/frame_bitmap.h"
 
@@ -30,6 +31,22 @@ constexpr Int128 CeilDiv(Int128 numerator, Int128 denominator) {
   return -FloorDiv(-numerator, denominator);
 }
 
+// Sets the pixels first .. end-1 of one row. The compiler keeps a plain loop
+// one pixel per store; long runs (the frame's clear) go to the C library's
+// wide-character fill, which uses the widest stores the CPU has (glibc's
+// versions leave the upper vector state clean; a render test checks).
+inline void FillRow(std::uint32_t* first, std::uint32_t* end, std::uint32_t pixel) {
+  constexpr std::ptrdiff_t kLongRun = 32;
+  if constexpr (sizeof(wchar_t) == sizeof(std::uint32_t)) {
+    if (end - first >= kLongRun) {
+      std::wmemset(reinterpret_cast<wchar_t*>(first), static_cast<wchar_t>(pixel),
+                   static_cast<std::size_t>(end - first));
+      return;
+    }
+  }
+  for (; first < end; ++first) *first = pixel;
+}
+
 // Fills the part of the inclusive block x0..x1 by y0..y1 that lies inside the
 // bitmap. An empty or wholly outside block costs nothing. Inline, like
 // PlotClipped, because the primitives call it for every short run.
@@ -41,9 +58,15 @@ inline void FillClipped(FrameBitmap& bitmap, std::int64_t x0, std::int64_t x1, s
   y1 = std::min<std::int64_t>(y1, bitmap.Height() - 1);
   if (x0 > x1 || y0 > y1) return;
   const auto stride = static_cast<std::size_t>(bitmap.Stride());
+  if (x1 - x0 + 1 == bitmap.Stride()) {
+    // Whole rows are one contiguous run.
+    std::uint32_t* first = bitmap.Pixels() + static_cast<std::size_t>(y0) * stride;
+    FillRow(first, first + static_cast<std::size_t>(y1 - y0 + 1) * stride, pixel);
+    return;
+  }
   for (std::int64_t y = y0; y <= y1; ++y) {
     std::uint32_t* row = bitmap.Pixels() + static_cast<std::size_t>(y) * stride;
-    std::fill(row + x0, row + x1 + 1, pixel);
+    FillRow(row + x0, row + x1 + 1, pixel);
   }
 }
 
@@ -62,5 +85,16 @@ void DrawBox(FrameBitmap& bitmap, std::int64_t left, std::int64_t top, std::int6
 // Paints the brush region of Polygon: the pixels sampled at integer points
 // that the alternate rule puts inside the triangle, without its outline.
 void FillTriangle(FrameBitmap& bitmap, const Point (&vertices)[3], std::uint32_t pixel);
+
+// Returns whether all three corners lie inside the bitmap. The triangle and
+// its outline then lie inside too, so the two functions below apply.
+bool CornersInside(const FrameBitmap& bitmap, const Point (&corners)[3]);
+
+// FillTriangle for corners inside the bitmap: the same pixels, no clipping.
+void FillTriangleInside(FrameBitmap& bitmap, const Point (&corners)[3], std::uint32_t pixel);
+
+// Draws Polygon's edge from `from` (included) to `to` (excluded), both inside
+// the bitmap: the same pixels as the clipped edge, no clipping.
+void DrawEdgeInside(FrameBitmap& bitmap, Point from, Point to, std::uint32_t pixel);
 
 }  // namespace zintrel::raster

@@ -3,6 +3,7 @@
 #include "simulation/power.h"
 #include "simulation/step_common.h"
 #include "simulation/step_particles.h"
+#include "simulation/vector_state.h"
 
 namespace zintrel {
 namespace {
@@ -20,6 +21,10 @@ double PairForce(const ParticleField& field, double d, int count) {
 }  // namespace
 
 StepFault StepParticlesLiteral(ParticleField& field) {
+  // Every pair makes four libm calls; with the upper vector state left dirty
+  // by whatever ran before, each of them would pay for it. Nothing inside the
+  // loop dirties it again (libm's AVX variants use 128-bit encodings only).
+  ClearUpperVectorState();
   const int count = ActiveCount(field);
   for (int i = 0; i < count; ++i) {
     const double xi = field.x[i];

@@ -3,9 +3,11 @@
 #include <climits>
 #include <cmath>
 #include <memory>
+#include <random>
 
 #include "picture.h"
 #include "render/render_frame.h"
+#include "simulation/vector_state.h"
 
 namespace zintrel {
 namespace {
@@ -91,6 +93,53 @@ TEST(RenderFrameTest, DartAtHeadingZeroPointsRight) {
   EXPECT_EQ(frame.PixelAt(25, 10), 0xFFFFFFFFu);
   EXPECT_EQ(frame.PixelAt(16, 7), 0xFFFFFFFFu);
   EXPECT_EQ(frame.PixelAt(16, 12), 0xFFFFFFFFu);
+}
+
+// Each dart alone, against the polygon of the corners computed by the rule
+// itself, three libm calls each. Headings at multiples of pi / 10 on whole
+// and half positions put corners exactly on pixel boundaries; large and
+// non-finite headings take other routes to the corners.
+TEST(RenderFrameTest, DartCornersFollowTheRuleForEveryHeading) {
+  std::vector<Particle> cases;
+  for (int k = -40; k <= 40; ++k) {
+    for (const double x : {20.0, 20.5, 19.999999999999996}) {
+      cases.push_back({x, 15.0 - k % 3 * 0.5, k * 0.3141592653589793});
+    }
+  }
+  for (const double heading : {1023.9, -1024.0, 1e6, -3e9, double{INFINITY}, double{NAN}}) {
+    cases.push_back({20, 15, heading});
+  }
+  std::mt19937_64 random(11);
+  std::uniform_real_distribution<double> position(10.0, 30.0), angle(-7.0, 7.0);
+  for (int i = 0; i < 4000; ++i) {
+    cases.push_back({position(random), position(random) * 0.5 + 5, angle(random)});
+  }
+  for (const double size : {3.0, 9.0}) {
+    for (const Particle& p : cases) {
+      const FrameBitmap frame = Render(*MakeField(40, 30, size, {p}), true);
+      Point corners[3];
+      for (int k = 0; k < 3; ++k) {
+        const double turn = k == 0 ? 0.0 : k == 1 ? 2.5132741228718345 : -2.5132741228718345;
+        const double angle = p.heading + turn;
+        corners[k] = {TruncToCoordinate(p.x + std::cos(angle) * size),
+                      TruncToCoordinate(p.y + std::sin(angle) * size)};
+      }
+      FrameBitmap expected;
+      expected.Resize(40, 30);
+      expected.Polygon(corners);
+      ASSERT_EQ(Capture(frame), Capture(expected))
+          << p.x << " " << p.y << " " << p.heading << " " << size;
+    }
+  }
+}
+
+// Drawing is scalar SSE code; it must not run, nor leave the caller, with
+// the upper vector state a library may have left dirty.
+TEST(RenderFrameTest, LeavesTheUpperVectorStateClean) {
+  if (!VectorStateInUse() || !DirtyUpperVectorState()) GTEST_SKIP() << "not observable";
+  ASSERT_NE(*VectorStateInUse() & kUpperVectorStateBit, 0u);
+  Render(*MakeField(40, 30, 5, {{20.5, 10.5, 1.0}, {3, 4, 2.0}}), true);
+  EXPECT_EQ(*VectorStateInUse() & kUpperVectorStateBit, 0u);
 }
 
 TEST(RenderFrameTest, DrawsOnlyActiveParticlesLaterOnesOnTop) {
