@@ -65,10 +65,11 @@ HWY_INLINE V HalfReciprocalSqrt(D d, V s) {
   V z = hn::BitCast(d, hn::Sub(hn::Set(di, int64_t{0x5FE6EB50C7B537A9}),
                                hn::ShiftRight<1>(hn::BitCast(di, twice))));
   const V threeHalves = hn::Set(d, 1.5);
-  for (int k = 0; k < 4; ++k) {
-    z = hn::Mul(z, hn::Sub(threeHalves, hn::Mul(hn::Mul(s, z), z)));
-  }
-  return z;
+  // Written out: the compiler keeps a loop of four, with its counter.
+  z = hn::Mul(z, hn::Sub(threeHalves, hn::Mul(hn::Mul(s, z), z)));
+  z = hn::Mul(z, hn::Sub(threeHalves, hn::Mul(hn::Mul(s, z), z)));
+  z = hn::Mul(z, hn::Sub(threeHalves, hn::Mul(hn::Mul(s, z), z)));
+  return hn::Mul(z, hn::Sub(threeHalves, hn::Mul(hn::Mul(s, z), z)));
 }
 
 // Returns base^n for a whole n >= 0 by repeated squaring.
@@ -155,10 +156,15 @@ HWY_INLINE V PullPerPixel(D d, const PairLaw& law, const VectorLaw& vl, V s) {
   }
 }
 
-// Replaces the pulls (pullX, pullY) of the lanes of `near` by the pair-by-pair
-// pull of their separations (dx, dy).
-HWY_NOINLINE void ReplaceNearLanes(const PairLaw& law, hn::Mask<D> near, V dx, V dy, V& pullX,
-                                   V& pullY) {
+// The pull of a vector of pairs.
+struct Pulls {
+  V x, y;
+};
+
+// Returns `pulls` with the lanes of `near` replaced by the pair-by-pair pull
+// of their separations (dx, dy). Taken by value and out of line, so the hot
+// loop keeps its pulls in registers.
+HWY_NOINLINE Pulls ReplaceNearLanes(const PairLaw& law, hn::Mask<D> near, V dx, V dy, Pulls pulls) {
   const D d;
   HWY_ALIGN double bufferX[hn::MaxLanes(d)];
   HWY_ALIGN double bufferY[hn::MaxLanes(d)];
@@ -167,14 +173,13 @@ HWY_NOINLINE void ReplaceNearLanes(const PairLaw& law, hn::Mask<D> near, V dx, V
   HWY_ALIGN double isNear[hn::MaxLanes(d)];
   hn::Store(dx, d, bufferX);
   hn::Store(dy, d, bufferY);
-  hn::Store(pullX, d, outX);
-  hn::Store(pullY, d, outY);
+  hn::Store(pulls.x, d, outX);
+  hn::Store(pulls.y, d, outY);
   hn::Store(hn::IfThenElseZero(near, hn::Set(d, 1.0)), d, isNear);
   for (size_t k = 0; k < hn::Lanes(d); ++k) {
     if (isNear[k] != 0.0) LiteralPairPull(law, bufferX[k], bufferY[k], outX[k], outY[k]);
   }
-  pullX = hn::Load(d, outX);
-  pullY = hn::Load(d, outY);
+  return Pulls{hn::Load(d, outX), hn::Load(d, outY)};
 }
 
 // Adds the pull of the separations (dx, dy) to the partial sums (accX,
@@ -192,8 +197,7 @@ HWY_INLINE void AddPulls(D d, const PairLaw& law, const VectorLaw& vl, V dx, V d
   } else {
     perPixel = hn::IfThenElseZero(hn::Gt(s, hn::Zero(d)), PullPerPixel<kPull, kExtra>(d, law, vl, s));
   }
-  V pullX = hn::Mul(perPixel, dx);
-  V pullY = hn::Mul(perPixel, dy);
+  Pulls pulls{hn::Mul(perPixel, dx), hn::Mul(perPixel, dy)};
   // Pairs closer than 1e-10 pixels (0 < s < kMinSquare) are left to the
   // pair-by-pair path, lane by lane, so the other lanes keep their vector
   // values whatever the vector width. s = 0 also takes the branch, but only
@@ -201,10 +205,10 @@ HWY_INLINE void AddPulls(D d, const PairLaw& law, const VectorLaw& vl, V dx, V d
   const auto belowMin = hn::Lt(s, vl.minSquare);
   if (HWY_UNLIKELY(!hn::AllFalse(d, belowMin))) {
     const auto near = hn::And(belowMin, hn::Gt(s, hn::Zero(d)));
-    if (!hn::AllFalse(d, near)) ReplaceNearLanes(law, near, dx, dy, pullX, pullY);
+    if (!hn::AllFalse(d, near)) pulls = ReplaceNearLanes(law, near, dx, dy, pulls);
   }
-  accX = hn::Add(accX, pullX);
-  accY = hn::Add(accY, pullY);
+  accX = hn::Add(accX, pulls.x);
+  accY = hn::Add(accY, pulls.y);
 }
 
 // Pairs per group: partial sum k collects pair k of every group.
