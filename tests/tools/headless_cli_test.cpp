@@ -320,7 +320,7 @@ TEST_F(HeadlessCliTest, PushBeyondTheDoubleRangeRunsToTheEnd) {
   EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
   const auto state = ReadState(Path("s.json"));
   ASSERT_NE(state, nullptr);
-  EXPECT_LE(std::hypot(state->vx[0], state->vy[0]), state->MaxSpeed);
+  EXPECT_LE(std::hypot(state->vx[0], state->vy[0]), state->MaxSpeed * (1 + 1e-15));
   EXPECT_TRUE(QFile::exists(Path("f.png")));
 }
 
