@@ -5,6 +5,8 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "tools/printable_text.h"
+
 namespace zintrel {
 namespace {
 
@@ -138,20 +140,10 @@ bool IsKnownField(const std::string& name) {
   return false;
 }
 
-}  // namespace
-
-std::string StateToJson(const ParticleField& field) {
-  Json object = Json::object();
-  for (const DoubleField& rule : kDoubleFields) object[rule.name] = field.*rule.member;
-  for (const WholeField& rule : kWholeFields) object[rule.name] = field.*rule.member;
-  for (const ArrayField& rule : kArrayFields) {
-    const ParticleArray& values = field.*rule.member;
-    object[rule.name] = values;
-  }
-  return object.dump(1) + "\n";
-}
-
-std::string StateFromJson(const std::string& text, ParticleField& field) {
+// Returns the first problem with text, or "" with field filled. Messages
+// may quote the file (the parser's last-read token, a field name), so the
+// caller makes them printable.
+std::string ReadState(const std::string& text, ParticleField& field) {
   Json object;
   try {
     object = Json::parse(text);
@@ -172,6 +164,23 @@ std::string StateFromJson(const std::string& text, ParticleField& field) {
   if (problem.empty()) problem = ReadArrays(object, *read);
   if (problem.empty()) field = *read;
   return problem;
+}
+
+}  // namespace
+
+std::string StateToJson(const ParticleField& field) {
+  Json object = Json::object();
+  for (const DoubleField& rule : kDoubleFields) object[rule.name] = field.*rule.member;
+  for (const WholeField& rule : kWholeFields) object[rule.name] = field.*rule.member;
+  for (const ArrayField& rule : kArrayFields) {
+    const ParticleArray& values = field.*rule.member;
+    object[rule.name] = values;
+  }
+  return object.dump(1) + "\n";
+}
+
+std::string StateFromJson(const std::string& text, ParticleField& field) {
+  return PrintableText(ReadState(text, field));
 }
 
 }  // namespace zintrel
