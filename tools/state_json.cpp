@@ -121,11 +121,13 @@ std::string ReadArrays(const Json& object, ParticleField& field) {
     ParticleArray& values = field.*rule.member;
     for (int k = 0; k < MaxParticles; ++k) {
       const Json& element = (*it)[static_cast<std::size_t>(k)];
-      const std::string where = Quoted(rule.name) + "[" + std::to_string(k) + "]";
-      if (!element.is_number()) return where + " is of type " + element.type_name() + ", not a number";
+      // Named only on failure: building the name for each of the 12500
+      // numbers took a quarter of the reading time.
+      const auto where = [&rule, k] { return Quoted(rule.name) + "[" + std::to_string(k) + "]"; };
+      if (!element.is_number()) return where() + " is of type " + element.type_name() + ", not a number";
       const double value = element.get<double>();
       if (!(std::fabs(value) <= kMaxStateMagnitude)) {
-        return where + " is " + Number(value) + ", beyond +-" + Number(kMaxStateMagnitude);
+        return where() + " is " + Number(value) + ", beyond +-" + Number(kMaxStateMagnitude);
       }
       values[k] = value;
     }
