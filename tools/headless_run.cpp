@@ -128,7 +128,10 @@ TickRunResult RunTicks(ParticleField& field, FrameBitmap& bitmap, int width, int
       return result;
     }
     ++result.ticksRun;
-    if (frames) {
+    // A frame that will be thrown away is not worth encoding. Its write is
+    // never cut short instead: the PNG library reports an aborted write on
+    // standard error by itself and leaks on that path.
+    if (frames && StopSignal() == 0) {
       result.writeError = frames->Add(bitmap);
       if (!result.writeError.empty()) return result;
     }

@@ -5,8 +5,6 @@
 #include <QImageWriter>
 #include <QSaveFile>
 
-#include "tools/stop_signal.h"
-
 namespace zintrel {
 namespace {
 
@@ -18,31 +16,6 @@ QImage FrameImage(const FrameBitmap& bitmap) {
   return QImage(reinterpret_cast<const uchar*>(bitmap.Pixels()), bitmap.Width(), bitmap.Height(),
                 static_cast<qsizetype>(bitmap.Stride()) * 4, QImage::Format_RGB32);
 }
-
-// Passes writes on to a file until a stop signal arrives and fails them from
-// then on, so that the encoder gives up on a large frame (seconds of work)
-// instead of finishing a file that will be thrown away.
-class StopAwareDevice : public QIODevice {
- public:
-  explicit StopAwareDevice(QIODevice& target) : target_(target) {
-    open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-  }
-
- protected:
-  qint64 readData(char*, qint64) override { return -1; }
-  qint64 writeData(const char* data, qint64 size) override {
-    if (StopSignal() != 0) {
-      setErrorString(QStringLiteral("interrupted"));
-      return -1;
-    }
-    const qint64 written = target_.write(data, size);
-    if (written < 0) setErrorString(target_.errorString());
-    return written;
-  }
-
- private:
-  QIODevice& target_;
-};
 
 }  // namespace
 
@@ -97,8 +70,7 @@ std::string PendingFile::WritePng(const FrameBitmap& bitmap) {
                    std::to_string(bitmap.Height()) + " pixels");
   }
   if (std::string problem = Open(); !problem.empty()) return problem;
-  StopAwareDevice device(*file_);
-  QImageWriter writer(&device, "png");
+  QImageWriter writer(file_.get(), "png");
   if (!writer.write(FrameImage(bitmap))) return Failure(writer.errorString().toStdString());
   return {};
 }

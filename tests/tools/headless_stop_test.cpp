@@ -87,7 +87,8 @@ TEST_F(HeadlessStopTest, StopSignalsLeaveEveryOutputAsItWas) {
 
 // Large frames, so that most of a tick is spent storing its frame and the
 // signal often lands in the middle of a PNG write: it must still read as an
-// interruption, never as an output that cannot be written.
+// interruption and nothing else, never as an output that cannot be written
+// or with a complaint of the PNG encoder.
 TEST_F(HeadlessStopTest, TerminatedWhileStoringFramesIsNoWriteError) {
   const QMap<QString, QByteArray> before = Snapshot(folder_.path());
   for (int frames = 1; frames <= 4; ++frames) {
