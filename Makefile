@@ -20,13 +20,17 @@ run: build
 	else echo "zintrel: the application is not built yet"; fi
 
 # Every test in the release build, then the whole suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then a bounded pass of the
-# fuzzer over its corpus.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the simulation and render
+# tests under ThreadSanitizer (the step shares its work with a second
+# thread), and bounded passes of the two fuzzers over their corpora.
 test: build
 	@ctest --preset $(PRESET)
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 	@ctest --preset asan
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan
+	@ctest --preset tsan
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz
 	@ctest --preset fuzz

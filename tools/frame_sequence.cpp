@@ -1,5 +1,6 @@
 #include "tools/frame_sequence.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +16,16 @@ std::string FrameFileName(std::int64_t tick) {
   return name;
 }
 
+namespace {
+
+// Found by whoever comes across a staging folder that a killed run left.
+constexpr char kNoteText[] =
+    "This folder holds the frames of a zintrel-headless run that did not finish:\n"
+    "the program was killed, or the machine stopped, before it could move them\n"
+    "into place or remove them. Nothing uses these files. The folder can be deleted.\n";
+
+}  // namespace
+
 FrameSequence::FrameSequence() = default;
 
 // QTemporaryDir removes the staging folder and whatever is left in it.
@@ -23,10 +34,15 @@ FrameSequence::~FrameSequence() = default;
 std::string FrameSequence::Start(const std::string& folder) {
   folder_ = folder;
   // Inside the target folder, so the final moves are renames on one file system.
-  staging_ = std::make_unique<QTemporaryDir>(QString::fromStdString(folder) +
-                                             QStringLiteral("/.zintrel-headless-XXXXXX"));
+  staging_ = std::make_unique<QTemporaryDir>(QString::fromStdString(folder) + QLatin1Char('/') +
+                                             QLatin1String(kStagingPrefix) + QStringLiteral("XXXXXX"));
   if (!staging_->isValid()) {
     return "cannot write frames into '" + folder + "': " + staging_->errorString().toStdString();
+  }
+  QFile note(staging_->filePath(QLatin1String(kStagingNote)));
+  const qint64 noteSize = static_cast<qint64>(sizeof kNoteText) - 1;
+  if (!note.open(QIODevice::WriteOnly) || note.write(kNoteText, noteSize) != noteSize) {
+    return "cannot write frames into '" + folder + "': " + note.errorString().toStdString();
   }
   count_ = 0;
   return {};

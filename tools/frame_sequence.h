@@ -14,11 +14,16 @@ namespace zintrel {
 // digits with leading zeros, "000001.png"; more digits past 999999.
 std::string FrameFileName(std::int64_t tick);
 
+// The name the staging folder starts with, and the note inside it.
+inline constexpr char kStagingPrefix[] = ".zintrel-headless-unfinished-";
+inline constexpr char kStagingNote[] = "ABOUT-THIS-FOLDER.txt";
+
 // Collects the frames of a run for a folder. Frames are written into a
 // hidden staging folder inside it as they are drawn and moved onto their
-// final names only by Commit, so a run that ends in a fault or a write error
-// leaves the folder exactly as it found it (the staging folder is removed
-// with the sequence).
+// final names only by Commit, so a run that ends in a fault, a write error or
+// a stop signal leaves the folder exactly as it found it (the staging folder
+// is removed with the sequence). Only a run killed outright leaves the
+// staging folder behind; its name and the note in it say what it is.
 class FrameSequence {
  public:
   FrameSequence();

@@ -13,7 +13,9 @@
 #include "simulation/scatter.h"
 #include "tools/frame_sequence.h"
 #include "tools/output.h"
+#include "tools/printable_text.h"
 #include "tools/state_json.h"
+#include "tools/stop_signal.h"
 
 namespace zintrel {
 namespace {
@@ -91,9 +93,22 @@ std::string StatsLine(const TickRunResult& run) {
          QString::number(perSecond, 'f', 3).toStdString();
 }
 
-int Fail(std::ostream& err, const std::string& problem, int status) {
-  err << "zintrel-headless: " << problem << '\n';
+int Interrupted(std::ostream& err, int signal) {
+  err << "zintrel-headless: interrupted\n";
+  return kExitSignalBase + signal;
+}
+
+// Paths and arguments are quoted as given, so they are made printable too.
+int Report(std::ostream& err, const std::string& problem, int status) {
+  err << "zintrel-headless: " << PrintableText(problem) << '\n';
   return status;
+}
+
+// A stop signal outranks the failure: a write cut short by it is no fault of
+// the output, and "cannot write" would send the user looking for one.
+int Fail(std::ostream& err, const std::string& problem, int status) {
+  if (const int signal = StopSignal(); signal != 0) return Interrupted(err, signal);
+  return Report(err, problem, status);
 }
 
 }  // namespace
@@ -126,7 +141,7 @@ TickRunResult RunTicks(ParticleField& field, FrameBitmap& bitmap, int width, int
                        FrameSequence* frames) {
   using Clock = std::chrono::steady_clock;
   TickRunResult result;
-  for (std::int64_t tick = 0; tick < ticks; ++tick) {
+  for (std::int64_t tick = 0; tick < ticks && StopSignal() == 0; ++tick) {
     // Only the tick is timed; storing its frame is not part of the simulation.
     const Clock::time_point start = Clock::now();
     const StepFault fault = RunTick(field, bitmap, width, height, showOrientation, step);
@@ -136,7 +151,10 @@ TickRunResult RunTicks(ParticleField& field, FrameBitmap& bitmap, int width, int
       return result;
     }
     ++result.ticksRun;
-    if (frames) {
+    // A frame that will be thrown away is not worth encoding. Its write is
+    // never cut short instead: the PNG library reports an aborted write on
+    // standard error by itself and leaks on that path.
+    if (frames && StopSignal() == 0) {
       result.writeError = frames->Add(bitmap);
       if (!result.writeError.empty()) return result;
     }
@@ -207,6 +225,7 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
     return Fail(err, "not enough memory for a frame of " + std::to_string(width) + " x " +
                          std::to_string(height) + " pixels", kExitBadInput);
   }
+  if (const int signal = StopSignal(); signal != 0) return Interrupted(err, signal);
   if (run.fault != StepFault::kNone) {
     return Fail(err, "tick " + std::to_string(run.ticksRun + 1) + ": " + FaultText(run.fault), kExitFault);
   }
@@ -226,14 +245,18 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
       return Fail(err, problem, kExitBadInput);
     }
   }
+  // The last point at which a stop leaves everything as it was: from here on
+  // the outputs are moved into place, a matter of a few renames, and the run
+  // completes whatever arrives.
+  if (const int signal = StopSignal(); signal != 0) return Interrupted(err, signal);
   if (!options.framesDir.empty() && options.ticks > 0) {
-    if (std::string problem = frames.Commit(); !problem.empty()) return Fail(err, problem, kExitBadInput);
+    if (std::string problem = frames.Commit(); !problem.empty()) return Report(err, problem, kExitBadInput);
   }
   if (!options.stateOut.empty()) {
-    if (std::string problem = stateFile.Commit(); !problem.empty()) return Fail(err, problem, kExitBadInput);
+    if (std::string problem = stateFile.Commit(); !problem.empty()) return Report(err, problem, kExitBadInput);
   }
   if (!options.frameOut.empty()) {
-    if (std::string problem = frameFile.Commit(); !problem.empty()) return Fail(err, problem, kExitBadInput);
+    if (std::string problem = frameFile.Commit(); !problem.empty()) return Report(err, problem, kExitBadInput);
   }
   if (options.stats) out << StatsLine(run) << '\n';
   return kExitSuccess;

@@ -20,6 +20,9 @@ class FrameSequence;
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFault = 1;     // An arithmetic fault abandoned a tick.
 inline constexpr int kExitBadInput = 2;  // Options, state file or an output were unusable.
+// A stop signal ended the run: the status is this plus the signal number,
+// as a shell reports a program the signal killed.
+inline constexpr int kExitSignalBase = 128;
 
 // Fills field with the state the run starts from: the saved state of
 // --state-in as it is, or the application's start-up state (start values,
@@ -38,7 +41,8 @@ struct TickRunResult {
 
 // Runs ticks application ticks of a width x height display area, each
 // exactly RunTick, and hands every frame to frames when it is not null.
-// Stops at the first fault or failed frame.
+// Stops at the first fault or failed frame, and before the next tick once a
+// stop signal has arrived (the tick in hand is finished).
 TickRunResult RunTicks(ParticleField& field, FrameBitmap& bitmap, int width, int height,
                        std::int64_t ticks, bool showOrientation, StepFunction step,
                        FrameSequence* frames);
@@ -50,7 +54,9 @@ void RenderStartFrame(const ParticleField& field, FrameBitmap& bitmap, int width
 
 // The whole program: parses arguments (program name first), runs, writes
 // the outputs, prints help, version, the stats line or one error line, and
-// returns the exit status.
+// returns the exit status. Once a stop signal has arrived, it writes nothing,
+// removes what it staged, prints "interrupted" and returns 128 + the signal,
+// unless the outputs were already being moved into place.
 int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace zintrel

@@ -8,8 +8,15 @@
 #include <vector>
 
 #include "tools/headless_run.h"
+#include "tools/stop_signal.h"
 
 int main(int argc, char* argv[]) {
+  // First of all, so that a stop signal never finds the default action
+  // while there is something to clean up.
+  if (!zintrel::InstallStopHandlers()) {
+    std::cerr << "zintrel-headless: cannot install the signal handlers\n";
+    return zintrel::kExitBadInput;
+  }
   // Decodes the arguments from the locale's encoding; no window system is
   // touched, so no display is needed.
   QCoreApplication application(argc, argv);

@@ -11,6 +11,7 @@
 #include "simulation/random_source.h"
 #include "simulation/scatter.h"
 #include "tests/simulation/field_hash.h"
+#include "tools/printable_text.h"
 
 namespace zintrel {
 namespace {
@@ -126,6 +127,34 @@ TEST(StateJsonTest, RejectsMalformedText) {
     auto field = StartState(11);
     const std::string error = StateFromJson(text, *field);
     EXPECT_NE(error.find("malformed JSON"), std::string::npos) << error;
+  }
+}
+
+// Whatever bytes the file holds, the message that quotes it stays one
+// printable line: the parser's last-read token may hold invalid UTF-8 and
+// terminal controls, and a field name may hold any escaped character.
+TEST(StateJsonTest, ErrorsQuotingTheFileArePrintable) {
+  struct Nasty {
+    std::string text;
+    const char* expected;  // How the offending bytes appear in the message.
+  };
+  const Nasty cases[] = {
+      {"{\"x\": \"\x9B\xED\xA0\x80\"}", "\\x9B"},
+      {"{\"x\": \"\xC2\x9B" "31m\xF0\x9F\"}", "\\xC2\\x9B31m\\xF0\\x9F"},
+      {"{\"MaxSpeed\": \x1B[2J}", "malformed JSON"},
+      {std::string("{\"MaxSpeed\": \0}", 15), "malformed JSON"},
+      {"{\"MaxSpeed\": tr\xFF}", "\\xFF"},
+      {"{\"x\": \"a\nb\"}", "malformed JSON"},
+      {"{\"\\u001b]0;title\\u0007\": 1}", "unknown field '\\x1B]0;title\\x07'"},
+      {"{\"\\u009b6n\": 1}", "unknown field '\\xC2\\x9B6n'"},
+      {"{\"\xE7\xB2\x92\": 1}", "unknown field '\xE7\xB2\x92'"},  // Good UTF-8 stays as it is.
+  };
+  for (const Nasty& test : cases) {
+    SCOPED_TRACE(testing::PrintToString(test.text));
+    auto field = StartState(11);
+    const std::string error = StateFromJson(test.text, *field);
+    EXPECT_TRUE(IsPrintableText(error)) << testing::PrintToString(error);
+    EXPECT_NE(error.find(test.expected), std::string::npos) << error;
   }
 }
 

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zintrel {
+
+// Returns bytes made safe to print on a terminal: valid UTF-8 is kept as it
+// is, except control characters (C0, DEL and C1), which are written as
+// \xNN, one escape per byte of their encoding. Every byte that is not part
+// of a well-formed UTF-8 sequence (stray continuation bytes, overlong forms,
+// surrogates, code points past U+10FFFF, sequences cut short) is written as
+// \xNN too. The result is valid UTF-8 and holds no control byte, so text
+// quoted from a file can neither break the one-line message it sits in nor
+// reach the terminal as an escape sequence (0x9B alone starts one on some).
+std::string PrintableText(std::string_view bytes);
+
+// Returns whether text is valid UTF-8 without control characters, that is,
+// whether PrintableText would return it unchanged.
+bool IsPrintableText(std::string_view text);
+
+}  // namespace zintrel
