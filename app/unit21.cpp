@@ -191,8 +191,8 @@ void TForm1::RefreshToolTips() {
 
 void TForm1::ShowValueWhileMoving(TrackBar* slider) {
   const QString text = ValueText(slider);
-  slider->setToolTip(text);
-  // Just below the handle, so the tip follows it without covering it.
+  // At the handle; Qt shows the tip a little below the point, so it follows
+  // the handle without covering it.
   const int handleX = QStyle::sliderPositionFromValue(slider->minimum(), slider->maximum(),
                                                       slider->Position(), slider->width());
   QToolTip::showText(slider->mapToGlobal(QPoint(handleX, slider->height() / 2)), text, slider);
