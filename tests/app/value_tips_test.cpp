@@ -55,7 +55,8 @@ TEST_F(TForm1ValueTipTest, StartTipsShowTheValuesInUse) {
       {form1_.TrackBar9, "16 ms per tick"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.slider->toolTip().toStdString(), c.expected) << c.slider->objectName().toStdString();
+    EXPECT_EQ(c.slider->toolTip().toStdString(), c.expected)
+        << c.slider->objectName().toStdString();
     EXPECT_EQ(HoverText(c.slider).toStdString(), c.expected);
   }
 }
