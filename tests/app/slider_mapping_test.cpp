@@ -115,7 +115,8 @@ TEST(SliderMappingTest, ValueTextGivesTheValueWithItsUnit) {
        "Initialise: radius 1.00 px"},
       {SliderQuantity::kTimerInterval, static_cast<double>(TimerIntervalAt(0)), "1 ms per tick"},
       {SliderQuantity::kTimerInterval, static_cast<double>(TimerIntervalAt(50)), "66 ms per tick"},
-      {SliderQuantity::kTimerInterval, static_cast<double>(TimerIntervalAt(99)), "4096 ms per tick"},
+      {SliderQuantity::kTimerInterval, static_cast<double>(TimerIntervalAt(99)),
+       "4096 ms per tick"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(SliderValueText(c.quantity, c.value), c.expected) << "value " << c.value;
