@@ -47,6 +47,14 @@ install: build
 package: build
 	@cd $(BUILD) && cpack
 
+# Renders docs/demo.gif, the animation at the top of README: the first
+# seconds after start, drawn by zintrel-headless.
+.PHONY: demo
+demo: deps
+	@cmake --preset $(PRESET) >/dev/null
+	@cmake --build --preset $(PRESET) --target zintrel-headless
+	@scripts/demo $(BUILD)/tools/zintrel-headless docs/demo.gif
+
 # Renders docs/screenshot.png of both windows under Xvfb.
 screenshot: build
 	@scripts/screenshot $(BUILD)/app/zintrel docs/screenshot.png

@@ -1,6 +1,7 @@
 #include "app/slider_mapping.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "simulation/power.h"
 
@@ -28,6 +29,52 @@ double InitialRadiusAt(int position, int fieldWidth, int fieldHeight) {
                                      static_cast<long long>(fieldHeight) - 4);
   const double radius = static_cast<double>(shorter) * share / 2.0 + 1.0;
   return radius < 1.0 ? 1.0 : radius;
+}
+
+namespace {
+
+// std::to_chars ignores the C locale, which Qt sets from the environment and
+// which would turn the decimal point into a comma in some languages. The
+// largest double has 309 digits before the point.
+std::string Fixed(double value, int decimals) {
+  char text[400];
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed,
+                                    decimals);
+  return std::string(text, result.ptr);
+}
+
+// Whole numbers print without a fraction, anything else as briefly as it
+// reads back exactly.
+std::string Plain(double value) {
+  char text[64];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+}  // namespace
+
+std::string SliderValueText(SliderQuantity quantity, double value) {
+  switch (quantity) {
+    case SliderQuantity::kParticleCount:
+      return Plain(value) + (value == 1.0 ? " particle" : " particles");
+    case SliderQuantity::kParticleSize:
+      return "radius " + Plain(value) + " px";
+    case SliderQuantity::kMaxSpeed:
+      return "at most " + Plain(value) + " px per tick";
+    case SliderQuantity::kActivity:
+      return "A = " + Fixed(value, 3);
+    case SliderQuantity::kRepulsion:
+      return "B = " + Fixed(value, 3);
+    case SliderQuantity::kAcceleration:
+      return "a = " + Fixed(value, 3);
+    case SliderQuantity::kRepulsiveAcceleration:
+      return "b = " + Fixed(value, 3);
+    case SliderQuantity::kInitialRadius:
+      return "Initialise: radius " + Fixed(value, 2) + " px";
+    case SliderQuantity::kTimerInterval:
+      return Plain(value) + " ms per tick";
+  }
+  return Plain(value);
 }
 
 }  // namespace zintrel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace zintrel {
 
 // The pure arithmetic behind the settings window's controls. Every function
@@ -27,6 +29,25 @@ double ExponentAt(int position);
 // shorter side less a 4-pixel margin, scaled by pos / 99, plus 1. Never
 // below 1, so a display under 5 pixels still gets a valid disc.
 double InitialRadiusAt(int position, int fieldWidth, int fieldHeight);
+
+// The quantities the sliders set, each shown in its slider's tooltip.
+enum class SliderQuantity {
+  kParticleCount,          // TrackBar1: active particles.
+  kParticleSize,           // TrackBar2: drawing radius in pixels.
+  kMaxSpeed,               // TrackBar3: speed cap in pixels per tick.
+  kActivity,               // TrackBar6: A.
+  kRepulsion,              // TrackBar7: B.
+  kAcceleration,           // TrackBar4: a.
+  kRepulsiveAcceleration,  // TrackBar5: b.
+  kInitialRadius,          // TrackBar8: radius of the next Initialise, pixels.
+  kTimerInterval,          // TrackBar9: milliseconds between ticks.
+};
+
+// Returns the tooltip text for a slider's value as the program uses it, with
+// its unit: counts, pixels and milliseconds as plain numbers, the four
+// force-law constants to three decimals, the initial radius to two. The text
+// is the same under every locale (always a decimal point).
+std::string SliderValueText(SliderQuantity quantity, double value);
 
 // One force-law preset: four parameter values and the slider positions that
 // show them. Each position maps back onto its value through the slider's own

@@ -9,7 +9,9 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
+#include <QToolTip>
 
 #include "app/japanese_font.h"
 #include "app/unit23.h"
@@ -60,7 +62,10 @@ TForm1::TForm1(ParticleField& field, FrameBitmap& bitmap, RandomSource& random)
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromUtf8("Zintrel - 設定"));
   setFont(JapaneseUiFont());
+  // A top-level window paints its background in the Window colour unless it
+  // fills it itself; only then does the button-face colour show.
   setBackgroundRole(QPalette::Button);
+  setAutoFillBackground(true);
   move(157, 109);
   setFixedSize(204, 519);
   BuildControls();
@@ -78,6 +83,9 @@ TForm1::TForm1(ParticleField& field, FrameBitmap& bitmap, RandomSource& random)
   Guarded(&TForm1::FormCreate);
   // Connected last: setting up the controls must run no handler.
   ConnectHandlers();
+  // After the handlers, so that a tip shows the value the handler stored.
+  ConnectValueTips();
+  RefreshToolTips();
 }
 
 void TForm1::BuildControls() {
@@ -138,6 +146,61 @@ void TForm1::ConnectHandlers() {
   connect(Button3, &QPushButton::clicked, this, handle(&TForm1::Button3Click));
   connect(Button4, &QPushButton::clicked, this, handle(&TForm1::Button4Click));
   connect(TrackBar9, &TrackBar::Change, this, handle(&TForm1::TrackBar9Change));
+}
+
+void TForm1::ConnectValueTips() {
+  for (TrackBar* slider : {TrackBar1, TrackBar2, TrackBar3, TrackBar6, TrackBar7, TrackBar4,
+                           TrackBar5, TrackBar8, TrackBar9}) {
+    // Every report, the program's own moves included, keeps the tips current;
+    // only the user's actions (dragging, keys, clicks, the wheel) show one.
+    connect(slider, &TrackBar::Change, this, &TForm1::RefreshToolTips);
+    connect(slider, &QAbstractSlider::actionTriggered, this,
+            [this, slider] { ShowValueWhileMoving(slider); });
+    slider->installEventFilter(this);
+  }
+  connect(CheckBox1, &QCheckBox::toggled, this, &TForm1::RefreshToolTips);
+}
+
+QString TForm1::ValueText(const TrackBar* slider) const {
+  const auto text = [](SliderQuantity quantity, double value) {
+    return QString::fromStdString(SliderValueText(quantity, value));
+  };
+  if (slider == TrackBar1) return text(SliderQuantity::kParticleCount, field_.ParticleCount);
+  if (slider == TrackBar2) return text(SliderQuantity::kParticleSize, field_.ParticleSize);
+  if (slider == TrackBar3) return text(SliderQuantity::kMaxSpeed, field_.MaxSpeed);
+  if (slider == TrackBar6) return text(SliderQuantity::kActivity, field_.Activity);
+  if (slider == TrackBar7) return text(SliderQuantity::kRepulsion, field_.Repulsion);
+  if (slider == TrackBar4) return text(SliderQuantity::kAcceleration, field_.Acceleration);
+  if (slider == TrackBar5) {
+    return text(SliderQuantity::kRepulsiveAcceleration, field_.RepulsiveAcceleration);
+  }
+  if (slider == TrackBar8) {
+    return text(SliderQuantity::kInitialRadius,
+                InitialRadiusAt(TrackBar8->Position(), field_.FieldWidth, field_.FieldHeight));
+  }
+  if (slider == TrackBar9) return text(SliderQuantity::kTimerInterval, Timer1->interval());
+  return {};
+}
+
+void TForm1::RefreshToolTips() {
+  for (TrackBar* slider : {TrackBar1, TrackBar2, TrackBar3, TrackBar6, TrackBar7, TrackBar4,
+                           TrackBar5, TrackBar8, TrackBar9}) {
+    slider->setToolTip(ValueText(slider));
+  }
+}
+
+void TForm1::ShowValueWhileMoving(TrackBar* slider) {
+  const QString text = ValueText(slider);
+  // At the handle; Qt shows the tip a little below the point, so it follows
+  // the handle without covering it.
+  const int handleX = QStyle::sliderPositionFromValue(slider->minimum(), slider->maximum(),
+                                                      slider->Position(), slider->width());
+  QToolTip::showText(slider->mapToGlobal(QPoint(handleX, slider->height() / 2)), text, slider);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ToolTip) RefreshToolTips();
+  return QWidget::eventFilter(watched, event);
 }
 
 void TForm1::Guarded(void (TForm1::*handler)()) {

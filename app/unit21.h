@@ -78,8 +78,16 @@ class TForm1 : public QWidget {
   // The box in which errors escaping a handler or a tick are shown.
   ErrorBox& Errors() { return *errorBox_; }
 
+  // Returns the tooltip text of one of the nine sliders: the value the
+  // program now uses for it, and for TrackBar8 the radius the next
+  // Initialise would use on the display area of the last tick.
+  QString ValueText(const TrackBar* slider) const;
+
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Brings a slider's tooltip up to date just before it is shown, since the
+  // initial radius follows every resize of the display window.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
@@ -87,6 +95,10 @@ class TForm1 : public QWidget {
   void SetTabOrder();
   void StartTimer(int interval);
   void ApplyPreset(const ForceLawPreset& preset);
+  void ConnectValueTips();
+  void RefreshToolTips();
+  // Shows the slider's value beside its handle while the user moves it.
+  void ShowValueWhileMoving(TrackBar* slider);
   // Runs a handler so that an error escaping it lands in the error box.
   void Guarded(void (TForm1::*handler)());
 

@@ -25,8 +25,10 @@ TForm2::TForm2(const FrameBitmap& bitmap) : bitmap_(bitmap) {
   setWindowTitle(QStringLiteral("Zintrel"));
   setFont(JapaneseUiFont());
   // Wherever no frame covers the window yet (after it grew, before the next
-  // tick), the button-face colour shows.
+  // tick), the button-face colour shows. A top-level window paints its
+  // background in the Window colour unless it fills it itself.
   setBackgroundRole(QPalette::Button);
+  setAutoFillBackground(true);
   // Only the settings window ends the program.
   setAttribute(Qt::WA_QuitOnClose, false);
   // Qt places a window by its frame and sizes it by its client area.

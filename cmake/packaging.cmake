@@ -1,17 +1,76 @@
-# `make package`: a Debian package of both programs, the desktop entry and
-# the icons. dpkg-shlibdeps finds the shared libraries the programs link; the
-# rest are loaded at run time and named here: Qt's platform plugins, without
-# which no window opens, and the Japanese font the settings window maps its
-# labels to.
+# `make install` and `make package`: manual pages, the changelog and
+# copyright file, the software-centre listing, and the Debian package of both
+# programs, the desktop entry and the icons. dpkg-shlibdeps finds the shared
+# libraries the programs link; the rest are loaded at run time and named here:
+# Qt's platform plugins, without which no window opens, and the Japanese font
+# the settings window maps its labels to.
+
+# The maintainer named in the package and its changelog. The default is a
+# placeholder that Debian's checks flag; whoever publishes the package sets
+# a real address at configure time.
+set(ZINTREL_MAINTAINER "Zintrel developers <zintrel@localhost>" CACHE STRING
+    "Name and address of the package maintainer, as Debian writes them")
+
+set(packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
+set(packaging_out ${PROJECT_BINARY_DIR}/packaging)
+file(MAKE_DIRECTORY ${packaging_out})
+configure_file(${packaging_dir}/changelog.in ${packaging_out}/changelog @ONLY)
+configure_file(${packaging_dir}/copyright ${packaging_out}/copyright @ONLY)
+
+# Fixes the date help2man writes, so the same sources give the same page.
+set(release_epoch 1796644800)
+
+# zintrel-headless's page is made from its own --help and --version, so the
+# two never disagree. Debian wants manual pages and changelogs compressed,
+# with no name or time stamp in the gzip header (-n).
+find_program(ZINTREL_HELP2MAN help2man REQUIRED)
+add_custom_command(
+  OUTPUT ${packaging_out}/zintrel-headless.1.gz
+  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${release_epoch}
+          ASAN_OPTIONS=detect_leaks=0
+          ${ZINTREL_HELP2MAN} --no-info --section=1
+          "--name=run the Zintrel particle simulation without a window"
+          --output=${packaging_out}/zintrel-headless.1
+          $<TARGET_FILE:zintrel-headless>
+  COMMAND gzip -9nf ${packaging_out}/zintrel-headless.1
+  DEPENDS zintrel-headless
+  COMMENT "Writing the manual page of zintrel-headless from its --help")
+add_custom_command(
+  OUTPUT ${packaging_out}/zintrel.6.gz
+  COMMAND gzip -9nc ${packaging_dir}/zintrel.6 > ${packaging_out}/zintrel.6.gz
+  DEPENDS ${packaging_dir}/zintrel.6)
+add_custom_command(
+  OUTPUT ${packaging_out}/changelog.gz
+  COMMAND gzip -9nc ${packaging_out}/changelog > ${packaging_out}/changelog.gz
+  DEPENDS ${packaging_out}/changelog)
+add_custom_target(zintrel-docs ALL DEPENDS
+  ${packaging_out}/zintrel-headless.1.gz ${packaging_out}/zintrel.6.gz
+  ${packaging_out}/changelog.gz)
+
+install(FILES ${packaging_out}/zintrel.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES ${packaging_out}/zintrel-headless.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${packaging_out}/changelog.gz ${packaging_out}/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zintrel)
+install(FILES ${packaging_dir}/org.zintrel.zintrel.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zintrel)
 set(CPACK_PACKAGE_VENDOR "Zintrel developers")
-set(CPACK_PACKAGE_CONTACT "Zintrel developers <zintrel@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Desktop toy: a cloud of particles pulling on and pushing against each other")
-set(CPACK_PACKAGE_DESCRIPTION "Zintrel animates up to 2500 particles that attract each other at long range and repel at short range, controlled from a small settings window. The package also holds zintrel-headless, which runs the same simulation without a window.")
+set(CPACK_PACKAGE_CONTACT "${ZINTREL_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Desktop toy: a cloud of particles pulling on and pushing against each other")
+# CPack indents every line of the extended description; Debian wants lines
+# that fit an 80-column terminal.
+set(CPACK_PACKAGE_DESCRIPTION "\
+Zintrel animates up to 2500 particles that attract each other at long
+range and repel at short range, controlled from a small settings window.
+The package also holds zintrel-headless, which runs the same simulation
+without a window and records states, frames and timings.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The program itself is installed in /usr/games, where Debian keeps games.
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic")

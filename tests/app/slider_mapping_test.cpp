@@ -2,6 +2,8 @@
 
 #include <climits>
 #include <cmath>
+#include <limits>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -80,6 +82,58 @@ TEST(SliderMappingTest, PresetPositionsShowTheirValues) {
   EXPECT_EQ(kPresetType2.repulsionPosition, 6);
   EXPECT_EQ(kPresetType2.accelerationPosition, 66);
   EXPECT_EQ(kPresetType2.repulsiveAccelerationPosition, 33);
+}
+
+// Each tooltip shows the value its handler stores, in the handler's own
+// arithmetic, so the rounding below is that of the real positions.
+TEST(SliderMappingTest, ValueTextGivesTheValueWithItsUnit) {
+  const struct {
+    SliderQuantity quantity;
+    double value;
+    const char* expected;
+  } cases[] = {
+      {SliderQuantity::kParticleCount, static_cast<double>(ParticleCountAt(0)), "1 particle"},
+      {SliderQuantity::kParticleCount, static_cast<double>(ParticleCountAt(50)), "52 particles"},
+      {SliderQuantity::kParticleCount, static_cast<double>(ParticleCountAt(99)), "2500 particles"},
+      {SliderQuantity::kParticleSize, ParticleSizeAt(3, true), "radius 6 px"},
+      {SliderQuantity::kParticleSize, ParticleSizeAt(0, false), "radius 1 px"},
+      {SliderQuantity::kMaxSpeed, 24.0, "at most 24 px per tick"},
+      {SliderQuantity::kActivity, 38.0, "A = 38.000"},
+      {SliderQuantity::kActivity, 0.0, "A = 0.000"},
+      {SliderQuantity::kRepulsion, 99.0, "B = 99.000"},
+      {SliderQuantity::kAcceleration, ExponentAt(34), "a = 1.030"},
+      {SliderQuantity::kAcceleration, ExponentAt(50), "a = 1.515"},
+      {SliderQuantity::kAcceleration, ExponentAt(98), "a = 2.970"},
+      {SliderQuantity::kRepulsiveAcceleration, ExponentAt(1), "b = 0.030"},
+      {SliderQuantity::kRepulsiveAcceleration, ExponentAt(2), "b = 0.061"},
+      {SliderQuantity::kRepulsiveAcceleration, ExponentAt(99), "b = 3.000"},
+      {SliderQuantity::kInitialRadius, InitialRadiusAt(10, 660, 440),
+       "Initialise: radius 23.02 px"},
+      {SliderQuantity::kInitialRadius, InitialRadiusAt(99, 660, 440),
+       "Initialise: radius 219.00 px"},
+      {SliderQuantity::kInitialRadius, InitialRadiusAt(50, 3, 3),
+       "Initialise: radius 1.00 px"},
+      {SliderQuantity::kTimerInterval, static_cast<double>(TimerIntervalAt(0)), "1 ms per tick"},
+      {SliderQuantity::kTimerInterval, static_cast<double>(TimerIntervalAt(50)), "66 ms per tick"},
+      {SliderQuantity::kTimerInterval, static_cast<double>(TimerIntervalAt(99)),
+       "4096 ms per tick"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SliderValueText(c.quantity, c.value), c.expected) << "value " << c.value;
+  }
+}
+
+// Values no control produces still give a readable text, never a truncated
+// or garbled one: the largest double has 309 digits before the point.
+TEST(SliderMappingTest, ValueTextWritesAnyDoubleInFull) {
+  const std::string largest =
+      SliderValueText(SliderQuantity::kActivity, std::numeric_limits<double>::max());
+  EXPECT_EQ(largest.size(), std::string("A = ").size() + 309 + 4);
+  EXPECT_EQ(largest.substr(0, 9), "A = 17976");
+  EXPECT_EQ(largest.substr(largest.size() - 4), ".000");
+  EXPECT_EQ(SliderValueText(SliderQuantity::kInitialRadius, 1e9),
+            "Initialise: radius 1000000000.00 px");
+  EXPECT_EQ(SliderValueText(SliderQuantity::kMaxSpeed, 2.5), "at most 2.5 px per tick");
 }
 
 }  // namespace

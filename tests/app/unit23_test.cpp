@@ -28,8 +28,9 @@ class TForm2Test : public testing::Test {
     RenderFrame(*field_, bitmap_, true);
   }
 
-  // Paints the window's own drawing, without its background, onto an image
-  // prefilled with a colour no frame contains.
+  // Paints the window onto an image prefilled with a colour that neither the
+  // frame nor the window's background contains, so any pixel left unpainted
+  // shows.
   QImage PaintAt(qreal devicePixelRatio) {
     const QSize size = form2_.size() * devicePixelRatio;
     QImage image(size, QImage::Format_RGB32);
@@ -82,17 +83,21 @@ TEST_F(TForm2Test, EnlargesByWholeBlocksOnScaledScreens) {
   }
 }
 
-TEST_F(TForm2Test, DrawsOnlyWhatTheFrameCovers) {
+// Where the frame does not reach, the window fills in its own background,
+// the button face, rather than leaving whatever was there before.
+TEST_F(TForm2Test, ShowsTheButtonFaceWhereTheFrameDoesNotReach) {
+  const QRgb buttonFace = form2_.palette().color(QPalette::Button).rgb();
+  ASSERT_NE(buttonFace, kUnpainted);
   bitmap_.Resize(100, 50);
   QImage image = PaintAt(1.0);
   EXPECT_EQ(image.pixel(99, 49), bitmap_.PixelAt(99, 49));
-  EXPECT_EQ(image.pixel(100, 49), kUnpainted);
-  EXPECT_EQ(image.pixel(99, 50), kUnpainted);
+  EXPECT_EQ(image.pixel(100, 49), buttonFace);
+  EXPECT_EQ(image.pixel(99, 50), buttonFace);
 
   bitmap_.Resize(0, 440);
   image = PaintAt(1.0);
-  EXPECT_EQ(image.pixel(0, 0), kUnpainted);
-  EXPECT_EQ(image.pixel(659, 439), kUnpainted);
+  EXPECT_EQ(image.pixel(0, 0), buttonFace);
+  EXPECT_EQ(image.pixel(659, 439), buttonFace);
 }
 
 TEST(AppIconTest, IsA32By32PictureInTwoColours) {
