@@ -21,14 +21,34 @@ StepFault StepParticles(ParticleField& field);
 // agree with up to rounding, and the baseline of the benchmarks.
 StepFault StepParticlesLiteral(ParticleField& field);
 
+// Where the moving thread's time went in one or more ticks (the benchmark's
+// measure of the span): the part that must run in order whatever the
+// number of threads.
+struct StepProfile {
+  double inOrderSeconds = 0.0;   // The pull within each block, in order, and the moves.
+  double criticalSeconds = 0.0;  // First slice of each block's pull from the block just moved.
+  int recomputedPieces = 0;      // Pieces a helper still held when needed, computed again.
+};
+
+// The most threads a tick may use.
+inline constexpr int kMaxStepThreads = 64;
+
 // How the production step may run. The defaults are what StepParticles does;
 // tests and benchmarks force the rest. Every choice gives the same result
 // for the same state, bit for bit, except the SIMD target (whose sums differ
 // by rounding only).
 struct StepOptions {
-  int threads = 0;          // 0: by particle count; 1: the calling thread alone; 2: with the worker.
+  // 0: DefaultStepThreads(), or the calling thread alone below 500
+  // particles; 1 … kMaxStepThreads: exactly that many (the calling thread
+  // and helpers), more than the CPU has included.
+  int threads = 0;
   std::int64_t target = 0;  // 0: the best this CPU supports; else a target of StepTargets().
+  StepProfile* profile = nullptr;  // When set, the tick adds its timings to it.
 };
+
+// Returns the threads a tick of many particles uses by default: every
+// hardware thread, at most 16.
+int DefaultStepThreads();
 
 // StepParticles with its choices made by the caller. A target the CPU cannot
 // run falls back to the best one it can.
