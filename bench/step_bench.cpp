@@ -5,6 +5,7 @@
 // and (when the renderer is built) inside the whole headless tick. A table of
 // ratios, all taken within this one run, is printed at the end.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -70,6 +71,7 @@ void Register(std::int64_t avx2) {
       add("literal", {}, true);
       add("fast", {}, false);
       add("fast_1thread", {1, 0}, false);
+      add("fast_2threads", {2, 0}, false);
       if (avx2 != 0) add("fast_avx2", {0, avx2}, false);
     }
   }
@@ -89,20 +91,72 @@ void PrintRatios() {
     const auto a = seconds.find(slow), b = seconds.find(fast);
     return a == seconds.end() || b == seconds.end() || b->second <= 0.0 ? 0.0 : a->second / b->second;
   };
-  std::printf("\nliteral / fast (same run)\n%-9s %6s %10s %10s %10s %10s\n", "law", "N", "fast",
-              "1 thread", "AVX2", "1t / 2t");
+  std::printf("\nliteral / fast (same run); fast = all %d threads\n%-9s %6s %10s %10s %10s %10s %10s\n",
+              DefaultStepThreads(), "law", "N", "fast", "1 thread", "2 threads", "AVX2", "1t / all");
   for (const ForceLaw& law : kLaws) {
     for (const int count : kCounts) {
       const std::string literal = Key("literal", law, count);
-      std::printf("%-9s %6d %9.1fx %9.1fx %9.1fx %9.2fx\n", law.name, count,
+      std::printf("%-9s %6d %9.1fx %9.1fx %9.1fx %9.1fx %9.2fx\n", law.name, count,
                   ratio(literal, Key("fast", law, count)),
                   ratio(literal, Key("fast_1thread", law, count)),
+                  ratio(literal, Key("fast_2threads", law, count)),
                   ratio(literal, Key("fast_avx2", law, count)),
                   ratio(Key("fast_1thread", law, count), Key("fast", law, count)));
     }
   }
   const double tick = ratio(Key("tick", kLaws[0], 2500), Key("fast", kLaws[0], 2500));
   if (tick > 0.0) std::printf("whole tick / step alone at N = 2500, start law: %.2f\n", tick);
+}
+
+// Returns the median over ticks of the moving thread's in-order time on one
+// thread: the pull within each block and the moves, plus the first slice of
+// each block's pull from the block before (which no thread can start before
+// that block has moved, and the block's first particle needs).
+double MeasureSpan(const ForceLaw& law, int count) {
+  ParticleField field = SpreadField(law, count);
+  std::vector<double> spans;
+  for (int tick = 0; tick < 15; ++tick) {
+    StepProfile profile;
+    StepParticlesWithOptions(field, {1, 0, &profile});
+    spans.push_back(profile.inOrderSeconds + profile.criticalSeconds);
+  }
+  std::nth_element(spans.begin(), spans.begin() + spans.size() / 2, spans.end());
+  return spans[spans.size() / 2];
+}
+
+// Returns the pieces per tick the moving thread computed again because a
+// helper still held them, on every thread.
+double RecomputedPerTick(const ForceLaw& law, int count) {
+  ParticleField field = SpreadField(law, count);
+  StepProfile profile;
+  constexpr int kTicks = 15;
+  for (int tick = 0; tick < kTicks; ++tick) StepParticlesWithOptions(field, {0, 0, &profile});
+  return profile.recomputedPieces / static_cast<double>(kTicks);
+}
+
+// Work is one thread's time per tick (from the benchmarks above); span is
+// measured by MeasureSpan. While the moving thread does the span, the other
+// p - 1 threads compute pieces ahead of it, and there is ready work for
+// them nearly all the time, so a tick on p threads takes about
+// T_p = span + (work - span) / p, between the ideal max(span, work / p) and
+// Brent's bound work / p + span.
+void PrintWorkAndSpan() {
+  constexpr int kCount = 2500;
+  std::printf("\nwork and span at N = %d (ms per tick); expected speed-up T_1 / T_p, "
+              "T_p = span + (work - span) / p\n%-9s %7s %7s %6s %9s %9s %7s %7s %7s %9s\n",
+              kCount, "law", "work", "span", "span%", "2 (model", "measured)", "4", "8", "16",
+              "recomp/t");
+  for (const ForceLaw& law : kLaws) {
+    const auto one = Seconds().find(Key("fast_1thread", law, kCount));
+    const auto two = Seconds().find(Key("fast_2threads", law, kCount));
+    if (one == Seconds().end() || two == Seconds().end()) continue;
+    const double work = one->second;
+    const double span = std::min(MeasureSpan(law, kCount), work);
+    const auto speedUp = [&](int p) { return work / (span + (work - span) / p); };
+    std::printf("%-9s %7.3f %7.3f %5.1f%% %8.2fx %8.2fx %6.2fx %6.2fx %6.2fx %9.1f\n", law.name,
+                1e3 * work, 1e3 * span, 100.0 * span / work, speedUp(2), work / two->second,
+                speedUp(4), speedUp(8), speedUp(16), RecomputedPerTick(law, kCount));
+  }
 }
 
 }  // namespace
@@ -124,5 +178,6 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   PrintRatios();
+  PrintWorkAndSpan();
   return 0;
 }
