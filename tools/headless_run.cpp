@@ -68,6 +68,12 @@ std::string StatsLine(const TickRunResult& run) {
          QString::number(perSecond, 'f', 3).toStdString();
 }
 
+// How the fast step runs, from the command line. StepFunction is a plain
+// function pointer, so the choices travel beside it; one run per process.
+StepOptions gFastStep;
+
+StepFault FastStepAsAsked(ParticleField& field) { return StepParticlesWithOptions(field, gFastStep); }
+
 int Fail(std::ostream& err, const std::string& problem, int status) {
   err << "zintrel-headless: " << problem << '\n';
   return status;
@@ -172,7 +178,8 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
     if (options.ticks == 0) {
       if (!options.frameOut.empty()) RenderStartFrame(*field, bitmap, width, height, showOrientation);
     } else {
-      const StepFunction step = options.step == StepKind::kLiteral ? StepParticlesLiteral : StepParticles;
+      gFastStep.threads = options.threads.value_or(0);
+      const StepFunction step = options.step == StepKind::kLiteral ? StepParticlesLiteral : FastStepAsAsked;
       run = RunTicks(*field, bitmap, width, height, options.ticks, showOrientation, step,
                      options.framesDir.empty() ? nullptr : &frames);
     }

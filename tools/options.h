@@ -35,6 +35,7 @@ struct HeadlessOptions {
   std::int64_t ticks = 0;
   bool discs = false;  // Darts (orientation shown) unless asked for discs.
   StepKind step = StepKind::kFast;
+  std::optional<std::int32_t> threads;  // Of the fast step. Default: its own choice (every core).
 
   std::string stateOut;
   std::string frameOut;
