@@ -112,16 +112,17 @@ void PrintRatios() {
 // thread: the pull within each block and the moves, plus the first slice of
 // each block's pull from the block before (which no thread can start before
 // that block has moved, and the block's first particle needs).
-double MeasureSpan(const ForceLaw& law, int count) {
+// Also returns the share of the critical slices in it.
+double MeasureSpan(const ForceLaw& law, int count, double& criticalShare) {
   ParticleField field = SpreadField(law, count);
-  std::vector<double> spans;
-  for (int tick = 0; tick < 15; ++tick) {
-    StepProfile profile;
-    StepParticlesWithOptions(field, {1, 0, &profile});
-    spans.push_back(profile.inOrderSeconds + profile.criticalSeconds);
-  }
-  std::nth_element(spans.begin(), spans.begin() + spans.size() / 2, spans.end());
-  return spans[spans.size() / 2];
+  std::vector<StepProfile> ticks(15);
+  for (StepProfile& profile : ticks) StepParticlesWithOptions(field, {1, 0, &profile});
+  const auto span = [](const StepProfile& p) { return p.inOrderSeconds + p.criticalSeconds; };
+  std::nth_element(ticks.begin(), ticks.begin() + ticks.size() / 2, ticks.end(),
+                   [&](const StepProfile& a, const StepProfile& b) { return span(a) < span(b); });
+  const StepProfile& median = ticks[ticks.size() / 2];
+  criticalShare = median.criticalSeconds / span(median);
+  return span(median);
 }
 
 // Returns the pieces per tick the moving thread computed again because a
@@ -143,18 +144,20 @@ double RecomputedPerTick(const ForceLaw& law, int count) {
 void PrintWorkAndSpan() {
   constexpr int kCount = 2500;
   std::printf("\nwork and span at N = %d (ms per tick); expected speed-up T_1 / T_p, "
-              "T_p = span + (work - span) / p\n%-9s %7s %7s %6s %9s %9s %7s %7s %7s %9s\n",
-              kCount, "law", "work", "span", "span%", "2 (model", "measured)", "4", "8", "16",
+              "T_p = span + (work - span) / p\n%-9s %7s %7s %6s %6s %9s %9s %7s %7s %7s %9s\n",
+              kCount, "law", "work", "span", "span%", "crit%", "2 (model", "measured)", "4", "8", "16",
               "recomp/t");
   for (const ForceLaw& law : kLaws) {
     const auto one = Seconds().find(Key("fast_1thread", law, kCount));
     const auto two = Seconds().find(Key("fast_2threads", law, kCount));
     if (one == Seconds().end() || two == Seconds().end()) continue;
     const double work = one->second;
-    const double span = std::min(MeasureSpan(law, kCount), work);
+    double criticalShare = 0.0;
+    const double span = std::min(MeasureSpan(law, kCount, criticalShare), work);
     const auto speedUp = [&](int p) { return work / (span + (work - span) / p); };
-    std::printf("%-9s %7.3f %7.3f %5.1f%% %8.2fx %8.2fx %6.2fx %6.2fx %6.2fx %9.1f\n", law.name,
-                1e3 * work, 1e3 * span, 100.0 * span / work, speedUp(2), work / two->second,
+    std::printf("%-9s %7.3f %7.3f %5.1f%% %5.1f%% %8.2fx %8.2fx %6.2fx %6.2fx %6.2fx %9.1f\n", law.name,
+                1e3 * work, 1e3 * span, 100.0 * span / work, 100.0 * criticalShare, speedUp(2),
+                work / two->second,
                 speedUp(4), speedUp(8), speedUp(16), RecomputedPerTick(law, kCount));
   }
 }

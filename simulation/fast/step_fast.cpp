@@ -173,8 +173,7 @@ StepFault StepParticlesWithOptions(ParticleField& field, const StepOptions& opti
     if (profile) profile->inOrderSeconds += std::chrono::duration<double>(Clock::now() - start).count();
     const int b = TileBoard::BlockOf(s);
     if (fault == StepFault::kNone && board.SliceEnd(s) == board.BlockEnd(b)) {
-      board.finishedBlocks.store(b + 1, std::memory_order_release);
-      if (shared) board.finishedBlocks.notify_all();
+      board.PublishFinished(b + 1);
     }
   }
   if (shared) engine.pool.End(board);

@@ -66,11 +66,20 @@ struct TileBoard {
 
   // Piece (s, c) at s * kMaxChunks + c: in the order the moving thread needs them.
   std::array<std::atomic<PieceState>, kMaxSlices * kMaxChunks> pieces{};
-  // Blocks whose particles have all moved; helpers sleep on it when nothing
-  // they could take is ready. kClosed once the tick is over.
+  // Blocks whose particles have all moved; kClosed once the tick is over.
   std::atomic<int> finishedBlocks{0};
+  // Counts changes of finishedBlocks over every tick, never going back, so a
+  // helper sleeping on it cannot miss one even across ticks.
+  std::atomic<std::uint32_t> progress{0};
   std::atomic<int> movingSlice{0};  // The slice the moving thread works on.
   static constexpr int kClosed = kMaxChunks + 1;
+
+  // Publishes a new value of finishedBlocks and wakes the helpers waiting for one.
+  void PublishFinished(int finished) {
+    finishedBlocks.store(finished, std::memory_order_release);
+    progress.fetch_add(1, std::memory_order_release);
+    progress.notify_all();
+  }
 
   // Resets every piece to free for a tick of count particles.
   void Open(int activeCount) {

@@ -37,9 +37,8 @@ int StepPool::Begin(TileBoard& board, int helpers) {
 
 void StepPool::End(TileBoard& board) {
   open_.store(0);
-  // Helpers asleep on the block counter wake, see the tick closed and leave.
-  board.finishedBlocks.store(TileBoard::kClosed);
-  board.finishedBlocks.notify_all();
+  // Helpers asleep on the progress counter wake, see the tick closed and leave.
+  board.PublishFinished(TileBoard::kClosed);
   // Both sides use sequentially consistent order: either a helper sees the
   // tick closed when it enters, or this loop sees it inside and waits for
   // the one piece it is computing.
@@ -78,6 +77,8 @@ void StepPool::Work(TileBoard& board, std::uint64_t generation) {
   int cursor = 0;
   for (;;) {
     if (!Enter(generation)) return;
+    // Read before the blocks: a block that moves after it wakes the wait below.
+    const std::uint32_t progress = board.progress.load(std::memory_order_acquire);
     const int finished = board.finishedBlocks.load(std::memory_order_acquire);
     if (finished == TileBoard::kClosed) {
       Leave();
@@ -108,7 +109,7 @@ void StepPool::Work(TileBoard& board, std::uint64_t generation) {
       if (!waiting) return;  // Everything left is taken: done for this tick.
       // Sleeps (after a short spin inside the library) until a block moves
       // or the tick closes; never spins on the moving thread's core.
-      board.finishedBlocks.wait(finished, std::memory_order_acquire);
+      board.progress.wait(progress, std::memory_order_acquire);
       continue;
     }
     const int slice = taken / kMaxChunks, c = taken % kMaxChunks;
