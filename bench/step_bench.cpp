@@ -108,39 +108,60 @@ void PrintRatios() {
   if (tick > 0.0) std::printf("whole tick / step alone at N = 2500, start law: %.2f\n", tick);
 }
 
-// Returns the median over ticks of the moving thread's in-order time on one
-// thread: the pull within each block and the moves, plus the first slice of
-// each block's pull from the block before (which no thread can start before
-// that block has moved, and the block's first particle needs).
-// Also returns the share of the critical slices in it.
-double MeasureSpan(const ForceLaw& law, int count, double& criticalShare) {
+// The work and span of one tick, from a run on one thread.
+struct WorkAndSpan {
+  double work = 0.0;           // Seconds of the whole tick.
+  double span = 0.0;           // Seconds of the part that must run in order.
+  double criticalShare = 0.0;  // Of the span: each block's first slice of pull from the block before.
+};
+
+// Times every slice of 15 ticks on one thread and keeps, per slice, the
+// fastest of the ticks: the machine is shared, and a slice of a few tens of
+// microseconds that another process interrupts in one tick runs whole in
+// another, while a whole tick of several milliseconds rarely does.
+WorkAndSpan MeasureWorkAndSpan(const ForceLaw& law, int count) {
   ParticleField field = SpreadField(law, count);
-  std::vector<StepProfile> ticks(15);
-  for (StepProfile& profile : ticks) StepParticlesWithOptions(field, {1, 0, &profile});
-  const auto span = [](const StepProfile& p) { return p.inOrderSeconds + p.criticalSeconds; };
-  std::nth_element(ticks.begin(), ticks.begin() + ticks.size() / 2, ticks.end(),
-                   [&](const StepProfile& a, const StepProfile& b) { return span(a) < span(b); });
-  const StepProfile& median = ticks[ticks.size() / 2];
-  criticalShare = median.criticalSeconds / span(median);
-  return span(median);
+  std::vector<double> work, span;
+  double critical = 1e300, spanOfCritical = 0.0;
+  for (int tick = 0; tick < 15; ++tick) {
+    StepProfile profile;
+    StepParticlesWithOptions(field, {1, 0, &profile});
+    if (work.empty()) work.assign(profile.sliceSeconds.size(), 1e300), span = work;
+    double tickSpan = 0.0;
+    for (size_t k = 0; k < work.size(); ++k) {
+      work[k] = std::min(work[k], profile.sliceSeconds[k]);
+      span[k] = std::min(span[k], profile.spanSeconds[k]);
+      tickSpan += profile.spanSeconds[k];
+    }
+    if (profile.criticalSeconds < critical) critical = profile.criticalSeconds, spanOfCritical = tickSpan;
+  }
+  WorkAndSpan result;
+  for (size_t k = 0; k < work.size(); ++k) result.work += work[k], result.span += span[k];
+  result.criticalShare = spanOfCritical > 0.0 ? critical / spanOfCritical : 0.0;
+  return result;
 }
 
 // Returns the pieces per tick the moving thread computed again because a
 // helper still held them, on every thread.
 double RecomputedPerTick(const ForceLaw& law, int count) {
   ParticleField field = SpreadField(law, count);
-  StepProfile profile;
   constexpr int kTicks = 15;
-  for (int tick = 0; tick < kTicks; ++tick) StepParticlesWithOptions(field, {0, 0, &profile});
-  return profile.recomputedPieces / static_cast<double>(kTicks);
+  int recomputed = 0;
+  for (int tick = 0; tick < kTicks; ++tick) {
+    StepProfile profile;
+    StepParticlesWithOptions(field, {0, 0, &profile});
+    recomputed += profile.recomputedPieces;
+  }
+  return recomputed / static_cast<double>(kTicks);
 }
 
-// Work is one thread's time per tick (from the benchmarks above); span is
-// measured by MeasureSpan. While the moving thread does the span, the other
-// p - 1 threads compute pieces ahead of it, and there is ready work for
-// them nearly all the time, so a tick on p threads takes about
-// T_p = span + (work - span) / p, between the ideal max(span, work / p) and
-// Brent's bound work / p + span.
+// Work is one thread's time per tick, span the moving thread's in-order
+// part of it (both from MeasureWorkAndSpan). While the moving thread does the
+// span, the other p - 1 threads compute pieces ahead of it, and there is
+// ready work for them nearly all the time, so a tick on p threads takes
+// about T_p = span + (work - span) / p, between the ideal max(span, work / p)
+// and Brent's bound work / p + span. The measured column is the benchmarks'
+// one thread / two threads, which a loaded machine holds down.
 void PrintWorkAndSpan() {
   constexpr int kCount = 2500;
   std::printf("\nwork and span at N = %d (ms per tick); expected speed-up T_1 / T_p, "
@@ -151,13 +172,12 @@ void PrintWorkAndSpan() {
     const auto one = Seconds().find(Key("fast_1thread", law, kCount));
     const auto two = Seconds().find(Key("fast_2threads", law, kCount));
     if (one == Seconds().end() || two == Seconds().end()) continue;
-    const double work = one->second;
-    double criticalShare = 0.0;
-    const double span = std::min(MeasureSpan(law, kCount, criticalShare), work);
+    const WorkAndSpan measured = MeasureWorkAndSpan(law, kCount);
+    const double work = measured.work, span = measured.span, criticalShare = measured.criticalShare;
     const auto speedUp = [&](int p) { return work / (span + (work - span) / p); };
     std::printf("%-9s %7.3f %7.3f %5.1f%% %5.1f%% %8.2fx %8.2fx %6.2fx %6.2fx %6.2fx %9.1f\n", law.name,
                 1e3 * work, 1e3 * span, 100.0 * span / work, 100.0 * criticalShare, speedUp(2),
-                work / two->second,
+                one->second / two->second,
                 speedUp(4), speedUp(8), speedUp(16), RecomputedPerTick(law, kCount));
   }
 }

@@ -21,13 +21,16 @@ StepFault StepParticles(ParticleField& field);
 // agree with up to rounding, and the baseline of the benchmarks.
 StepFault StepParticlesLiteral(ParticleField& field);
 
-// Where the moving thread's time went in one or more ticks (the benchmark's
-// measure of the span): the part that must run in order whatever the
-// number of threads.
+// Where the moving thread's time went in one tick, slice by slice of 32
+// particles in index order (the benchmark's measure of work and span).
 struct StepProfile {
-  double inOrderSeconds = 0.0;   // The pull within each block, in order, and the moves.
-  double criticalSeconds = 0.0;  // First slice of each block's pull from the block just moved.
-  int recomputedPieces = 0;      // Pieces a helper still held when needed, computed again.
+  // The part that must run in order whatever the number of threads: the
+  // pull within each block and the moves, and for a block's first slice its
+  // pull from the block just moved, which nobody could start earlier.
+  std::vector<double> spanSeconds;
+  std::vector<double> sliceSeconds;  // Everything the moving thread did for the slice.
+  double criticalSeconds = 0.0;      // Of the span: the pull from the block just moved.
+  int recomputedPieces = 0;          // Pieces a helper still held when needed, computed again.
 };
 
 // The most threads a tick may use.
@@ -43,7 +46,7 @@ struct StepOptions {
   // and helpers), more than the CPU has included.
   int threads = 0;
   std::int64_t target = 0;  // 0: the best this CPU supports; else a target of StepTargets().
-  StepProfile* profile = nullptr;  // When set, the tick adds its timings to it.
+  StepProfile* profile = nullptr;  // When set, the tick records its timings there.
 };
 
 // Returns the threads a tick of many particles uses by default: every

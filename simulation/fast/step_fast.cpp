@@ -33,6 +33,10 @@ constexpr int kPatience = 4;
 
 using Clock = std::chrono::steady_clock;
 
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
 // Everything the step keeps between calls. One per process; the tick runs on
 // one thread at a time, and the lock keeps concurrent callers apart.
 struct FastStep {
@@ -78,7 +82,11 @@ void GatherSlice(FastStep& engine, int s, StepProfile* profile) {
       const bool critical = profile && c == b - 1 && row == board.BlockBegin(b);
       const Clock::time_point start = critical ? Clock::now() : Clock::time_point{};
       board.ComputePiece(s, c, &board.pieceX[c][row], &board.pieceY[c][row]);
-      if (critical) profile->criticalSeconds += std::chrono::duration<double>(Clock::now() - start).count();
+      if (critical) {
+        const double seconds = Seconds(start);
+        profile->criticalSeconds += seconds;
+        profile->spanSeconds[s] += seconds;
+      }
     } else if (state != PieceState::kDone) {
       deferred[deferredCount++] = c;
     }
@@ -164,13 +172,22 @@ StepFault StepParticlesWithOptions(ParticleField& field, const StepOptions& opti
   const bool shared = helpers > 0 && engine.pool.Begin(board, helpers) > 0;
 
   StepProfile* profile = options.profile;
+  if (profile) {
+    *profile = StepProfile{};
+    profile->spanSeconds.assign(board.slices, 0.0);
+    profile->sliceSeconds.assign(board.slices, 0.0);
+  }
   StepFault fault = StepFault::kNone;
   for (int s = 0; s < board.slices && fault == StepFault::kNone; ++s) {
     board.movingSlice.store(s, std::memory_order_relaxed);
+    const Clock::time_point sliceStart = profile ? Clock::now() : Clock::time_point{};
     GatherSlice(engine, s, profile);
-    const Clock::time_point start = profile ? Clock::now() : Clock::time_point{};
+    const Clock::time_point moveStart = profile ? Clock::now() : Clock::time_point{};
     fault = MoveSlice(field, engine, s);
-    if (profile) profile->inOrderSeconds += std::chrono::duration<double>(Clock::now() - start).count();
+    if (profile) {
+      profile->spanSeconds[s] += Seconds(moveStart);
+      profile->sliceSeconds[s] = Seconds(sliceStart);
+    }
     const int b = TileBoard::BlockOf(s);
     if (fault == StepFault::kNone && board.SliceEnd(s) == board.BlockEnd(b)) {
       board.PublishFinished(b + 1);
