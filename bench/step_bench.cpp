@@ -5,6 +5,7 @@
 // and (when the renderer is built) inside the whole headless tick. A table of
 // ratios, all taken within this one run, is printed at the end.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -71,6 +72,7 @@ void Register(std::int64_t avx2) {
       add("literal", {}, true);
       add("fast", {}, false);
       add("fast_1thread", {1, 0}, false);
+      add("fast_2threads", {2, 0}, false);
       if (avx2 != 0) add("fast_avx2", {0, avx2}, false);
     }
   }
@@ -101,14 +103,15 @@ void PrintRatios() {
     const auto a = seconds.find(slow), b = seconds.find(fast);
     return a == seconds.end() || b == seconds.end() || b->second <= 0.0 ? 0.0 : a->second / b->second;
   };
-  std::printf("\nliteral / fast (same run)\n%-9s %6s %10s %10s %10s %10s\n", "law", "N", "fast",
-              "1 thread", "AVX2", "1t / 2t");
+  std::printf("\nliteral / fast (same run); fast = all %d threads\n%-9s %6s %10s %10s %10s %10s %10s\n",
+              DefaultStepThreads(), "law", "N", "fast", "1 thread", "2 threads", "AVX2", "1t / all");
   for (const ForceLaw& law : kLaws) {
     for (const int count : kCounts) {
       const std::string literal = Key("literal", law, count);
-      std::printf("%-9s %6d %9.1fx %9.1fx %9.1fx %9.2fx\n", law.name, count,
+      std::printf("%-9s %6d %9.1fx %9.1fx %9.1fx %9.1fx %9.2fx\n", law.name, count,
                   ratio(literal, Key("fast", law, count)),
                   ratio(literal, Key("fast_1thread", law, count)),
+                  ratio(literal, Key("fast_2threads", law, count)),
                   ratio(literal, Key("fast_avx2", law, count)),
                   ratio(Key("fast_1thread", law, count), Key("fast", law, count)));
     }
@@ -158,6 +161,80 @@ void PrintTargets() {
   }
 }
 
+// The work and span of one tick, from a run on one thread.
+struct WorkAndSpan {
+  double work = 0.0;           // Seconds of the whole tick.
+  double span = 0.0;           // Seconds of the part that must run in order.
+  double criticalShare = 0.0;  // Of the span: each block's first slice of pull from the block before.
+};
+
+// Times every slice of 15 ticks on one thread and keeps, per slice, the
+// fastest of the ticks: the machine is shared, and a slice of a few tens of
+// microseconds that another process interrupts in one tick runs whole in
+// another, while a whole tick of several milliseconds rarely does.
+WorkAndSpan MeasureWorkAndSpan(const ForceLaw& law, int count) {
+  ParticleField field = SpreadField(law, count);
+  std::vector<double> work, span;
+  double critical = 1e300, spanOfCritical = 0.0;
+  for (int tick = 0; tick < 15; ++tick) {
+    StepProfile profile;
+    StepParticlesWithOptions(field, {1, 0, &profile});
+    if (work.empty()) work.assign(profile.sliceSeconds.size(), 1e300), span = work;
+    double tickSpan = 0.0;
+    for (size_t k = 0; k < work.size(); ++k) {
+      work[k] = std::min(work[k], profile.sliceSeconds[k]);
+      span[k] = std::min(span[k], profile.spanSeconds[k]);
+      tickSpan += profile.spanSeconds[k];
+    }
+    if (profile.criticalSeconds < critical) critical = profile.criticalSeconds, spanOfCritical = tickSpan;
+  }
+  WorkAndSpan result;
+  for (size_t k = 0; k < work.size(); ++k) result.work += work[k], result.span += span[k];
+  result.criticalShare = spanOfCritical > 0.0 ? critical / spanOfCritical : 0.0;
+  return result;
+}
+
+// Returns the pieces per tick the moving thread computed again because a
+// helper still held them, on every thread.
+double RecomputedPerTick(const ForceLaw& law, int count) {
+  ParticleField field = SpreadField(law, count);
+  constexpr int kTicks = 15;
+  int recomputed = 0;
+  for (int tick = 0; tick < kTicks; ++tick) {
+    StepProfile profile;
+    StepParticlesWithOptions(field, {0, 0, &profile});
+    recomputed += profile.recomputedPieces;
+  }
+  return recomputed / static_cast<double>(kTicks);
+}
+
+// Work is one thread's time per tick, span the moving thread's in-order
+// part of it (both from MeasureWorkAndSpan). While the moving thread does the
+// span, the other p - 1 threads compute pieces ahead of it, and there is
+// ready work for them nearly all the time, so a tick on p threads takes
+// about T_p = span + (work - span) / p, between the ideal max(span, work / p)
+// and Brent's bound work / p + span. The measured column is the benchmarks'
+// one thread / two threads, which a loaded machine holds down.
+void PrintWorkAndSpan() {
+  constexpr int kCount = 2500;
+  std::printf("\nwork and span at N = %d (ms per tick); expected speed-up T_1 / T_p, "
+              "T_p = span + (work - span) / p\n%-9s %7s %7s %6s %6s %9s %9s %7s %7s %7s %9s\n",
+              kCount, "law", "work", "span", "span%", "crit%", "2 (model", "measured)", "4", "8", "16",
+              "recomp/t");
+  for (const ForceLaw& law : kLaws) {
+    const auto one = Seconds().find(Key("fast_1thread", law, kCount));
+    const auto two = Seconds().find(Key("fast_2threads", law, kCount));
+    if (one == Seconds().end() || two == Seconds().end()) continue;
+    const WorkAndSpan measured = MeasureWorkAndSpan(law, kCount);
+    const double work = measured.work, span = measured.span, criticalShare = measured.criticalShare;
+    const auto speedUp = [&](int p) { return work / (span + (work - span) / p); };
+    std::printf("%-9s %7.3f %7.3f %5.1f%% %5.1f%% %8.2fx %8.2fx %6.2fx %6.2fx %6.2fx %9.1f\n", law.name,
+                1e3 * work, 1e3 * span, 100.0 * span / work, 100.0 * criticalShare, speedUp(2),
+                one->second / two->second,
+                speedUp(4), speedUp(8), speedUp(16), RecomputedPerTick(law, kCount));
+  }
+}
+
 }  // namespace
 }  // namespace zintrel
 
@@ -179,5 +256,6 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   PrintRatios();
   PrintTargets();
+  PrintWorkAndSpan();
   return 0;
 }

@@ -21,13 +21,36 @@ StepFault StepParticles(ParticleField& field);
 // agree with up to rounding, and the baseline of the benchmarks.
 StepFault StepParticlesLiteral(ParticleField& field);
 
+// Where the moving thread's time went in one tick, slice by slice of 32
+// particles in index order (the benchmark's measure of work and span).
+struct StepProfile {
+  // The part that must run in order whatever the number of threads: the
+  // pull within each block and the moves, and for a block's first slice its
+  // pull from the block just moved, which nobody could start earlier.
+  std::vector<double> spanSeconds;
+  std::vector<double> sliceSeconds;  // Everything the moving thread did for the slice.
+  double criticalSeconds = 0.0;      // Of the span: the pull from the block just moved.
+  int recomputedPieces = 0;          // Pieces a helper still held when needed, computed again.
+};
+
+// The most threads a tick may use.
+inline constexpr int kMaxStepThreads = 64;
+
 // How the production step may run. The defaults are what StepParticles does;
 // tests and benchmarks force the rest. Every choice, the SIMD target
 // included, gives the same result for the same state, bit for bit.
 struct StepOptions {
-  int threads = 0;          // 0: by particle count; 1: the calling thread alone; 2: with the worker.
+  // 0: DefaultStepThreads(), or the calling thread alone below 500
+  // particles; 1 … kMaxStepThreads: exactly that many (the calling thread
+  // and helpers), more than the CPU has included.
+  int threads = 0;
   std::int64_t target = 0;  // 0: the best this CPU supports; else a target of StepTargets().
+  StepProfile* profile = nullptr;  // When set, the tick records its timings there.
 };
+
+// Returns the threads a tick of many particles uses by default: every
+// hardware thread, at most 16.
+int DefaultStepThreads();
 
 // StepParticles with its choices made by the caller. A target the CPU cannot
 // run falls back to the best one it can.

@@ -38,12 +38,11 @@ std::string ReadStateFile(const std::string& path, ParticleField& field) {
   return problem.empty() ? problem : "'" + path + "': " + problem;
 }
 
-// The SIMD target --simd chose (0: the best), read by ChosenTargetStep.
-std::int64_t chosenTarget = 0;
+// How the fast step runs, from --threads and --simd. StepFunction is a plain
+// function pointer, so the choices travel beside it; one run per process.
+StepOptions gFastStep;
 
-StepFault ChosenTargetStep(ParticleField& field) {
-  return StepParticlesWithOptions(field, {0, chosenTarget});
-}
+StepFault FastStepAsAsked(ParticleField& field) { return StepParticlesWithOptions(field, gFastStep); }
 
 // Finds the step target named by --simd among those this processor runs.
 // Returns "" or the problem.
@@ -187,7 +186,8 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
     return kExitSuccess;
   }
 
-  if (std::string problem = ChooseTarget(options.simd, chosenTarget); !problem.empty()) {
+  gFastStep.threads = options.threads.value_or(0);
+  if (std::string problem = ChooseTarget(options.simd, gFastStep.target); !problem.empty()) {
     return Fail(err, problem, kExitBadInput);
   }
 
@@ -217,7 +217,7 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
     if (options.ticks == 0) {
       if (!options.frameOut.empty()) RenderStartFrame(*field, bitmap, width, height, showOrientation);
     } else {
-      const StepFunction step = options.step == StepKind::kLiteral ? StepParticlesLiteral : ChosenTargetStep;
+      const StepFunction step = options.step == StepKind::kLiteral ? StepParticlesLiteral : FastStepAsAsked;
       run = RunTicks(*field, bitmap, width, height, options.ticks, showOrientation, step,
                      options.framesDir.empty() ? nullptr : &frames);
     }

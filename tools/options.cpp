@@ -31,6 +31,7 @@ constexpr NumberRule kInitialRadius{"initial-radius", 0.0, 10000.0, false};
 constexpr NumberRule kWidth{"width", 0.0, 16384.0, true};
 constexpr NumberRule kHeight{"height", 0.0, 16384.0, true};
 constexpr NumberRule kTicks{"ticks", 0.0, 10000000.0, true};
+constexpr NumberRule kThreads{"threads", 1.0, 64.0, true};
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
@@ -86,6 +87,8 @@ void AddOptions(QCommandLineParser& parser) {
   add("step", "Step implementation: fast (default) or literal.", "literal|fast");
   add("simd", "SIMD target of the fast step: auto (default: the best this processor runs), avx3, "
       "avx2, sse4, ssse3 or scalar. Every target gives the same bits.", "TARGET");
+  add("threads", "Threads of the fast step, 1 .. 64; the same result for any (default: every "
+                 "hardware thread, one below 500 particles).", "T");
   add("state-out", "Write the state after the last tick as JSON.", "FILE");
   add("frame-out", "Write the frame of the last tick (or of the start state with --ticks 0) as PNG.", "FILE.png");
   add("frames-dir", "Write every tick's frame as DIR/000001.png, DIR/000002.png, ...", "DIR");
@@ -119,7 +122,8 @@ std::string ReadOptions(const QCommandLineParser& parser, HeadlessOptions& optio
       !number(kAcceleration, options.acceleration) ||
       !number(kRepulsiveAcceleration, options.repulsiveAcceleration) ||
       !number(kInitialRadius, options.initialRadius) || !number(kWidth, options.width) ||
-      !number(kHeight, options.height) || !number(kTicks, ticks)) {
+      !number(kHeight, options.height) || !number(kTicks, ticks) ||
+      !number(kThreads, options.threads)) {
     return error;
   }
   options.ticks = ticks.value_or(0);

@@ -36,6 +36,7 @@ struct HeadlessOptions {
   bool discs = false;  // Darts (orientation shown) unless asked for discs.
   StepKind step = StepKind::kFast;
   std::string simd = "auto";  // The fast step's SIMD target: auto, avx3, avx2, sse4, ssse3 or scalar.
+  std::optional<std::int32_t> threads;  // Of the fast step. Default: its own choice (every core).
 
   std::string stateOut;
   std::string frameOut;

@@ -94,20 +94,6 @@ TEST(StepAgreementTest, SpecialPairsAgreeWithTheLiteralStep) {
   }
 }
 
-TEST(StepAgreementTest, OneAndTwoThreadsGiveIdenticalBits) {
-  for (const Law& law : {kStart, kType2, kNonWhole}) {
-    for (const int count : {300, 777, 2500}) {
-      ParticleField one = Scattered(law, count);
-      ParticleField two = one;
-      for (int tick = 0; tick < 3; ++tick) {
-        ASSERT_EQ(StepParticlesWithOptions(one, {1, 0}), StepFault::kNone);
-        ASSERT_EQ(StepParticlesWithOptions(two, {2, 0}), StepFault::kNone);
-      }
-      ExpectIdentical(one, two, std::string(law.name) + " N=" + std::to_string(count));
-    }
-  }
-}
-
 TEST(StepAgreementTest, EveryTargetAgreesAndRepeatsItself) {
   const std::vector<std::int64_t> targets = StepTargets();
   ASSERT_FALSE(targets.empty());

@@ -150,6 +150,33 @@ TEST_F(HeadlessCliTest, EverySimdTargetWritesTheSameState) {
   }
 }
 
+// --threads changes how fast a tick is, never what it computes.
+TEST_F(HeadlessCliTest, ThreadCountLeavesTheStateUnchanged) {
+  QByteArray first;
+  for (const char* threads : {"1", "3", "8"}) {
+    SCOPED_TRACE(threads);
+    const QString path = Path((std::string("s") + threads + ".json").c_str());
+    const Outcome run = RunTool({"--seed", "4", "--count", "900", "--initial-radius", "200", "--ticks",
+                                 "3", "--threads", threads, "--state-out", path});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray state = file.readAll();
+    if (first.isEmpty()) first = state;
+    EXPECT_EQ(state, first);
+  }
+  RandomSource random(0);
+  auto field = StartState(4, &random);
+  field->ParticleCount = 900;
+  field->InitialRadius = 200.0;
+  Scatter(*field, random);
+  FrameBitmap bitmap;
+  for (int tick = 0; tick < 3; ++tick) {
+    ASSERT_EQ(RunTick(*field, bitmap, field->FieldWidth, field->FieldHeight, true), StepFault::kNone);
+  }
+  EXPECT_EQ(HashField(*ReadState(Path("s1.json"))), HashField(*field));
+}
+
 TEST_F(HeadlessCliTest, SeedMakesTheRunReproducible) {
   const auto stateOf = [this](const char* seed, const char* name) {
     EXPECT_EQ(RunTool({"--seed", seed, "--ticks", "5", "--state-out", Path(name)}).status, 0);

@@ -17,7 +17,7 @@ TEST(OptionsTest, DefaultsLeaveTheStartStateAlone) {
   EXPECT_FALSE(options.seed || options.count || options.maxSpeed || options.size ||
                options.activity || options.repulsion || options.acceleration ||
                options.repulsiveAcceleration || options.initialRadius || options.width ||
-               options.height);
+               options.height || options.threads);
   EXPECT_FALSE(options.paused || options.discs || options.stats || options.help);
   EXPECT_EQ(options.ticks, 0);
   EXPECT_EQ(options.step, StepKind::kFast);
@@ -28,8 +28,8 @@ TEST(OptionsTest, ReadsEveryOption) {
       {"--seed", "4294967295", "--state-in", "in.json", "--count", "2500", "--max-speed", "23.5",
        "--size=1", "--activity", "0", "--repulsion", "99", "--acceleration", "0.030303030303030304",
        "--repulsive-acceleration", "3", "--paused", "--initial-radius", "10000", "--width", "0",
-       "--height", "16384", "--ticks", "1e7", "--discs", "--step", "literal", "--state-out", "s.json",
-       "--frame-out", "f.png", "--frames-dir", "frames", "--stats"});
+       "--height", "16384", "--ticks", "1e7", "--discs", "--step", "literal", "--threads", "64",
+       "--state-out", "s.json", "--frame-out", "f.png", "--frames-dir", "frames", "--stats"});
   ASSERT_EQ(parsed.error, "");
   const HeadlessOptions& o = parsed.options;
   EXPECT_EQ(*o.seed, 4294967295u);
@@ -47,6 +47,7 @@ TEST(OptionsTest, ReadsEveryOption) {
   EXPECT_EQ(*o.height, 16384);
   EXPECT_EQ(o.ticks, 10000000);
   EXPECT_EQ(o.step, StepKind::kLiteral);
+  EXPECT_EQ(*o.threads, 64);
   EXPECT_EQ(o.stateOut, "s.json");
   EXPECT_EQ(o.frameOut, "f.png");
   EXPECT_EQ(o.framesDir, "frames");
@@ -93,6 +94,9 @@ TEST(OptionsTest, RejectsBadCommandLines) {
       {{"--step", "quick"}, "neither 'literal' nor 'fast'"},
       {{"--simd", "AVX2"}, "'AVX2' is not auto, avx3, avx2, sse4, ssse3 or scalar"},
       {{"--simd", "neon"}, "'neon' is not auto"},
+      {{"--threads", "0"}, "outside 1 .. 64"},
+      {{"--threads", "65"}, "outside 1 .. 64"},
+      {{"--threads", "2.5"}, "not a whole number"},
       {{"--state-out", ""}, "--state-out: the path is empty"},
       {{"--frames-dir="}, "--frames-dir: the path is empty"},
   };
