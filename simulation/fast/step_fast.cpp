@@ -13,6 +13,7 @@
 #include "simulation/fast/step_fast.h"
 #include "simulation/fast/step_pool.h"
 #include "simulation/step_particles.h"
+#include "simulation/vector_state.h"
 
 namespace zintrel {
 namespace {
@@ -156,6 +157,8 @@ int DefaultStepThreads() {
 StepFault StepParticlesWithOptions(ParticleField& field, const StepOptions& options) {
   const int count = ActiveCount(field);
   if (count == 0) return StepFault::kNone;
+  // The moves run scalar code; the pool's threads start from their own state.
+  ClearUpperVectorState();
   FastStep& engine = Engine();
   std::lock_guard lock(engine.lock);
   TileBoard& board = engine.board;
