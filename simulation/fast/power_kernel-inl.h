@@ -23,13 +23,20 @@ namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
 // Returns term's factor s^power from the position (s's exponent and
-// sub-interval) and t = m / c - 1 that both terms share.
+// sub-interval) and t = m / c - 1 that both terms share, with t2 = t^2 and
+// t4 = t^4. The series is summed in pairs of terms (Estrin's scheme), which
+// shortens the chain of dependent operations; EvaluatePowerTerm uses the
+// same grouping.
 template <class D, class VI>
-HWY_INLINE hn::Vec<D> PowerTermLanes(D d, const PowerTerm& term, VI index, hn::Vec<D> t) {
-  hn::Vec<D> p = hn::Set(d, term.series[kSeriesDegree - 1]);
-  for (int n = kSeriesDegree - 2; n >= 0; --n) p = hn::Add(hn::Set(d, term.series[n]), hn::Mul(t, p));
+HWY_INLINE hn::Vec<D> PowerTermLanes(D d, const PowerTerm& term, VI index, hn::Vec<D> t,
+                                     hn::Vec<D> t2, hn::Vec<D> t4) {
+  static_assert(kSeriesDegree == 5, "the grouping below is written out for five terms");
+  const auto& a = term.series;
+  const auto low = hn::Add(hn::Add(hn::Set(d, 1.0), hn::Mul(hn::Set(d, a[0]), t)),
+                           hn::Mul(hn::Add(hn::Set(d, a[1]), hn::Mul(hn::Set(d, a[2]), t)), t2));
+  const auto high = hn::Add(hn::Set(d, a[3]), hn::Mul(hn::Set(d, a[4]), t));
   const hn::Vec<D> scaled = hn::GatherIndex(d, term.scaled.data(), index);
-  return hn::Mul(scaled, hn::Add(hn::Set(d, 1.0), hn::Mul(t, p)));
+  return hn::Mul(scaled, hn::Add(low, hn::Mul(high, t4)));
 }
 
 // Returns pullFactor s^pullPower - pushFactor s^pushPower of table for every
@@ -51,7 +58,10 @@ HWY_INLINE hn::Vec<D> PowerDifference(D d, const PowerTable& table, hn::Vec<D> s
       d, hn::Or(hn::And(bits, hn::Set(du, kCentreMask)), hn::Set(du, kOneBits | kHalfStepBits)));
   // m - c is exact: both lie in [1, 2).
   const auto t = hn::Mul(hn::Sub(m, c), hn::GatherIndex(d, table.inverseCentre.data(), centre));
-  return hn::Sub(PowerTermLanes(d, table.pull, index, t), PowerTermLanes(d, table.push, index, t));
+  const auto t2 = hn::Mul(t, t);
+  const auto t4 = hn::Mul(t2, t2);
+  return hn::Sub(PowerTermLanes(d, table.pull, index, t, t2, t4),
+                 PowerTermLanes(d, table.push, index, t, t2, t4));
 }
 
 // NOLINTNEXTLINE(google-readability-namespace-comments)

@@ -70,9 +70,12 @@ double EvaluatePowerTerm(const PowerTable& table, const PowerTerm& term, double 
   const double m = std::bit_cast<double>((bits & kMantissaMask) | kOneBits);
   const double c = std::bit_cast<double>((bits & kCentreMask) | kOneBits | kHalfStepBits);
   const double t = (m - c) * table.inverseCentre[index & (kCentres - 1)];
-  double p = term.series[kSeriesDegree - 1];
-  for (int n = kSeriesDegree - 2; n >= 0; --n) p = term.series[n] + t * p;
-  return term.scaled[index] * (1.0 + t * p);
+  const double t2 = t * t;
+  const double t4 = t2 * t2;
+  const auto& a = term.series;
+  const double low = (1.0 + a[0] * t) + (a[1] + a[2] * t) * t2;
+  const double high = a[3] + a[4] * t;
+  return term.scaled[index] * (low + high * t4);
 }
 
 }  // namespace zintrel

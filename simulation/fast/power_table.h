@@ -8,7 +8,7 @@
 // select a sub-interval of [1, 2) with centre c, and
 //   factor s^power = [factor (2^k c)^power] (1 + t)^power,  t = m / c - 1,
 // where the bracket is read from a table indexed by the top bits of s
-// (exponent and sub-interval together) and (1 + t)^power, |t| < 2^-8, is the
+// (exponent and sub-interval together) and (1 + t)^power, |t| <= 2^-9, is the
 // binomial series to kSeriesDegree terms. The law changes only when a
 // control moves, so the tables cost nothing per pair.
 
@@ -19,11 +19,12 @@
 
 namespace zintrel {
 
-inline constexpr int kCentreBits = 7;
+inline constexpr int kCentreBits = 8;
 inline constexpr int kCentres = 1 << kCentreBits;
-// The first term left out, binom(power, 7) t^7, is below 1e-15 relative for
-// |power| <= 3.5 (the controls' range) and below 1e-13 for |power| <= 8.5.
-inline constexpr int kSeriesDegree = 6;
+// The first term left out, binom(power, 6) t^6 with |t| <= 2^-9, is below
+// 3e-15 relative for |power| <= 3.5 (the controls' range) and below 2e-13
+// for |power| <= 8.5 (the largest exponents the vector path takes).
+inline constexpr int kSeriesDegree = 5;
 // Binary exponents of the squared separations the tables cover: 2^-67 is
 // below the closest separations the vector path takes (1e-20), and every
 // separation of positions within +-1e14 squares to below 2^100.
