@@ -105,6 +105,43 @@ void PrintRatios() {
   if (tick > 0.0) std::printf("whole tick / step alone at N = 2500, start law: %.2f\n", tick);
 }
 
+// Every SIMD target side by side. All give the same bits, so this is only
+// what each costs: the production step forced onto each target this CPU
+// runs, at full count, for a whole and a non-whole law.
+const ForceLaw kTargetLaws[] = {kStartLaw, kNonWholeLaw};
+constexpr int kTargetCount = 2500;
+
+std::string TargetKey(std::int64_t target, const ForceLaw& law) {
+  return Key((std::string("simd_") + StepTargetName(target)).c_str(), law, kTargetCount);
+}
+
+void RegisterTargets() {
+  for (const ForceLaw& law : kTargetLaws) {
+    for (const std::int64_t target : StepTargets()) {
+      const std::string key = TargetKey(target, law);
+      benchmark::RegisterBenchmark(key.c_str(), [=](benchmark::State& state) {
+        Measure(state, key, SpreadField(law, kTargetCount), [&](ParticleField& field) {
+          return StepParticlesWithOptions(field, {0, target});
+        });
+      })->Unit(benchmark::kMillisecond);
+    }
+  }
+}
+
+void PrintTargets() {
+  const auto& seconds = Seconds();
+  std::printf("\nper SIMD target at N = %d (same run; ms per tick, literal / target)\n", kTargetCount);
+  for (const ForceLaw& law : kTargetLaws) {
+    const auto literal = seconds.find(Key("literal", law, kTargetCount));
+    for (const std::int64_t target : StepTargets()) {
+      const auto it = seconds.find(TargetKey(target, law));
+      if (it == seconds.end()) continue;
+      const double ratio = literal == seconds.end() ? 0.0 : literal->second / it->second;
+      std::printf("%-9s %-7s %9.2f ms %9.1fx\n", law.name, StepTargetName(target), 1e3 * it->second, ratio);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zintrel
 
@@ -119,10 +156,12 @@ int main(int argc, char** argv) {
   }
   std::printf("step kernel in use: %s (this CPU runs: %s)\n", BestPairKernel().name, names.c_str());
   Register(avx2);
+  RegisterTargets();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   PrintRatios();
+  PrintTargets();
   return 0;
 }

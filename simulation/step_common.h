@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "simulation/arctan.h"
 #include "simulation/particle_field.h"
 #include "simulation/step_fault.h"
 
@@ -43,9 +44,11 @@ inline StepFault FinishParticle(ParticleField& field, int i, double vx, double v
     vy = factor * vy;
   }
 
+  // Arctangent, not std::atan: the heading is stored, so its bits must not
+  // depend on the processor.
   double heading;
   if (vx != 0.0) {
-    heading = std::atan(vy / vx) + kPi;
+    heading = Arctangent(vy / vx) + kPi;
     if (vx > 0.0) heading += kPi;
   } else {
     heading = vy > 0.0 ? kHalfPi : -kHalfPi;

@@ -22,9 +22,8 @@ StepFault StepParticles(ParticleField& field);
 StepFault StepParticlesLiteral(ParticleField& field);
 
 // How the production step may run. The defaults are what StepParticles does;
-// tests and benchmarks force the rest. Every choice gives the same result
-// for the same state, bit for bit, except the SIMD target (whose sums differ
-// by rounding only).
+// tests and benchmarks force the rest. Every choice, the SIMD target
+// included, gives the same result for the same state, bit for bit.
 struct StepOptions {
   int threads = 0;          // 0: by particle count; 1: the calling thread alone; 2: with the worker.
   std::int64_t target = 0;  // 0: the best this CPU supports; else a target of StepTargets().

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+#include <cctype>
 #include <memory>
 #include <new>
 #include <ostream>
@@ -33,6 +34,28 @@ std::string ReadStateFile(const std::string& path, ParticleField& field) {
   }
   const std::string problem = StateFromJson(bytes.toStdString(), field);
   return problem.empty() ? problem : "'" + path + "': " + problem;
+}
+
+// The SIMD target --simd chose (0: the best), read by ChosenTargetStep.
+std::int64_t chosenTarget = 0;
+
+StepFault ChosenTargetStep(ParticleField& field) {
+  return StepParticlesWithOptions(field, {0, chosenTarget});
+}
+
+// Finds the step target named by --simd among those this processor runs.
+// Returns "" or the problem.
+std::string ChooseTarget(const std::string& simd, std::int64_t& target) {
+  target = 0;
+  if (simd == "auto") return {};
+  std::string runs;
+  for (const std::int64_t candidate : StepTargets()) {
+    std::string name = StepTargetName(candidate);
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name == simd) target = candidate;
+    runs += (runs.empty() ? "" : ", ") + name;
+  }
+  return target != 0 ? std::string() : "--simd: this processor cannot run " + simd + " (it runs " + runs + ")";
 }
 
 // Every check that can be made before the run, so that bad input is refused
@@ -146,6 +169,10 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
     return kExitSuccess;
   }
 
+  if (std::string problem = ChooseTarget(options.simd, chosenTarget); !problem.empty()) {
+    return Fail(err, problem, kExitBadInput);
+  }
+
   // The seed comes first, as in the application; with --state-in only
   // --initial-radius draws from it.
   RandomSource random(options.seed.value_or(MillisecondsSinceMidnightUtc()));
@@ -172,7 +199,7 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
     if (options.ticks == 0) {
       if (!options.frameOut.empty()) RenderStartFrame(*field, bitmap, width, height, showOrientation);
     } else {
-      const StepFunction step = options.step == StepKind::kLiteral ? StepParticlesLiteral : StepParticles;
+      const StepFunction step = options.step == StepKind::kLiteral ? StepParticlesLiteral : ChosenTargetStep;
       run = RunTicks(*field, bitmap, width, height, options.ticks, showOrientation, step,
                      options.framesDir.empty() ? nullptr : &frames);
     }

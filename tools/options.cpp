@@ -84,6 +84,8 @@ void AddOptions(QCommandLineParser& parser) {
   add("ticks", "Number of ticks to run, 0 .. 10000000 (default 0).", "T");
   add("discs", "Draw discs instead of darts.");
   add("step", "Step implementation: fast (default) or literal.", "literal|fast");
+  add("simd", "SIMD target of the fast step: auto (default: the best this processor runs), avx3, "
+      "avx2, sse4, ssse3 or scalar. Every target gives the same bits.", "TARGET");
   add("state-out", "Write the state after the last tick as JSON.", "FILE");
   add("frame-out", "Write the frame of the last tick (or of the start state with --ticks 0) as PNG.", "FILE.png");
   add("frames-dir", "Write every tick's frame as DIR/000001.png, DIR/000002.png, ...", "DIR");
@@ -134,6 +136,12 @@ std::string ReadOptions(const QCommandLineParser& parser, HeadlessOptions& optio
     } else {
       return "--step: " + Quoted(step) + " is neither 'literal' nor 'fast'";
     }
+  }
+  if (isSet("simd")) {
+    options.simd = text("simd");
+    const bool known = options.simd == "auto" || options.simd == "avx3" || options.simd == "avx2" ||
+                       options.simd == "sse4" || options.simd == "ssse3" || options.simd == "scalar";
+    if (!known) return "--simd: " + Quoted(options.simd) + " is not auto, avx3, avx2, sse4, ssse3 or scalar";
   }
   // An empty path would otherwise silently mean "no output".
   for (const char* name : {"state-in", "state-out", "frame-out", "frames-dir"}) {

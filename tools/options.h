@@ -35,6 +35,7 @@ struct HeadlessOptions {
   std::int64_t ticks = 0;
   bool discs = false;  // Darts (orientation shown) unless asked for discs.
   StepKind step = StepKind::kFast;
+  std::string simd = "auto";  // The fast step's SIMD target: auto, avx3, avx2, sse4, ssse3 or scalar.
 
   std::string stateOut;
   std::string frameOut;

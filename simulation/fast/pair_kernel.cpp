@@ -1,8 +1,19 @@
 // The pair loop, compiled once per SIMD target and dispatched at run time.
 // Each pair costs no trigonometry, no division and, for whole exponents, no
 // power function: the direction from i to j is (dx, dy) / r, 1 / r comes
-// from an approximate reciprocal square root refined to full double accuracy
-// by Newton's iteration, and the force over r is a product of powers of it.
+// from a bit-level first guess refined to full double accuracy by Newton's
+// iteration, and the force over r is a product of powers of it.
+//
+// Every target gives the same bits. Each lane's arithmetic is the same
+// sequence of IEEE operations on every target: multiplications and
+// additions are never fused (the build has -ffp-contract=off, and the code
+// never asks for a fused multiply-add), and the first guess is integer
+// arithmetic on the bits. The lanes are summed in a pattern that does not
+// depend on the vector width: every run of pairs is cut into groups of
+// kPartialSums consecutive pairs counted from the run's start, pair k of each
+// group goes to partial sum k (one vector of eight on AVX-512, two of four on
+// AVX2, four of two on SSE4, eight scalars), and the partial sums are added
+// in one fixed tree at the end of the row.
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "simulation/fast/pair_kernel.cpp"
@@ -45,27 +56,21 @@ constexpr double kMaxCompiledFactor = 1e20;
 // multiplication per pair, and the powers of sqrt(2) go into the law's
 // constants.)
 HWY_INLINE V HalfReciprocalSqrt(D d, V s) {
-  const V twice = hn::Add(s, s);
-  const V threeHalves = hn::Set(d, 1.5);
-#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
-  // 14 correct bits; two Newton steps reach full double precision.
-  V z{_mm512_rsqrt14_pd(twice.raw)};
-  constexpr int kSteps = 2;
-#else
   // The classic bit-level first guess (within 3.5 %), computed with integer
-  // operations only. Unlike the single-precision approximation instructions,
-  // whose last bits differ between processor makers, it gives the same bits
-  // on every CPU, so a state steps identically wherever the program runs.
-  // Four Newton steps reach full double precision.
+  // operations only. Unlike the approximation instructions, whose last bits
+  // differ between processor makers and vector widths, it is defined to the
+  // bit. Four Newton steps reach full double precision: the error goes
+  // 3.5e-2, 1.8e-3, 4.7e-6, 3.3e-11, then below rounding.
   const hn::RebindToSigned<D> di;
+  const V twice = hn::Add(s, s);
   V z = hn::BitCast(d, hn::Sub(hn::Set(di, int64_t{0x5FE6EB50C7B537A9}),
                                hn::ShiftRight<1>(hn::BitCast(di, twice))));
-  constexpr int kSteps = 4;
-#endif
-  for (int k = 0; k < kSteps; ++k) {
-    z = hn::Mul(z, hn::NegMulAdd(hn::Mul(s, z), z, threeHalves));
-  }
-  return z;
+  const V threeHalves = hn::Set(d, 1.5);
+  // Written out: the compiler keeps a loop of four, with its counter.
+  z = hn::Mul(z, hn::Sub(threeHalves, hn::Mul(hn::Mul(s, z), z)));
+  z = hn::Mul(z, hn::Sub(threeHalves, hn::Mul(hn::Mul(s, z), z)));
+  z = hn::Mul(z, hn::Sub(threeHalves, hn::Mul(hn::Mul(s, z), z)));
+  return hn::Mul(z, hn::Sub(threeHalves, hn::Mul(hn::Mul(s, z), z)));
 }
 
 // Returns base^n for a whole n >= 0 by repeated squaring.
@@ -135,94 +140,110 @@ HWY_INLINE V PullPerPixel(D d, const PairLaw& law, const VectorLaw& vl, V s) {
     const V z = HalfReciprocalSqrt(d, s);
     const V pullTerm = InversePower(d, z, s, law.pullPower);
     const V pushTerm = InversePower(d, z, s, law.pushPower);
-    return hn::NegMulAdd(vl.push, pushTerm, hn::Mul(vl.pull, pullTerm));
+    return hn::Sub(hn::Mul(vl.pull, pullTerm), hn::Mul(vl.push, pushTerm));
   } else {
     // The repulsive power extends the attractive one: one product less.
     const V z = HalfReciprocalSqrt(d, s);
-    return hn::Mul(PowerOf<kPull>(d, z), hn::NegMulAdd(vl.push, PowerOf<kExtra>(d, z), vl.pull));
+    return hn::Mul(PowerOf<kPull>(d, z), hn::Sub(vl.pull, hn::Mul(vl.push, PowerOf<kExtra>(d, z))));
   }
 }
 
-// Returns the pull of the separations (dx, dy) held in the first `count`
-// lanes, pair by pair; the other lanes give 0.
-HWY_NOINLINE void LiteralLanes(const PairLaw& law, V dx, V dy, int count, V& pullX, V& pullY) {
+// The pull of a vector of pairs.
+struct Pulls {
+  V x, y;
+};
+
+// Returns `pulls` with the lanes of `near` replaced by the pair-by-pair pull
+// of their separations (dx, dy). Taken by value and out of line, so the hot
+// loop keeps its pulls in registers.
+HWY_NOINLINE Pulls ReplaceNearLanes(const PairLaw& law, hn::Mask<D> near, V dx, V dy, Pulls pulls) {
   const D d;
   HWY_ALIGN double bufferX[hn::MaxLanes(d)];
   HWY_ALIGN double bufferY[hn::MaxLanes(d)];
-  HWY_ALIGN double outX[hn::MaxLanes(d)] = {};
-  HWY_ALIGN double outY[hn::MaxLanes(d)] = {};
+  HWY_ALIGN double outX[hn::MaxLanes(d)];
+  HWY_ALIGN double outY[hn::MaxLanes(d)];
+  HWY_ALIGN double isNear[hn::MaxLanes(d)];
   hn::Store(dx, d, bufferX);
   hn::Store(dy, d, bufferY);
-  for (int k = 0; k < count && k < static_cast<int>(hn::Lanes(d)); ++k) {
-    LiteralPairPull(law, bufferX[k], bufferY[k], outX[k], outY[k]);
+  hn::Store(pulls.x, d, outX);
+  hn::Store(pulls.y, d, outY);
+  hn::Store(hn::IfThenElseZero(near, hn::Set(d, 1.0)), d, isNear);
+  for (size_t k = 0; k < hn::Lanes(d); ++k) {
+    if (isNear[k] != 0.0) LiteralPairPull(law, bufferX[k], bufferY[k], outX[k], outY[k]);
   }
-  pullX = hn::Load(d, outX);
-  pullY = hn::Load(d, outY);
+  return Pulls{hn::Load(d, outX), hn::Load(d, outY)};
 }
 
-// Adds the pull of the separations in the first `count` lanes of (dx, dy)
-// (all lanes unless kTail) to (accX, accY).
-template <int kPull, int kExtra, bool kTail>
-HWY_INLINE void AddPulls(D d, const PairLaw& law, const VectorLaw& vl, V dx, V dy, int count,
-                         V& accX, V& accY) {
-  if constexpr (kTail) {
-    // Whatever lies past the run must not reach the sums, NaN included.
-    const auto inRun = hn::FirstN(d, static_cast<size_t>(count));
-    dx = hn::IfThenElseZero(inRun, dx);
-    dy = hn::IfThenElseZero(inRun, dy);
-  }
-  const V s = hn::MulAdd(dx, dx, hn::Mul(dy, dy));
-  // d = 0 (the row itself, or a particle on the same point) gives no force;
-  // 0 < s < kMinSquare is left to the pair-by-pair path.
-  const auto near = hn::Lt(s, vl.minSquare);
+// Adds the pull of the separations (dx, dy) to the partial sums (accX,
+// accY), lane by lane. Lanes holding (0, 0) add nothing.
+template <int kPull, int kExtra>
+HWY_INLINE void AddPulls(D d, const PairLaw& law, const VectorLaw& vl, V dx, V dy, V& accX,
+                         V& accY) {
+  const V s = hn::Add(hn::Mul(dx, dx), hn::Mul(dy, dy));
+  V perPixel;
   if constexpr (kPull > 0) {
     // s + kFloor is s itself for every s the vector path takes, and gives
     // s = 0 a finite 1/r with a finite pull, so that such a lane adds
     // g * (0, 0) = 0 with no mask to compute.
-    if (HWY_LIKELY(hn::AllFalse(d, near)) ||
-        hn::AllFalse(d, hn::And(near, hn::Gt(s, hn::Zero(d))))) {
-      const V perPixel = PullPerPixel<kPull, kExtra>(d, law, vl, hn::Add(s, vl.floor));
-      accX = hn::MulAdd(perPixel, dx, accX);
-      accY = hn::MulAdd(perPixel, dy, accY);
-      return;
-    }
+    perPixel = PullPerPixel<kPull, kExtra>(d, law, vl, hn::Add(s, vl.floor));
   } else {
-    const auto apart = hn::Gt(s, hn::Zero(d));
-    if (HWY_LIKELY(hn::AllFalse(d, hn::And(apart, near)))) {
-      const V perPixel = hn::IfThenElseZero(apart, PullPerPixel<kPull, kExtra>(d, law, vl, s));
-      accX = hn::MulAdd(perPixel, dx, accX);
-      accY = hn::MulAdd(perPixel, dy, accY);
-      return;
-    }
+    perPixel = hn::IfThenElseZero(hn::Gt(s, hn::Zero(d)), PullPerPixel<kPull, kExtra>(d, law, vl, s));
   }
-  V pullX, pullY;
-  LiteralLanes(law, dx, dy, count, pullX, pullY);
-  accX = hn::Add(accX, pullX);
-  accY = hn::Add(accY, pullY);
+  Pulls pulls{hn::Mul(perPixel, dx), hn::Mul(perPixel, dy)};
+  // Pairs closer than 1e-10 pixels (0 < s < kMinSquare) are left to the
+  // pair-by-pair path, lane by lane, so the other lanes keep their vector
+  // values whatever the vector width. s = 0 also takes the branch, but only
+  // to find that no lane needs replacing.
+  const auto belowMin = hn::Lt(s, vl.minSquare);
+  if (HWY_UNLIKELY(!hn::AllFalse(d, belowMin))) {
+    const auto near = hn::And(belowMin, hn::Gt(s, hn::Zero(d)));
+    if (!hn::AllFalse(d, near)) pulls = ReplaceNearLanes(law, near, dx, dy, pulls);
+  }
+  accX = hn::Add(accX, pulls.x);
+  accY = hn::Add(accY, pulls.y);
+}
+
+// Pairs per group: partial sum k collects pair k of every group.
+constexpr int kPartialSums = 8;
+constexpr int kLanes = static_cast<int>(hn::MaxLanes(D()));
+constexpr int kVectors = kPartialSums / kLanes;
+static_assert(kVectors * kLanes == kPartialSums, "a group must fill whole vectors");
+
+// Returns the sum of the partial sums held in `partial` (kVectors vectors of
+// kLanes, partial sum k in lane k % kLanes of vector k / kLanes), added in
+// the same tree on every target.
+HWY_INLINE double SumPartials(D d, const V* partial) {
+  HWY_ALIGN double p[kPartialSums];
+  for (int v = 0; v < kVectors; ++v) hn::Store(partial[v], d, p + v * kLanes);
+  return ((p[0] + p[4]) + (p[2] + p[6])) + ((p[1] + p[5]) + (p[3] + p[7]));
 }
 
 template <int kPull, int kExtra>
 HWY_INLINE void SumRow(const PairLaw& law, const VectorLaw& vl, const double* xs, const double* ys,
                        int begin, int end, double xi, double yi, double& sumX, double& sumY) {
   const D d;
-  const int lanes = static_cast<int>(hn::Lanes(d));
   const V rowX = hn::Set(d, xi);
   const V rowY = hn::Set(d, yi);
-  V accX = hn::Zero(d);
-  V accY = hn::Zero(d);
+  V accX[kVectors], accY[kVectors];
+  for (int v = 0; v < kVectors; ++v) accX[v] = accY[v] = hn::Zero(d);
   int j = begin;
-  for (; j + lanes <= end; j += lanes) {
-    const V dx = hn::Sub(hn::LoadU(d, xs + j), rowX);
-    const V dy = hn::Sub(hn::LoadU(d, ys + j), rowY);
-    AddPulls<kPull, kExtra, false>(d, law, vl, dx, dy, lanes, accX, accY);
+  for (; j + kPartialSums <= end; j += kPartialSums) {
+    for (int v = 0; v < kVectors; ++v) {
+      const V dx = hn::Sub(hn::LoadU(d, xs + j + v * kLanes), rowX);
+      const V dy = hn::Sub(hn::LoadU(d, ys + j + v * kLanes), rowY);
+      AddPulls<kPull, kExtra>(d, law, vl, dx, dy, accX[v], accY[v]);
+    }
   }
-  if (j < end) {
-    const V dx = hn::Sub(hn::LoadU(d, xs + j), rowX);
-    const V dy = hn::Sub(hn::LoadU(d, ys + j), rowY);
-    AddPulls<kPull, kExtra, true>(d, law, vl, dx, dy, end - j, accX, accY);
+  // The last, partial group: pairs past the run become (0, 0), which adds
+  // nothing (whatever lies there, NaN included, must not reach the sums).
+  for (int v = 0; v < kVectors && j + v * kLanes < end; ++v) {
+    const auto inRun = hn::FirstN(d, static_cast<size_t>(end - j - v * kLanes));
+    const V dx = hn::IfThenElseZero(inRun, hn::Sub(hn::LoadU(d, xs + j + v * kLanes), rowX));
+    const V dy = hn::IfThenElseZero(inRun, hn::Sub(hn::LoadU(d, ys + j + v * kLanes), rowY));
+    AddPulls<kPull, kExtra>(d, law, vl, dx, dy, accX[v], accY[v]);
   }
-  sumX = hn::GetLane(hn::SumOfLanes(d, accX));
-  sumY = hn::GetLane(hn::SumOfLanes(d, accY));
+  sumX = SumPartials(d, accX);
+  sumY = SumPartials(d, accY);
 }
 
 template <int kPull, int kExtra>

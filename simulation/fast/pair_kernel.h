@@ -53,7 +53,7 @@ inline constexpr int kPairPadding = 8;
 // particles j in [begin, end) at (xs[j], ys[j]) give a particle at
 // (rowX[i], rowY[i]), into sumX[i - rowBegin] and sumY[i - rowBegin]. A pair at distance 0 (the row
 // itself among them) contributes nothing. The sum over one run depends only
-// on the inputs and the kernel, never on the thread that computes it.
+// on the inputs, never on the thread or the SIMD target that computes it.
 using SumTileFunction = void (*)(const PairLaw& law, const double* xs, const double* ys, int begin,
                                  int end, const double* rowX, const double* rowY, int rowBegin,
                                  int rowEnd, double* sumX, double* sumY);
@@ -73,7 +73,7 @@ std::vector<PairKernel> SupportedPairKernels();
 
 // Returns the pull of particle j on particle i, given their separation
 // (dx, dy) = (x_j - x_i, y_j - y_i), computed pair by pair with the power rule
-// and the trigonometric direction. The vector kernels fall back to it for
+// and the direction (dx, dy) / r. The vector kernels fall back to it for
 // separations and laws they cannot honour exactly.
 void LiteralPairPull(const PairLaw& law, double dx, double dy, double& pullX, double& pullY);
 

@@ -9,6 +9,12 @@
 #include "simulation/step_common.h"
 
 namespace zintrel {
+namespace {
+
+// Below this, dx^2 + dy^2 has neither overflowed nor lost its last bits.
+constexpr double kMaxSquare = 1e300;
+
+}  // namespace
 
 PairLaw MakePairLaw(const ParticleField& field, int count) {
   PairLaw law;
@@ -54,19 +60,36 @@ PairLaw MakePairLaw(const ParticleField& field, int count) {
 }
 
 void LiteralPairPull(const PairLaw& law, double dx, double dy, double& pullX, double& pullY) {
-  const double d = kDistanceScale * std::sqrt(dx * dx + dy * dy);
-  const double force =
-      d > 0.0 ? law.pull * Power(d, law.pullExponent) - law.push * Power(d, law.pushExponent) : 0.0;
-  // dx = x_j - x_i, so x_i > x_j exactly when dx < 0, and y_i < y_j when dy > 0.
-  double theta;
-  if (dx != 0.0) {
-    theta = std::atan(dy / dx);
-    if (dx < 0.0) theta += kPi;
-  } else {
-    theta = dy > 0.0 ? kHalfPi : -kHalfPi;
+  // The same d as the literal step's, bit for bit: (x_i - x_j)^2 = dx^2.
+  const double s = dx * dx + dy * dy;
+  const double r = std::sqrt(s);
+  const double d = kDistanceScale * r;
+  if (!(d > 0.0)) {
+    pullX = pullY = 0.0;
+    return;
   }
-  pullX = std::cos(theta) * force;
-  pullY = std::sin(theta) * force;
+  // Whole exponents are computed by repeated squaring. A non-whole one still
+  // goes through the C library's exp and log, whose last bit may depend on
+  // the processor (they choose a code path with or without fused
+  // multiply-adds); the kernels reach this only for pairs closer than 1e-10
+  // pixels and for laws beyond the vector forms.
+  const double force = law.pull * Power(d, law.pullExponent) - law.push * Power(d, law.pushExponent);
+  if (s < kMaxSquare) {
+    // The direction (dx, dy) / r instead of (cos, sin) of the arctangent:
+    // the same to a few units in the last place, and with IEEE operations
+    // only, so it does not depend on the C library's choice of code path.
+    pullX = dx / r * force;
+    pullY = dy / r * force;
+    return;
+  }
+  // Separations whose square overflows (only crafted states have them).
+  // Scaled by a power of two, which is exact, the direction is the same.
+  const double scale = std::fabs(dx) > std::fabs(dy) ? std::fabs(dx) : std::fabs(dy);
+  const double ux = std::ldexp(dx, -std::ilogb(scale));
+  const double uy = std::ldexp(dy, -std::ilogb(scale));
+  const double u = std::sqrt(ux * ux + uy * uy);
+  pullX = ux / u * force;
+  pullY = uy / u * force;
 }
 
 }  // namespace zintrel

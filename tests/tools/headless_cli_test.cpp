@@ -126,6 +126,29 @@ TEST_F(HeadlessCliTest, TicksAreExactlyTheApplicationTick) {
   }
 }
 
+// A run shared between processors replays identically: every target this
+// one runs writes the same state, byte for byte (the start law and the
+// second preset's).
+TEST_F(HeadlessCliTest, EverySimdTargetWritesTheSameState) {
+  const std::vector<std::int64_t> targets = StepTargets();
+  const QStringList type2{"--activity", "38", "--repulsion", "6", "--acceleration", "2"};
+  for (const QStringList& law : {QStringList{}, type2}) {
+    QByteArray first;
+    for (const std::int64_t target : targets) {
+      QString simd = QString::fromLatin1(StepTargetName(target)).toLower();
+      SCOPED_TRACE(simd.toStdString() + " " + law.join(' ').toStdString());
+      const Outcome run = RunTool(QStringList{"--seed", "4", "--count", "700", "--ticks", "20", "--simd",
+                                              simd, "--state-out", Path("s.json")} + law);
+      ASSERT_EQ(run.status, 0) << run.err.toStdString();
+      QFile file(Path("s.json"));
+      ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+      const QByteArray state = file.readAll();
+      if (first.isEmpty()) first = state;
+      EXPECT_TRUE(state == first);
+    }
+  }
+}
+
 TEST_F(HeadlessCliTest, SeedMakesTheRunReproducible) {
   const auto stateOf = [this](const char* seed, const char* name) {
     EXPECT_EQ(RunTool({"--seed", seed, "--ticks", "5", "--state-out", Path(name)}).status, 0);

@@ -91,6 +91,8 @@ TEST(OptionsTest, RejectsBadCommandLines) {
       {{"--activity", "inf"}, "'inf' is not a number"},
       {{"--activity", "1e999"}, "'1e999' is not a number"},
       {{"--step", "quick"}, "neither 'literal' nor 'fast'"},
+      {{"--simd", "AVX2"}, "'AVX2' is not auto, avx3, avx2, sse4, ssse3 or scalar"},
+      {{"--simd", "neon"}, "'neon' is not auto"},
       {{"--state-out", ""}, "--state-out: the path is empty"},
       {{"--frames-dir="}, "--frames-dir: the path is empty"},
   };
