@@ -29,6 +29,8 @@ namespace zintrel {
 namespace {
 
 const ForceLaw kLaws[] = {kStartLaw, kType2Law, kNonWholeLaw};
+// a = 50/33, b = 16/33: a typical non-whole law, for the whole tick.
+constexpr ForceLaw kSliderLaw{"slider50_16", 1.0, 8.0, 50.0 / 33.0, 16.0 / 33.0};
 const int kCounts[] = {50, 250, 1000, 2500};
 
 ParticleField SpreadField(const ForceLaw& law, int count) {
@@ -87,13 +89,20 @@ void Register(std::int64_t avx2) {
       return StepParticlesLiteral(field);
     });
   })->Unit(benchmark::kMillisecond);
-  // The whole tick at full count: resize, rescale, step and draw darts.
-  const std::string key = Key("tick", kLaws[0], 2500);
-  benchmark::RegisterBenchmark(key.c_str(), [=](benchmark::State& state) {
-    FrameBitmap bitmap;
-    Measure(state, key, SpreadField(kLaws[0], 2500), [&](ParticleField& field) {
-      return RunTick(field, bitmap, kStartWidth, kStartHeight, true);
-    });
+  // The whole tick at full count: resize, rescale, step and draw darts; for
+  // the start law and for sliders 50 and 16 (a non-whole law).
+  for (const ForceLaw& law : {kLaws[0], kSliderLaw}) {
+    const std::string key = Key("tick", law, 2500);
+    benchmark::RegisterBenchmark(key.c_str(), [=](benchmark::State& state) {
+      FrameBitmap bitmap;
+      Measure(state, key, SpreadField(law, 2500), [&](ParticleField& field) {
+        return RunTick(field, bitmap, kStartWidth, kStartHeight, true);
+      });
+    })->Unit(benchmark::kMillisecond);
+  }
+  const std::string literal = Key("literal", kSliderLaw, 2500);
+  benchmark::RegisterBenchmark(literal.c_str(), [=](benchmark::State& state) {
+    Measure(state, literal, SpreadField(kSliderLaw, 2500), StepParticlesLiteral);
   })->Unit(benchmark::kMillisecond);
 }
 
@@ -122,6 +131,8 @@ void PrintRatios() {
   if (dirty > 0.0) {
     std::printf("literal step after a dirty upper vector state / clean, N = 2500: %.2f\n", dirty);
   }
+  const double slider = ratio(Key("literal", kSliderLaw, 2500), Key("tick", kSliderLaw, 2500));
+  if (slider > 0.0) std::printf("literal step / whole tick at N = 2500, sliders 50 and 16: %.1fx\n", slider);
 }
 
 // Every SIMD target side by side. All give the same bits, so this is only

@@ -21,8 +21,9 @@
 
 #include <cmath>
 
-#include <hwy/contrib/math/math-inl.h>
 #include <hwy/highway.h>
+
+#include "simulation/fast/power_kernel-inl.h"
 
 #include "simulation/fast/pair_kernel.h"
 #include "simulation/step_common.h"
@@ -36,10 +37,10 @@ using D = hn::ScalableTag<double>;
 using V = hn::Vec<D>;
 
 // Squared pixel distances below this (pairs closer than 1e-10 pixels) are
-// computed pair by pair: the vector log loses accuracy on subnormal numbers,
-// and the bit-level first guess of the reciprocal square root assumes a
-// normal number. (Positions within +-kMaxCoordinate keep s far below the
-// other end of the range.)
+// computed pair by pair: the power tables of non-whole laws start just
+// below, and the AVX-512 first guess of the reciprocal square root is only
+// specified for normal numbers. (Positions within +-kMaxCoordinate keep s
+// far below the other end of the single-precision range.)
 constexpr double kMinSquare = 1e-20;
 // Added to s where the law's powers are compiled in. It is below half a unit
 // in the last place of kMinSquare, so s + kFloor is s for every s the vector
@@ -93,14 +94,10 @@ HWY_INLINE V InversePower(D d, V z, V s, int power) {
 
 // The law's constants, broadcast once per row.
 struct VectorLaw {
-  V pull, push, pullSlope, pullOffset, pushSlope, pushOffset, minSquare, floor;
+  V pull, push, minSquare, floor;
   explicit VectorLaw(D d, const PairLaw& law)
       : pull(hn::Set(d, law.form == PairLaw::Form::kWhole ? law.pullFactor : law.pull)),
         push(hn::Set(d, law.form == PairLaw::Form::kWhole ? law.pushFactor : law.push)),
-        pullSlope(hn::Set(d, law.pullSlope)),
-        pullOffset(hn::Set(d, law.pullOffset)),
-        pushSlope(hn::Set(d, law.pushSlope)),
-        pushOffset(hn::Set(d, law.pushOffset)),
         minSquare(hn::Set(d, kMinSquare)),
         floor(hn::Set(d, kFloor)) {}
 };
@@ -119,7 +116,8 @@ HWY_INLINE V PowerOf(D d, V z) {
 }
 
 // The shapes of the pull per pixel a kernel is compiled for: kGeneralShape
-// uses exp and log, kAnyWhole multiplies with powers read at run time, and
+// reads the law's power tables, kAnyWhole multiplies with powers read at run
+// time, and
 // (kPull, kExtra) with kPull > 0 is the whole law whose powers of 1/r are
 // kPull and kPull + kExtra, with no loop and no branch per pair. The control
 // ranges give kPull = a + 1 in 1..4 and kExtra = b in 0..3.
@@ -132,13 +130,7 @@ constexpr int kMaxCompiledExtra = 3;
 template <int kPull, int kExtra>
 HWY_INLINE V PullPerPixel(D d, const PairLaw& law, const VectorLaw& vl, V s) {
   if constexpr (kPull == kGeneralShape) {
-    // A non-whole exponent. The vector log and exp are accurate, but their
-    // polynomials use fused multiply-adds where the target has them, so
-    // their last bits depend on the target.
-    const V logS = hn::Log(d, s);
-    const V pullTerm = hn::Exp(d, hn::Add(hn::Mul(vl.pullSlope, logS), vl.pullOffset));
-    const V pushTerm = hn::Exp(d, hn::Add(hn::Mul(vl.pushSlope, logS), vl.pushOffset));
-    return hn::Sub(hn::Mul(vl.pull, pullTerm), hn::Mul(vl.push, pushTerm));
+    return PowerDifference(d, *law.powers, s);
   } else if constexpr (kPull == kAnyWhole) {
     const V z = HalfReciprocalSqrt(d, s);
     const V pullTerm = InversePower(d, z, s, law.pullPower);

@@ -5,8 +5,10 @@
 // at run time for the CPU the program runs on.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "simulation/fast/power_table.h"
 #include "simulation/particle_field.h"
 
 namespace zintrel {
@@ -18,7 +20,7 @@ namespace zintrel {
 struct PairLaw {
   enum class Form {
     kWhole,    // Whole exponents: multiplications only.
-    kGeneral,  // A non-whole exponent: one vector log and two exps per pair.
+    kGeneral,  // A non-whole exponent: table look-ups and a short series per pair.
     kScalar,   // Beyond what the vector forms honour: pair by pair, as the literal step.
   };
   Form form = Form::kScalar;
@@ -34,11 +36,9 @@ struct PairLaw {
   double pushFactor = 0.0;
   int pullPower = 0;        // 1 - pullExponent.
   int pushPower = 0;
-  // kGeneral: F / r = pull exp(pullSlope ln s + pullOffset) - push exp(pushSlope ln s + pushOffset).
-  double pullSlope = 0.0;   // (pullExponent - 1) / 2.
-  double pullOffset = 0.0;  // pullExponent ln 0.1.
-  double pushSlope = 0.0;
-  double pushOffset = 0.0;
+  // kGeneral: F / r = pull 10^-pullExponent s^((pullExponent - 1) / 2) - (the
+  // same for push), tabulated per law (shared, never changed once built).
+  std::shared_ptr<const PowerTable> powers;
 };
 
 // Returns the law of the next tick of field with count active particles.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "simulation/fast/pair_kernel.h"
+#include "simulation/fast/portable_power.h"
 #include "simulation/power.h"
 #include "simulation/step_common.h"
 
@@ -32,8 +33,8 @@ PairLaw MakePairLaw(const ParticleField& field, int count) {
       return law;  // kScalar.
     }
   }
-  // Up to this magnitude the folded constants (10^64) and the exp arguments
-  // (below 700 for separations the vector forms take) stay in range.
+  // Up to this magnitude the folded constants (10^64, and 10^16 times the
+  // powers of s the tables hold) stay in range.
   constexpr double kMaxWholeExponent = 64.0;
   constexpr double kMaxGeneralExponent = 16.0;
   const auto whole = [](double e) { return std::fabs(e) <= kMaxWholeExponent && e == std::trunc(e); };
@@ -48,12 +49,12 @@ PairLaw MakePairLaw(const ParticleField& field, int count) {
     law.pushFactor = law.push * Power(10.0, -law.pushExponent) * std::pow(2.0, 0.5 * std::abs(law.pushPower));
   } else if (general(law.pullExponent) && general(law.pushExponent)) {
     law.form = PairLaw::Form::kGeneral;
-    // d^e / r = exp(e ln(r / 10) - ln r) = exp((e - 1) / 2 ln s + e ln 0.1).
-    const double logScale = std::log(kDistanceScale);
-    law.pullSlope = 0.5 * (law.pullExponent - 1.0);
-    law.pullOffset = law.pullExponent * logScale;
-    law.pushSlope = 0.5 * (law.pushExponent - 1.0);
-    law.pushOffset = law.pushExponent * logScale;
+    // d^e / r = (r / 10)^e / r = 10^-e s^((e - 1) / 2). The portable power
+    // keeps the tables, and so the step, the same on every processor.
+    law.powers = MakePowerTable(law.pull * PortablePower(10.0, -law.pullExponent),
+                                0.5 * (law.pullExponent - 1.0),
+                                law.push * PortablePower(10.0, -law.pushExponent),
+                                0.5 * (law.pushExponent - 1.0));
   }
   return law;
 }

@@ -1,0 +1,72 @@
+// The vector evaluation of a law with non-whole exponents: both of its power
+// terms from one pair of table look-ups each and a short binomial series
+// (see power_table.h). Only table gathers, integer bit operations and
+// separate IEEE multiplications, additions and subtractions in a fixed order
+// are used, never fused ones, so every target computes, lane by lane, the
+// same bits as EvaluatePowerTerm does one value at a time.
+
+// Per-target include guard: this header is compiled once for every target.
+#if defined(ZINTREL_SIMULATION_FAST_POWER_KERNEL_INL_H_) == defined(HWY_TARGET_TOGGLE)
+#ifdef ZINTREL_SIMULATION_FAST_POWER_KERNEL_INL_H_
+#undef ZINTREL_SIMULATION_FAST_POWER_KERNEL_INL_H_
+#else
+#define ZINTREL_SIMULATION_FAST_POWER_KERNEL_INL_H_
+#endif
+
+#include <hwy/highway.h>
+
+#include "simulation/fast/power_table.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace zintrel {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// Returns term's factor s^power from the position (s's exponent and
+// sub-interval) and t = m / c - 1 that both terms share, with t2 = t^2 and
+// t4 = t^4. The series is summed in pairs of terms (Estrin's scheme), which
+// shortens the chain of dependent operations; EvaluatePowerTerm uses the
+// same grouping.
+template <class D, class VI>
+HWY_INLINE hn::Vec<D> PowerTermLanes(D d, const PowerTerm& term, VI index, hn::Vec<D> t,
+                                     hn::Vec<D> t2, hn::Vec<D> t4) {
+  static_assert(kSeriesDegree == 5, "the grouping below is written out for five terms");
+  const auto& a = term.series;
+  const auto low = hn::Add(hn::Add(hn::Set(d, 1.0), hn::Mul(hn::Set(d, a[0]), t)),
+                           hn::Mul(hn::Add(hn::Set(d, a[1]), hn::Mul(hn::Set(d, a[2]), t)), t2));
+  const auto high = hn::Add(hn::Set(d, a[3]), hn::Mul(hn::Set(d, a[4]), t));
+  const hn::Vec<D> scaled = hn::GatherIndex(d, term.scaled.data(), index);
+  return hn::Mul(scaled, hn::Add(low, hn::Mul(high, t4)));
+}
+
+// Returns pullFactor s^pullPower - pushFactor s^pushPower of table for every
+// lane of s. Lanes below the table's range (s = 0 included) are evaluated at
+// its lower end, so any lane may hold a value the caller then discards.
+template <class D>
+HWY_INLINE hn::Vec<D> PowerDifference(D d, const PowerTable& table, hn::Vec<D> s) {
+  const hn::RebindToUnsigned<D> du;
+  const hn::RebindToSigned<D> di;
+  s = hn::Min(hn::Max(s, hn::Set(d, table.minSquare)), hn::Set(d, table.maxSquare));
+  const auto bits = hn::BitCast(du, s);
+  // Logical shifts of 64-bit lanes are native everywhere; s > 0, so the
+  // index is also its signed value.
+  const auto index = hn::BitCast(
+      di, hn::Sub(hn::ShiftRight<kIndexShift>(bits), hn::Set(du, kIndexBias)));
+  const auto centre = hn::And(index, hn::Set(di, int64_t{kCentres - 1}));
+  const auto m = hn::BitCast(d, hn::Or(hn::And(bits, hn::Set(du, kMantissaMask)), hn::Set(du, kOneBits)));
+  const auto c = hn::BitCast(
+      d, hn::Or(hn::And(bits, hn::Set(du, kCentreMask)), hn::Set(du, kOneBits | kHalfStepBits)));
+  // m - c is exact: both lie in [1, 2).
+  const auto t = hn::Mul(hn::Sub(m, c), hn::GatherIndex(d, table.inverseCentre.data(), centre));
+  const auto t2 = hn::Mul(t, t);
+  const auto t4 = hn::Mul(t2, t2);
+  return hn::Sub(PowerTermLanes(d, table.pull, index, t, t2, t4),
+                 PowerTermLanes(d, table.push, index, t, t2, t4));
+}
+
+// NOLINTNEXTLINE(google-readability-namespace-comments)
+}  // namespace HWY_NAMESPACE
+}  // namespace zintrel
+HWY_AFTER_NAMESPACE();
+
+#endif  // ZINTREL_SIMULATION_FAST_POWER_KERNEL_INL_H_
