@@ -29,8 +29,6 @@ namespace zintrel {
 namespace {
 
 const ForceLaw kLaws[] = {kStartLaw, kType2Law, kNonWholeLaw};
-// a = 50/33, b = 16/33: a typical non-whole law, for the whole tick.
-constexpr ForceLaw kSliderLaw{"slider50_16", 1.0, 8.0, 50.0 / 33.0, 16.0 / 33.0};
 const int kCounts[] = {50, 250, 1000, 2500};
 
 ParticleField SpreadField(const ForceLaw& law, int count) {

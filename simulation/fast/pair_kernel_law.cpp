@@ -16,6 +16,24 @@ constexpr double kMaxSquare = 1e300;
 
 }  // namespace
 
+namespace {
+
+// Returns sqrt(2)^n exactly as rounded once: a power of two, or sqrt(2) (an
+// IEEE-rounded square root) times one. The C library's pow may take another
+// code path on another processor; this cannot.
+double PowerOfRootTwo(int n) { return std::ldexp(n % 2 == 0 ? 1.0 : std::sqrt(2.0), n / 2); }
+
+// Returns d^exponent for d > 0 by the step's power rule, with the same bits
+// on every processor: whole exponents by repeated squaring, others through
+// the portable power instead of the C library's exp and log, whose last bit
+// depends on the code path the processor selects.
+double PairPower(double d, double exponent) {
+  if (exponent == 0.0 || exponent == std::trunc(exponent)) return Power(d, exponent);
+  return PortablePower(d, exponent);
+}
+
+}  // namespace
+
 PairLaw MakePairLaw(const ParticleField& field, int count) {
   PairLaw law;
   const double A = field.Activity;
@@ -45,8 +63,8 @@ PairLaw MakePairLaw(const ParticleField& field, int count) {
     // compute (1/r)^m as 2^(|m| / 2) times a power of 1 / sqrt(2 s).
     law.pullPower = 1 - static_cast<int>(law.pullExponent);
     law.pushPower = 1 - static_cast<int>(law.pushExponent);
-    law.pullFactor = law.pull * Power(10.0, -law.pullExponent) * std::pow(2.0, 0.5 * std::abs(law.pullPower));
-    law.pushFactor = law.push * Power(10.0, -law.pushExponent) * std::pow(2.0, 0.5 * std::abs(law.pushPower));
+    law.pullFactor = law.pull * Power(10.0, -law.pullExponent) * PowerOfRootTwo(std::abs(law.pullPower));
+    law.pushFactor = law.push * Power(10.0, -law.pushExponent) * PowerOfRootTwo(std::abs(law.pushPower));
   } else if (general(law.pullExponent) && general(law.pushExponent)) {
     law.form = PairLaw::Form::kGeneral;
     // d^e / r = (r / 10)^e / r = 10^-e s^((e - 1) / 2). The portable power
@@ -68,12 +86,7 @@ void LiteralPairPull(const PairLaw& law, double dx, double dy, double& pullX, do
     pullX = pullY = 0.0;
     return;
   }
-  // Whole exponents are computed by repeated squaring. A non-whole one still
-  // goes through the C library's exp and log, whose last bit may depend on
-  // the processor (they choose a code path with or without fused
-  // multiply-adds); the kernels reach this only for pairs closer than 1e-10
-  // pixels and for laws beyond the vector forms.
-  const double force = law.pull * Power(d, law.pullExponent) - law.push * Power(d, law.pushExponent);
+  const double force = law.pull * PairPower(d, law.pullExponent) - law.push * PairPower(d, law.pushExponent);
   if (s < kMaxSquare) {
     // The direction (dx, dy) / r instead of (cos, sin) of the arctangent:
     // the same to a few units in the last place, and with IEEE operations

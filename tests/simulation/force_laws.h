@@ -19,6 +19,8 @@ struct ForceLaw {
 inline constexpr ForceLaw kStartLaw{"start", 1.0, 8.0, 1.0, 1.0};
 inline constexpr ForceLaw kType2Law{"type2", 38.0, 6.0, 2.0, 1.0};
 inline constexpr ForceLaw kNonWholeLaw{"nonwhole", 1.0, 8.0, 10.0 / 33.0, 50.0 / 33.0};
+// Sliders 加速性 and 反発加速性 at positions 50 and 16: both exponents non-whole.
+inline constexpr ForceLaw kSliderLaw{"slider50_16", 1.0, 8.0, 50.0 / 33.0, 16.0 / 33.0};
 
 // Returns a start-up field under law with count particles scattered over a
 // disc of radius 200 about the centre, moving at up to 3 pixels per tick in

@@ -43,7 +43,9 @@ TEST(StepTargetsTest, HundredTicksHashToOneValueOnEveryTargetAndThreadCount) {
   } recorded[] = {
       {kStartLaw, 601, 0xbf923bc2d6f25518ull},
       {kType2Law, 601, 0x29b2619fa3797a35ull},
-      {kSteepLaw, 301, 0x88ffa844ad3d93e1ull},
+      {kSteepLaw, 301, 0xdf470c548f510c91ull},
+      {kNonWholeLaw, 601, 0x37fd15ef27b7865bull},
+      {kSliderLaw, 601, 0x6309a170557766e8ull},
   };
   for (const auto& entry : recorded) {
     for (const std::int64_t target : StepTargets()) {

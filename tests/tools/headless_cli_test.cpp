@@ -128,12 +128,14 @@ TEST_F(HeadlessCliTest, TicksAreExactlyTheApplicationTick) {
 }
 
 // A run shared between processors replays identically: every target this
-// one runs writes the same state, byte for byte (the start law and the
-// second preset's).
+// one runs writes the same state, byte for byte (the start law, the second
+// preset's and a law with non-whole exponents).
 TEST_F(HeadlessCliTest, EverySimdTargetWritesTheSameState) {
   const std::vector<std::int64_t> targets = StepTargets();
   const QStringList type2{"--activity", "38", "--repulsion", "6", "--acceleration", "2"};
-  for (const QStringList& law : {QStringList{}, type2}) {
+  const QStringList sliders50And16{"--acceleration", "1.5151515151515151", "--repulsive-acceleration",
+                                   "0.48484848484848486"};
+  for (const QStringList& law : {QStringList{}, type2, sliders50And16}) {
     QByteArray first;
     for (const std::int64_t target : targets) {
       QString simd = QString::fromLatin1(StepTargetName(target)).toLower();
