@@ -1,6 +1,23 @@
 #pragma once
 
+#include <cstdint>
+
 namespace zintrel {
+
+// Returns base^magnitude by repeated squaring: the base is squared again and
+// again, and the squares that the set bits of magnitude select are
+// multiplied in. Shared by the double and the extended-precision power.
+template <typename Real>
+Real RaiseToWhole(Real base, std::uint32_t magnitude) {
+  Real result = 1;
+  Real square = base;
+  for (;;) {
+    if (magnitude & 1u) result *= square;
+    magnitude >>= 1;
+    if (magnitude == 0) return result;
+    square *= square;
+  }
+}
 
 // Returns base raised to exponent by the program's one power rule: exponent 0
 // gives 1; a whole exponent of magnitude up to 2^31 - 1 is computed by

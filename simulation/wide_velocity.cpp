@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "simulation/power.h"
 #include "simulation/step_common.h"
 
 namespace zintrel {
@@ -17,15 +18,7 @@ Wide WidePower(Wide base, double exponent) {
   const double magnitude = std::fabs(exponent);
   if (magnitude == std::trunc(magnitude)) {
     // Within the controls a whole exponent is at most 6.
-    auto bits = static_cast<std::uint32_t>(magnitude);
-    Wide result = 1.0L;
-    Wide square = base;
-    for (;;) {
-      if (bits & 1u) result *= square;
-      bits >>= 1;
-      if (bits == 0) break;
-      square *= square;
-    }
+    const Wide result = RaiseToWhole(base, static_cast<std::uint32_t>(magnitude));
     return exponent < 0.0 ? 1.0L / result : result;
   }
   return std::exp(static_cast<Wide>(exponent) * std::log(base));
