@@ -42,15 +42,9 @@ using V = hn::Vec<D>;
 // specified for normal numbers. (Positions within +-kMaxCoordinate keep s
 // far below the other end of the single-precision range.)
 constexpr double kMinSquare = 1e-20;
-// Added to s where the law's powers are compiled in. It is below half a unit
-// in the last place of kMinSquare, so s + kFloor is s for every s the vector
-// path takes; for s = 0 it is a normal single-precision number whose 1/r,
-// raised to at most the 7th power and multiplied by at most
-// kMaxCompiledFactor, stays finite.
-constexpr double kFloor = 1e-37;
 constexpr double kMaxCompiledFactor = 1e20;
 
-// Returns z = 1 / sqrt(2 s) for s in [kMinSquare, 1e30] to within 1.5e-14
+// Returns z = 1 / sqrt(2 s) for s in [kMinSquare, 1e30] to within 2e-14
 // of its value. (1 / r is sqrt(2) z; asking for z lets Newton's step use s
 // where it would use s / 2, saving a multiplication per pair, and the powers
 // of sqrt(2) go into the law's constants.)
@@ -60,11 +54,13 @@ HWY_INLINE V HalfReciprocalSqrt(D d, V s) {
   // so unlike the approximation instructions (whose last bits differ between
   // processor makers and vector widths) it has the same bits on every target.
   // It runs on the divider beside the multipliers, and its error of at most
-  // 9e-8 needs a single Newton step: 1.5 (9e-8)^2 = 1.2e-14, far inside the
-  // 1e-12 that the pair force may be off by.
+  // 1.1e-7 needs a single Newton step: 1.5 (1.1e-7)^2 = 1.8e-14, far inside
+  // the 1e-12 that the pair force may be off by.
   const hn::Rebind<float, D> df;
-  const auto twice = hn::DemoteTo(df, hn::Add(s, s));
-  const V z = hn::PromoteTo(d, hn::Div(hn::Set(df, 1.0f), hn::Sqrt(twice)));
+  // sqrt(1/2) / sqrt(s) rather than 1 / sqrt(2 s): the constant's rounding
+  // (1.5e-8) keeps the guess within 1.1e-7 and saves an addition per pair.
+  const auto root = hn::Sqrt(hn::DemoteTo(df, s));
+  const V z = hn::PromoteTo(d, hn::Div(hn::Set(df, 0.70710678118654752f), root));
   return hn::Mul(z, hn::Sub(hn::Set(d, 1.5), hn::Mul(hn::Mul(s, z), z)));
 }
 
@@ -94,12 +90,11 @@ HWY_INLINE V InversePower(D d, V z, V s, int power) {
 
 // The law's constants, broadcast once per row.
 struct VectorLaw {
-  V pull, push, minSquare, floor;
+  V pull, push, minSquare;
   explicit VectorLaw(D d, const PairLaw& law)
       : pull(hn::Set(d, law.form == PairLaw::Form::kWhole ? law.pullFactor : law.pull)),
         push(hn::Set(d, law.form == PairLaw::Form::kWhole ? law.pushFactor : law.push)),
-        minSquare(hn::Set(d, kMinSquare)),
-        floor(hn::Set(d, kFloor)) {}
+        minSquare(hn::Set(d, kMinSquare)) {}
 };
 
 // Returns z^n for a whole n known when compiling.
@@ -175,23 +170,19 @@ template <int kPull, int kExtra>
 HWY_INLINE void AddPulls(D d, const PairLaw& law, const VectorLaw& vl, V dx, V dy, V& accX,
                          V& accY) {
   const V s = hn::Add(hn::Mul(dx, dx), hn::Mul(dy, dy));
-  V perPixel;
-  if constexpr (kPull > 0) {
-    // s + kFloor is s itself for every s the vector path takes, and gives
-    // s = 0 a finite 1/r with a finite pull, so that such a lane adds
-    // g * (0, 0) = 0 with no mask to compute.
-    perPixel = PullPerPixel<kPull, kExtra>(d, law, vl, hn::Add(s, vl.floor));
-  } else {
-    perPixel = hn::IfThenElseZero(hn::Gt(s, hn::Zero(d)), PullPerPixel<kPull, kExtra>(d, law, vl, s));
-  }
+  const V perPixel = PullPerPixel<kPull, kExtra>(d, law, vl, s);
   Pulls pulls{hn::Mul(perPixel, dx), hn::Mul(perPixel, dy)};
-  // Pairs closer than 1e-10 pixels (0 < s < kMinSquare) are left to the
-  // pair-by-pair path, lane by lane, so the other lanes keep their vector
-  // values whatever the vector width. s = 0 also takes the branch, but only
-  // to find that no lane needs replacing.
+  // Lanes with s below kMinSquare take the branch: at s = 0 (the row itself,
+  // or a particle on the same point) the vector formula is not finite and
+  // the pair gives no force; closer than 1e-10 pixels (0 < s < kMinSquare)
+  // the pair is left to the pair-by-pair path, lane by lane, so the other
+  // lanes keep their vector values whatever the vector width.
   const auto belowMin = hn::Lt(s, vl.minSquare);
   if (HWY_UNLIKELY(!hn::AllFalse(d, belowMin))) {
-    const auto near = hn::And(belowMin, hn::Gt(s, hn::Zero(d)));
+    const auto apart = hn::Gt(s, hn::Zero(d));
+    pulls.x = hn::IfThenElseZero(apart, pulls.x);
+    pulls.y = hn::IfThenElseZero(apart, pulls.y);
+    const auto near = hn::And(belowMin, apart);
     if (!hn::AllFalse(d, near)) pulls = ReplaceNearLanes(law, near, dx, dy, pulls);
   }
   accX = hn::Add(accX, pulls.x);
