@@ -52,12 +52,12 @@ HWY_INLINE hn::Vec<D> PowerDifference(D d, const PowerTable& table, hn::Vec<D> s
   // index is also its signed value.
   const auto index = hn::BitCast(
       di, hn::Sub(hn::ShiftRight<kIndexShift>(bits), hn::Set(du, kIndexBias)));
-  const auto centre = hn::And(index, hn::Set(di, int64_t{kCentres - 1}));
   const auto m = hn::BitCast(d, hn::Or(hn::And(bits, hn::Set(du, kMantissaMask)), hn::Set(du, kOneBits)));
   const auto c = hn::BitCast(
       d, hn::Or(hn::And(bits, hn::Set(du, kCentreMask)), hn::Set(du, kOneBits | kHalfStepBits)));
-  // m - c is exact: both lie in [1, 2).
-  const auto t = hn::Mul(hn::Sub(m, c), hn::GatherIndex(d, table.inverseCentre.data(), centre));
+  // m - c is exact: both lie in [1, 2). The division runs on the divider,
+  // which this path leaves idle; a look-up of 1 / c would cost a gather.
+  const auto t = hn::Div(hn::Sub(m, c), c);
   const auto t2 = hn::Mul(t, t);
   const auto t4 = hn::Mul(t2, t2);
   return hn::Sub(PowerTermLanes(d, table.pull, index, t, t2, t4),

@@ -54,7 +54,6 @@ std::shared_ptr<const PowerTable> MakePowerTable(double pullFactor, double pullP
   if (last && key == lastKey) return last;
 
   auto table = std::make_shared<PowerTable>();
-  for (int j = 0; j < kCentres; ++j) table->inverseCentre[j] = 1.0 / (1.0 + (j + 0.5) / kCentres);
   table->pull = MakeTerm(pullFactor, pullPower);
   table->push = MakeTerm(pushFactor, pushPower);
   lastKey = key;
@@ -69,7 +68,7 @@ double EvaluatePowerTerm(const PowerTable& table, const PowerTerm& term, double 
   const std::uint64_t index = (bits >> kIndexShift) - kIndexBias;
   const double m = std::bit_cast<double>((bits & kMantissaMask) | kOneBits);
   const double c = std::bit_cast<double>((bits & kCentreMask) | kOneBits | kHalfStepBits);
-  const double t = (m - c) * table.inverseCentre[index & (kCentres - 1)];
+  const double t = (m - c) / c;
   const double t2 = t * t;
   const double t4 = t2 * t2;
   const auto& a = term.series;

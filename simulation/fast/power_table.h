@@ -6,7 +6,7 @@
 //
 // With s = m 2^k, m in [1, 2), the top kCentreBits bits of m's fraction
 // select a sub-interval of [1, 2) with centre c, and
-//   factor s^power = [factor (2^k c)^power] (1 + t)^power,  t = m / c - 1,
+//   factor s^power = [factor (2^k c)^power] (1 + t)^power,  t = (m - c) / c,
 // where the bracket is read from a table indexed by the top bits of s
 // (exponent and sub-interval together) and (1 + t)^power, |t| <= 2^-9, is the
 // binomial series to kSeriesDegree terms. The law changes only when a
@@ -53,7 +53,6 @@ struct PowerTable {
   // that a lane the caller discards (s = 0) still reads inside the table.
   double minSquare = 0x1p-67;
   double maxSquare = 0x1.fffffffffffffp99;
-  std::array<double, kCentres> inverseCentre{};  // 1 / c_j, c_j = 1 + (j + 1/2) 2^-kCentreBits.
   PowerTerm pull;
   PowerTerm push;
 };
