@@ -99,7 +99,7 @@ TEST(LawWithinControlsTest, AcceptsTheSlidersRangesAndNothingBeyond) {
   EXPECT_TRUE(beyond([](ParticleField& f) { f.ParticleCount = 0; }));
 }
 
-// A run that used to stop with "Floating point overflow" at tick 87: 2500
+// A run that used to stop with "Floating point overflow" within 100 ticks: 2500
 // particles under the steepest law in a 660 x 20 field, as the tool builds it
 // for seed 5. Every tick now completes and no speed exceeds the cap.
 TEST(WideVelocityRunTest, SteepestLawInAThinFieldRunsWithoutFault) {
