@@ -17,7 +17,7 @@ inline constexpr double kEstimatedHeadingLimit = 1024.0;
 
 // A bound on how far EstimateCosSin's results lie from the true cosine and
 // sine, rounding included, for headings below kEstimatedHeadingLimit.
-inline constexpr double kCosSinEstimateError = 1e-13;
+inline constexpr double kCosSinEstimateError = 1e-11;
 
 struct CosSin {
   double cos;
