@@ -20,17 +20,24 @@ void RenderFrame(const ParticleField& field, FrameBitmap& bitmap, bool showOrien
 
   const int count = std::clamp<int>(field.ParticleCount, 0, MaxParticles);
   const double size = field.ParticleSize;
+  if (showOrientation) {
+    // The corners of the next dart are computed before the current one is
+    // drawn: they do not depend on the pixels, and the processor can overlap
+    // their long chain of multiplications with the drawing.
+    Point next[3];
+    if (count > 0) DartCorners(field.x[0], field.y[0], field.Heading[0], size, next);
+    for (int i = 0; i < count; ++i) {
+      const Point vertices[3] = {next[0], next[1], next[2]};
+      if (i + 1 < count) DartCorners(field.x[i + 1], field.y[i + 1], field.Heading[i + 1], size, next);
+      bitmap.Polygon(vertices);
+    }
+    return;
+  }
   for (int i = 0; i < count; ++i) {
     const double x = field.x[i];
     const double y = field.y[i];
-    if (showOrientation) {
-      Point vertices[3];
-      DartCorners(x, y, field.Heading[i], size, vertices);
-      bitmap.Polygon(vertices);
-    } else {
-      bitmap.Ellipse(TruncToCoordinate(x - size), TruncToCoordinate(y - size),
-                     TruncToCoordinate(x + size), TruncToCoordinate(y + size));
-    }
+    bitmap.Ellipse(TruncToCoordinate(x - size), TruncToCoordinate(y - size),
+                   TruncToCoordinate(x + size), TruncToCoordinate(y + size));
   }
 }
 
