@@ -183,12 +183,13 @@ void FrameBitmap::Polygon(const Point (&vertices)[3]) {
   const std::array<Vertex, 3> corners{{{vertices[0].x, vertices[0].y},
                                        {vertices[1].x, vertices[1].y},
                                        {vertices[2].x, vertices[2].y}}};
-  raster::FillTriangle(*this, vertices, raster::ToPixel(BrushColor));
   const std::uint32_t pen = raster::ToPixel(PenColor);
   if (raster::CornersInside(*this, vertices)) {
+    raster::FillTriangleInside(*this, vertices, raster::ToPixel(BrushColor));
     for (int i = 0; i < 3; ++i) raster::DrawEdgeInside(*this, vertices[i], vertices[(i + 1) % 3], pen);
     return;
   }
+  raster::FillTriangle(*this, vertices, raster::ToPixel(BrushColor));
   for (int i = 0; i < 3; ++i) DrawEdge(*this, corners[i], corners[(i + 1) % 3], pen);
 }
 

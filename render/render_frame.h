@@ -1,5 +1,7 @@
 #pragma once
 
+#include <limits>
+
 #include "render/frame_bitmap.h"
 #include "simulation/particle_field.h"
 
@@ -15,6 +17,11 @@ void RenderFrame(const ParticleField& field, FrameBitmap& bitmap, bool showOrien
 
 // Returns value truncated toward zero, saturated to the int range (NaN gives
 // INT_MIN), so that any double is a safe drawing coordinate.
-int TruncToCoordinate(double value);
+// Inline: a dart's corners take up to a dozen of these.
+inline int TruncToCoordinate(double value) {
+  // Both bounds are exact doubles; inside them the conversion is defined.
+  if (value < 2147483648.0 && value > -2147483649.0) return static_cast<int>(value);
+  return value > 0 ? std::numeric_limits<int>::max() : std::numeric_limits<int>::min();
+}
 
 }  // namespace zintrel

@@ -133,6 +133,37 @@ TEST(RenderFrameTest, DartCornersFollowTheRuleForEveryHeading) {
   }
 }
 
+// A crowded frame of darts, many overlapping and some hanging over the
+// edges, against the polygons of the rule's corners drawn one by one in
+// index order: later darts cover earlier ones wherever they overlap.
+TEST(RenderFrameTest, CrowdedDartsEqualTheirPolygonsInIndexOrder) {
+  std::mt19937_64 random(29);
+  std::uniform_real_distribution<double> x(-8.0, 68.0), y(-8.0, 48.0), angle(-3.2, 3.2);
+  for (const int count : {0, 1, 2, 3, 400}) {
+    auto field = MakeField(60, 40, 6, {});
+    FrameBitmap expected;
+    expected.Resize(60, 40);
+    expected.PenColor = 0x00FF00;
+    for (int i = 0; i < count; ++i) {
+      const Particle p{x(random), y(random), angle(random)};
+      field->x[i] = p.x, field->y[i] = p.y, field->Heading[i] = p.heading;
+      Point corners[3];
+      for (int k = 0; k < 3; ++k) {
+        const double turn = k == 0 ? 0.0 : k == 1 ? 2.5132741228718345 : -2.5132741228718345;
+        corners[k] = {TruncToCoordinate(p.x + std::cos(p.heading + turn) * 6),
+                      TruncToCoordinate(p.y + std::sin(p.heading + turn) * 6)};
+      }
+      expected.Polygon(corners);
+    }
+    field->ParticleCount = count;
+    FrameBitmap frame;
+    frame.Resize(60, 40);
+    frame.PenColor = 0x00FF00;
+    RenderFrame(*field, frame, true);
+    for (int i = 0; i < 60 * 40; ++i) ASSERT_EQ(frame.Pixels()[i], expected.Pixels()[i]) << count << " " << i;
+  }
+}
+
 // Drawing is scalar SSE code; it must not run, nor leave the caller, with
 // the upper vector state a library may have left dirty.
 TEST(RenderFrameTest, LeavesTheUpperVectorStateClean) {
