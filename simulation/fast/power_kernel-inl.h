@@ -23,20 +23,20 @@ namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
 // Returns term's factor s^power from the position (s's exponent and
-// sub-interval) and t = m / c - 1 that both terms share, with t2 = t^2 and
-// t4 = t^4. The series is summed in pairs of terms (Estrin's scheme), which
-// shortens the chain of dependent operations; EvaluatePowerTerm uses the
-// same grouping.
+// sub-interval) and t = (m - c) / c that both terms share, with t2 = t^2.
+// The series is summed in two halves (Estrin's scheme), which shortens the
+// chain of dependent operations; EvaluatePowerTerm uses the same grouping.
 template <class D, class VI>
 HWY_INLINE hn::Vec<D> PowerTermLanes(D d, const PowerTerm& term, VI index, hn::Vec<D> t,
-                                     hn::Vec<D> t2, hn::Vec<D> t4) {
-  static_assert(kSeriesDegree == 5, "the grouping below is written out for five terms");
+                                     hn::Vec<D> t2) {
+  static_assert(kSeriesDegree == 4, "the grouping below is written out for four terms");
   const auto& a = term.series;
-  const auto low = hn::Add(hn::Add(hn::Set(d, 1.0), hn::Mul(hn::Set(d, a[0]), t)),
-                           hn::Mul(hn::Add(hn::Set(d, a[1]), hn::Mul(hn::Set(d, a[2]), t)), t2));
-  const auto high = hn::Add(hn::Set(d, a[3]), hn::Mul(hn::Set(d, a[4]), t));
+  const auto inner = hn::Add(hn::Add(hn::Set(d, a[1]), hn::Mul(hn::Set(d, a[2]), t)),
+                             hn::Mul(hn::Set(d, a[3]), t2));
+  const auto series =
+      hn::Add(hn::Add(hn::Set(d, 1.0), hn::Mul(hn::Set(d, a[0]), t)), hn::Mul(inner, t2));
   const hn::Vec<D> scaled = hn::GatherIndex(d, term.scaled.data(), index);
-  return hn::Mul(scaled, hn::Add(low, hn::Mul(high, t4)));
+  return hn::Mul(scaled, series);
 }
 
 // Returns pullFactor s^pullPower - pushFactor s^pushPower of table for every
@@ -59,9 +59,8 @@ HWY_INLINE hn::Vec<D> PowerDifference(D d, const PowerTable& table, hn::Vec<D> s
   // which this path leaves idle; a look-up of 1 / c would cost a gather.
   const auto t = hn::Div(hn::Sub(m, c), c);
   const auto t2 = hn::Mul(t, t);
-  const auto t4 = hn::Mul(t2, t2);
-  return hn::Sub(PowerTermLanes(d, table.pull, index, t, t2, t4),
-                 PowerTermLanes(d, table.push, index, t, t2, t4));
+  return hn::Sub(PowerTermLanes(d, table.pull, index, t, t2),
+                 PowerTermLanes(d, table.push, index, t, t2));
 }
 
 // NOLINTNEXTLINE(google-readability-namespace-comments)

@@ -70,11 +70,9 @@ double EvaluatePowerTerm(const PowerTable& table, const PowerTerm& term, double 
   const double c = std::bit_cast<double>((bits & kCentreMask) | kOneBits | kHalfStepBits);
   const double t = (m - c) / c;
   const double t2 = t * t;
-  const double t4 = t2 * t2;
   const auto& a = term.series;
-  const double low = (1.0 + a[0] * t) + (a[1] + a[2] * t) * t2;
-  const double high = a[3] + a[4] * t;
-  return term.scaled[index] * (low + high * t4);
+  const double inner = (a[1] + a[2] * t) + a[3] * t2;
+  return term.scaled[index] * ((1.0 + a[0] * t) + inner * t2);
 }
 
 }  // namespace zintrel

@@ -8,7 +8,7 @@
 // select a sub-interval of [1, 2) with centre c, and
 //   factor s^power = [factor (2^k c)^power] (1 + t)^power,  t = (m - c) / c,
 // where the bracket is read from a table indexed by the top bits of s
-// (exponent and sub-interval together) and (1 + t)^power, |t| <= 2^-9, is the
+// (exponent and sub-interval together) and (1 + t)^power, |t| <= 2^-10, is the
 // binomial series to kSeriesDegree terms. The law changes only when a
 // control moves, so the tables cost nothing per pair.
 
@@ -19,12 +19,16 @@
 
 namespace zintrel {
 
-inline constexpr int kCentreBits = 8;
+// 512 sub-intervals keep four terms of the series enough: a fifth would cost
+// two multiplications and an addition per term and pair for accuracy the
+// force does not need. (The tables grow, but a cloud reads only the few
+// binades its separations span.)
+inline constexpr int kCentreBits = 9;
 inline constexpr int kCentres = 1 << kCentreBits;
-// The first term left out, binom(power, 6) t^6 with |t| <= 2^-9, is below
-// 3e-15 relative for |power| <= 3.5 (the controls' range) and below 2e-13
+// The first term left out, binom(power, 5) t^5 with |t| <= 2^-10, is below
+// 4e-14 relative for |power| <= 3.5 (the controls' range) and below 1e-12
 // for |power| <= 8.5 (the largest exponents the vector path takes).
-inline constexpr int kSeriesDegree = 5;
+inline constexpr int kSeriesDegree = 4;
 // Binary exponents of the squared separations the tables cover: 2^-67 is
 // below the closest separations the vector path takes (1e-20), and every
 // separation of positions within +-1e14 squares to below 2^100.
