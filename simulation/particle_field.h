@@ -37,6 +37,21 @@ struct ParticleField {
   std::int32_t Running = 0;         // 1 = the step runs each tick, 0 = paused.
 };
 
+// The range a settings control gives a parameter. The tool's options and
+// state files accept exactly these, and the step relies on them to tell an
+// overflow it can carry at a wider range from a crafted state's fault.
+struct ControlRange {
+  double low;
+  double high;
+  bool Contains(double value) const { return value >= low && value <= high; }
+};
+inline constexpr ControlRange kMaxSpeedRange{1.0, 24.0};
+inline constexpr ControlRange kParticleSizeRange{1.0, 9.0};  // Discs 1..7, darts 3..9.
+inline constexpr ControlRange kActivityRange{0.0, 99.0};
+inline constexpr ControlRange kRepulsionRange{0.0, 99.0};
+inline constexpr ControlRange kAccelerationRange{0.0, 3.0};
+inline constexpr ControlRange kRepulsiveAccelerationRange{0.0, 3.0};
+
 // Returns the number of slots that take part in a step or a frame. A count
 // outside 0..MaxParticles (only a crafted state can hold one) is clamped, so
 // no loop ever leaves the arrays.

@@ -24,14 +24,13 @@ Wide WidePower(Wide base, double exponent) {
   return std::exp(static_cast<Wide>(exponent) * std::log(base));
 }
 
-bool Within(double value, double low, double high) { return value >= low && value <= high; }
-
 }  // namespace
 
 bool LawWithinControls(const ParticleField& field) {
-  return Within(field.Activity, 0.0, 99.0) && Within(field.Repulsion, 0.0, 99.0) &&
-         Within(field.Acceleration, 0.0, 3.0) && Within(field.RepulsiveAcceleration, 0.0, 3.0) &&
-         Within(field.MaxSpeed, 1.0, 24.0) && field.ParticleCount >= 1 &&
+  return kActivityRange.Contains(field.Activity) && kRepulsionRange.Contains(field.Repulsion) &&
+         kAccelerationRange.Contains(field.Acceleration) &&
+         kRepulsiveAccelerationRange.Contains(field.RepulsiveAcceleration) &&
+         kMaxSpeedRange.Contains(field.MaxSpeed) && field.ParticleCount >= 1 &&
          field.ParticleCount <= MaxParticles;
 }
 

@@ -5,8 +5,8 @@
 namespace zintrel {
 
 // Returns whether the force law and the cap of field lie within what the
-// settings window's controls can produce: 0 <= A, B <= 99, 0 <= a, b <= 3,
-// a cap of 1 to 24 pixels per tick and 1 to MaxParticles particles.
+// settings window's controls can produce (the ControlRanges of A, B, a, b
+// and the cap) with 1 to MaxParticles particles.
 bool LawWithinControls(const ParticleField& field);
 
 // Recomputes particle i's velocity for this tick (its stored velocity plus

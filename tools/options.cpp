@@ -7,6 +7,8 @@
 #include <cmath>
 #include <type_traits>
 
+#include "simulation/particle_field.h"
+
 namespace zintrel {
 namespace {
 
@@ -20,13 +22,15 @@ struct NumberRule {
 };
 
 constexpr NumberRule kSeed{"seed", 0.0, 4294967295.0, true};
-constexpr NumberRule kCount{"count", 1.0, 2500.0, true};
-constexpr NumberRule kMaxSpeed{"max-speed", 1.0, 24.0, false};
-constexpr NumberRule kSize{"size", 1.0, 9.0, false};
-constexpr NumberRule kActivity{"activity", 0.0, 99.0, false};
-constexpr NumberRule kRepulsion{"repulsion", 0.0, 99.0, false};
-constexpr NumberRule kAcceleration{"acceleration", 0.0, 3.0, false};
-constexpr NumberRule kRepulsiveAcceleration{"repulsive-acceleration", 0.0, 3.0, false};
+constexpr NumberRule kCount{"count", 1.0, MaxParticles, true};
+constexpr NumberRule kMaxSpeed{"max-speed", kMaxSpeedRange.low, kMaxSpeedRange.high, false};
+constexpr NumberRule kSize{"size", kParticleSizeRange.low, kParticleSizeRange.high, false};
+constexpr NumberRule kActivity{"activity", kActivityRange.low, kActivityRange.high, false};
+constexpr NumberRule kRepulsion{"repulsion", kRepulsionRange.low, kRepulsionRange.high, false};
+constexpr NumberRule kAcceleration{"acceleration", kAccelerationRange.low, kAccelerationRange.high,
+                                   false};
+constexpr NumberRule kRepulsiveAcceleration{"repulsive-acceleration", kRepulsiveAccelerationRange.low,
+                                            kRepulsiveAccelerationRange.high, false};
 constexpr NumberRule kInitialRadius{"initial-radius", 0.0, 10000.0, false};
 constexpr NumberRule kWidth{"width", 0.0, 16384.0, true};
 constexpr NumberRule kHeight{"height", 0.0, 16384.0, true};

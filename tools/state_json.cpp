@@ -38,12 +38,13 @@ struct ArrayField {
 // Each range is the one its settings control (or the measured window size)
 // can produce; InitialRadius goes up to the largest --initial-radius.
 constexpr DoubleField kDoubleFields[] = {
-    {"MaxSpeed", &ParticleField::MaxSpeed, 1.0, 24.0},
-    {"ParticleSize", &ParticleField::ParticleSize, 1.0, 9.0},
-    {"Activity", &ParticleField::Activity, 0.0, 99.0},
-    {"Acceleration", &ParticleField::Acceleration, 0.0, 3.0},
-    {"Repulsion", &ParticleField::Repulsion, 0.0, 99.0},
-    {"RepulsiveAcceleration", &ParticleField::RepulsiveAcceleration, 0.0, 3.0},
+    {"MaxSpeed", &ParticleField::MaxSpeed, kMaxSpeedRange.low, kMaxSpeedRange.high},
+    {"ParticleSize", &ParticleField::ParticleSize, kParticleSizeRange.low, kParticleSizeRange.high},
+    {"Activity", &ParticleField::Activity, kActivityRange.low, kActivityRange.high},
+    {"Acceleration", &ParticleField::Acceleration, kAccelerationRange.low, kAccelerationRange.high},
+    {"Repulsion", &ParticleField::Repulsion, kRepulsionRange.low, kRepulsionRange.high},
+    {"RepulsiveAcceleration", &ParticleField::RepulsiveAcceleration,
+     kRepulsiveAccelerationRange.low, kRepulsiveAccelerationRange.high},
     {"InitialRadius", &ParticleField::InitialRadius, 0.0, 10000.0},
 };
 
