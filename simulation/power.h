@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 namespace zintrel {
@@ -25,5 +26,18 @@ Real RaiseToWhole(Real base, std::uint32_t magnitude) {
 // exact wherever it is representable; any other exponent gives
 // exp(exponent * ln(base)).
 double Power(double base, double exponent);
+
+// The power rule for any floating type: Power for doubles, and the same rule
+// at extended precision where a sum is carried beyond the double range.
+template <typename Real>
+Real PowerRule(Real base, double exponent) {
+  if (exponent == 0.0) return 1;
+  const double magnitude = std::fabs(exponent);
+  if (magnitude <= 2147483647.0 && magnitude == std::trunc(magnitude)) {
+    const Real result = RaiseToWhole(base, static_cast<std::uint32_t>(magnitude));
+    return exponent < 0.0 ? 1 / result : result;
+  }
+  return std::exp(static_cast<Real>(exponent) * std::log(base));
+}
 
 }  // namespace zintrel

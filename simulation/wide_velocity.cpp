@@ -1,29 +1,13 @@
 #include "simulation/wide_velocity.h"
 
 #include <cmath>
-#include <cstdint>
 
 #include "simulation/power.h"
 #include "simulation/step_common.h"
 
 namespace zintrel {
 namespace {
-
 using Wide = long double;
-
-// The power rule of the step at extended precision: exact repeated squaring
-// for whole exponents, exp and log otherwise.
-Wide WidePower(Wide base, double exponent) {
-  if (exponent == 0.0) return 1.0L;
-  const double magnitude = std::fabs(exponent);
-  if (magnitude == std::trunc(magnitude)) {
-    // Within the controls a whole exponent is at most 6.
-    const Wide result = RaiseToWhole(base, static_cast<std::uint32_t>(magnitude));
-    return exponent < 0.0 ? 1.0L / result : result;
-  }
-  return std::exp(static_cast<Wide>(exponent) * std::log(base));
-}
-
 }  // namespace
 
 bool LawWithinControls(const ParticleField& field) {
@@ -51,8 +35,8 @@ bool WideCappedVelocity(const ParticleField& field, int i, double& vx, double& v
     const Wide r = std::sqrt(dx * dx + dy * dy);
     if (!(r > 0.0L)) continue;  // Two particles on one point exert no force.
     const Wide d = static_cast<Wide>(kDistanceScale) * r;
-    const Wide force = pull * WidePower(d, -field.Acceleration) -
-                       push * WidePower(d, -(field.Acceleration + field.RepulsiveAcceleration));
+    const Wide force = pull * PowerRule(d, -field.Acceleration) -
+                       push * PowerRule(d, -(field.Acceleration + field.RepulsiveAcceleration));
     // The direction toward j is (dx, dy) / r.
     sumX += force * (dx / r);
     sumY += force * (dy / r);
