@@ -2,15 +2,11 @@
 
 #include "render/render_frame.h"
 #include "simulation/advance_field.h"
-#include "simulation/vector_state.h"
 
 namespace zintrel {
 
 StepFault RunTick(ParticleField& field, FrameBitmap& bitmap, int width, int height,
                   bool showOrientation, StepFunction step) {
-  // Clean before the rescale and whichever step runs, also the production
-  // step, whose worker thread inherits this thread's state when it starts.
-  ClearUpperVectorState();
   bitmap.Resize(width, height);
   const StepFault fault = AdvanceField(field, width, height, step);
   if (fault == StepFault::kNone) RenderFrame(field, bitmap, showOrientation);

@@ -14,10 +14,6 @@ namespace {
 // Below this, dx^2 + dy^2 has neither overflowed nor lost its last bits.
 constexpr double kMaxSquare = 1e300;
 
-}  // namespace
-
-namespace {
-
 // Returns sqrt(2)^n exactly as rounded once: a power of two, or sqrt(2) (an
 // IEEE-rounded square root) times one. The C library's pow may take another
 // code path on another processor; this cannot.
@@ -28,7 +24,7 @@ double PowerOfRootTwo(int n) { return std::ldexp(n % 2 == 0 ? 1.0 : std::sqrt(2.
 // the portable power instead of the C library's exp and log, whose last bit
 // depends on the code path the processor selects.
 double PairPower(double d, double exponent) {
-  if (exponent == 0.0 || exponent == std::trunc(exponent)) return Power(d, exponent);
+  if (exponent == std::trunc(exponent)) return Power(d, exponent);
   return PortablePower(d, exponent);
 }
 
