@@ -22,28 +22,21 @@ namespace zintrel {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// Returns term's factor s^power from the position (s's exponent and
-// sub-interval) and t = (m - c) / c that both terms share, with t2 = t^2.
-// The series is summed in two halves (Estrin's scheme), which shortens the
-// chain of dependent operations; EvaluatePowerTerm uses the same grouping.
-template <class D, class VI>
-HWY_INLINE hn::Vec<D> PowerTermLanes(D d, const PowerTerm& term, VI index, hn::Vec<D> t,
-                                     hn::Vec<D> t2) {
-  static_assert(kSeriesDegree == 4, "the grouping below is written out for four terms");
-  const auto& a = term.series;
-  const auto inner = hn::Add(hn::Add(hn::Set(d, a[1]), hn::Mul(hn::Set(d, a[2]), t)),
-                             hn::Mul(hn::Set(d, a[3]), t2));
-  const auto series =
-      hn::Add(hn::Add(hn::Set(d, 1.0), hn::Mul(hn::Set(d, a[0]), t)), hn::Mul(inner, t2));
-  const hn::Vec<D> scaled = hn::GatherIndex(d, term.scaled.data(), index);
-  return hn::Mul(scaled, series);
-}
-
-// Returns pullFactor s^pullPower - pushFactor s^pushPower of table for every
-// lane of s. Lanes below the table's range (s = 0 included) are evaluated at
-// its lower end, so any lane may hold a value the caller then discards.
+// The long-latency half of a power difference: the table entries of both
+// terms (two gathers) and t = (m - c) / c (a division). The pair kernels
+// start it several vectors ahead of the series that uses it.
 template <class D>
-HWY_INLINE hn::Vec<D> PowerDifference(D d, const PowerTable& table, hn::Vec<D> s) {
+struct PowerLookups {
+  hn::Vec<D> t;
+  hn::Vec<D> pullScaled;
+  hn::Vec<D> pushScaled;
+};
+
+// Looks up both terms of table for every lane of s. Lanes below the table's
+// range (s = 0 included) are looked up at its lower end, so any lane may
+// hold a value the caller then discards.
+template <class D>
+HWY_INLINE PowerLookups<D> LookUpPowers(D d, const PowerTable& table, hn::Vec<D> s) {
   const hn::RebindToUnsigned<D> du;
   const hn::RebindToSigned<D> di;
   s = hn::Min(hn::Max(s, hn::Set(d, table.minSquare)), hn::Set(d, table.maxSquare));
@@ -57,10 +50,40 @@ HWY_INLINE hn::Vec<D> PowerDifference(D d, const PowerTable& table, hn::Vec<D> s
       d, hn::Or(hn::And(bits, hn::Set(du, kCentreMask)), hn::Set(du, kOneBits | kHalfStepBits)));
   // m - c is exact: both lie in [1, 2). The division runs on the divider,
   // which this path leaves idle; a look-up of 1 / c would cost a gather.
-  const auto t = hn::Div(hn::Sub(m, c), c);
-  const auto t2 = hn::Mul(t, t);
-  return hn::Sub(PowerTermLanes(d, table.pull, index, t, t2),
-                 PowerTermLanes(d, table.push, index, t, t2));
+  return PowerLookups<D>{hn::Div(hn::Sub(m, c), c), hn::GatherIndex(d, table.pull.scaled.data(), index),
+                         hn::GatherIndex(d, table.push.scaled.data(), index)};
+}
+
+// Returns term's factor s^power from its table entry and t = (m - c) / c,
+// with t2 = t^2. The series is summed in two halves (Estrin's scheme), which
+// shortens the chain of dependent operations; EvaluatePowerTerm uses the
+// same grouping.
+template <class D>
+HWY_INLINE hn::Vec<D> PowerTermLanes(D d, const PowerTerm& term, hn::Vec<D> scaled, hn::Vec<D> t,
+                                     hn::Vec<D> t2) {
+  static_assert(kSeriesDegree == 4, "the grouping below is written out for four terms");
+  const auto& a = term.series;
+  const auto inner = hn::Add(hn::Add(hn::Set(d, a[1]), hn::Mul(hn::Set(d, a[2]), t)),
+                             hn::Mul(hn::Set(d, a[3]), t2));
+  const auto series =
+      hn::Add(hn::Add(hn::Set(d, 1.0), hn::Mul(hn::Set(d, a[0]), t)), hn::Mul(inner, t2));
+  return hn::Mul(scaled, series);
+}
+
+// Returns pullFactor s^pullPower - pushFactor s^pushPower of table from the
+// look-ups of s.
+template <class D>
+HWY_INLINE hn::Vec<D> PowerDifference(D d, const PowerTable& table, const PowerLookups<D>& lookups) {
+  const auto t2 = hn::Mul(lookups.t, lookups.t);
+  return hn::Sub(PowerTermLanes(d, table.pull, lookups.pullScaled, lookups.t, t2),
+                 PowerTermLanes(d, table.push, lookups.pushScaled, lookups.t, t2));
+}
+
+// Returns pullFactor s^pullPower - pushFactor s^pushPower of table for every
+// lane of s (see LookUpPowers for lanes below the table's range).
+template <class D>
+HWY_INLINE hn::Vec<D> PowerDifference(D d, const PowerTable& table, hn::Vec<D> s) {
+  return PowerDifference(d, table, LookUpPowers(d, table, s));
 }
 
 // NOLINTNEXTLINE(google-readability-namespace-comments)
