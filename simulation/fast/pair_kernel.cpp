@@ -132,7 +132,7 @@ constexpr int kMaxCompiledExtra = 3;
 
 // The first stage of a vector of pairs: the separations, their squared
 // length s, and the results of the operations with the longest latency (the
-// first guess on the divider, or the power tables' gathers). The kernels
+// first guess on the divider, or the power tables' look-ups). The kernels
 // start it several vectors ahead of the rest of the pull, so the rest finds
 // those results ready instead of filling the scheduler while it waits.
 struct WholeStart {

@@ -1,6 +1,6 @@
 // The vector evaluation of a law with non-whole exponents: both of its power
-// terms from one pair of table look-ups each and a short binomial series
-// (see power_table.h). Only table gathers, integer bit operations and
+// terms from one table look-up per lane and a short binomial series (see
+// power_table.h). Only table loads, integer bit operations and
 // separate IEEE multiplications, additions and subtractions in a fixed order
 // are used, never fused ones, so every target computes, lane by lane, the
 // same bits as EvaluatePowerTerm does one value at a time.
@@ -13,6 +13,8 @@
 #define ZINTREL_SIMULATION_FAST_POWER_KERNEL_INL_H_
 #endif
 
+#include <cstdint>
+
 #include <hwy/highway.h>
 
 #include "simulation/fast/power_table.h"
@@ -23,7 +25,7 @@ namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
 // The long-latency half of a power difference: the table entries of both
-// terms (two gathers) and t = (m - c) / c (a division). The pair kernels
+// terms (a 16-byte load per lane) and t = (m - c) / c (a division). The pair kernels
 // start it several vectors ahead of the series that uses it.
 template <class D>
 struct PowerLookups {
@@ -31,6 +33,45 @@ struct PowerLookups {
   hn::Vec<D> pullScaled;
   hn::Vec<D> pushScaled;
 };
+
+// Loads entry pair index[k] of `scaled` into lane k of pull and push. Each
+// pair is one 16-byte load, and the loads are shuffled into place: on the
+// processors tried, two gathers cost twice as much. Pairs for even lanes
+// fill the 128-bit blocks of one vector and pairs for odd lanes those of
+// another, so interleaving their lower and upper halves puts every lane in
+// place.
+template <class D, class VI>
+HWY_INLINE void LoadEntryPairs(D d, const double* scaled, VI index, hn::Vec<D>& pull, hn::Vec<D>& push) {
+  constexpr size_t kLanes = hn::MaxLanes(d);
+  const hn::RebindToSigned<D> di;
+  HWY_ALIGN std::int64_t at[kLanes];
+  hn::Store(index, di, at);
+#if HWY_TARGET == HWY_SCALAR
+  static_assert(kLanes == 1, "the scalar target has one lane");
+  pull = hn::Set(d, scaled[2 * at[0]]);
+  push = hn::Set(d, scaled[2 * at[0] + 1]);
+#else
+  {
+    const hn::Full128<double> d2;
+    const auto pair = [&](size_t lane) { return hn::LoadU(d2, scaled + 2 * at[lane]); };
+    hn::Vec<D> even, odd;
+    if constexpr (kLanes == 2) {
+      even = pair(0);
+      odd = pair(1);
+    } else if constexpr (kLanes == 4) {
+      even = hn::Combine(d, pair(2), pair(0));
+      odd = hn::Combine(d, pair(3), pair(1));
+    } else {
+      static_assert(kLanes == 8, "vectors of 1, 2, 4 or 8 doubles");
+      const hn::Half<D> dh;
+      even = hn::Combine(d, hn::Combine(dh, pair(6), pair(4)), hn::Combine(dh, pair(2), pair(0)));
+      odd = hn::Combine(d, hn::Combine(dh, pair(7), pair(5)), hn::Combine(dh, pair(3), pair(1)));
+    }
+    pull = hn::InterleaveLower(d, even, odd);
+    push = hn::InterleaveUpper(d, even, odd);
+  }
+#endif
+}
 
 // Looks up both terms of table for every lane of s. Lanes below the table's
 // range (s = 0 included) are looked up at its lower end, so any lane may
@@ -49,9 +90,11 @@ HWY_INLINE PowerLookups<D> LookUpPowers(D d, const PowerTable& table, hn::Vec<D>
   const auto c = hn::BitCast(
       d, hn::Or(hn::And(bits, hn::Set(du, kCentreMask)), hn::Set(du, kOneBits | kHalfStepBits)));
   // m - c is exact: both lie in [1, 2). The division runs on the divider,
-  // which this path leaves idle; a look-up of 1 / c would cost a gather.
-  return PowerLookups<D>{hn::Div(hn::Sub(m, c), c), hn::GatherIndex(d, table.pull.scaled.data(), index),
-                         hn::GatherIndex(d, table.push.scaled.data(), index)};
+  // which this path leaves idle; a look-up of 1 / c would cost more loads.
+  PowerLookups<D> lookups;
+  lookups.t = hn::Div(hn::Sub(m, c), c);
+  LoadEntryPairs(d, table.scaled.data(), index, lookups.pullScaled, lookups.pushScaled);
+  return lookups;
 }
 
 // Returns term's factor s^power from its table entry and t = (m - c) / c,

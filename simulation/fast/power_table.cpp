@@ -9,8 +9,8 @@
 namespace zintrel {
 namespace {
 
-PowerTerm MakeTerm(double factor, double power) {
-  PowerTerm term;
+// Fills term's series and its slot of every entry pair in table.
+void MakeTerm(double factor, double power, PowerTerm& term, std::vector<double>& scaled) {
   double coefficient = 1.0;
   for (int n = 1; n <= kSeriesDegree; ++n) {
     coefficient = coefficient * (power - (n - 1)) / n;
@@ -24,13 +24,11 @@ PowerTerm MakeTerm(double factor, double power) {
   for (int j = 0; j < kCentres; ++j) {
     centrePowers[j] = PortablePower(1.0 + (j + 0.5) / kCentres, power);
   }
-  term.scaled.resize(kPowerEntries);
   for (int k = kMinScale; k <= kMaxScale; ++k) {
     const double scale = factor * PortableExp(MultiplyWide(MultiplyWide(ln2, k), power));
-    double* row = &term.scaled[static_cast<size_t>(k - kMinScale) * kCentres];
-    for (int j = 0; j < kCentres; ++j) row[j] = scale * centrePowers[j];
+    double* row = &scaled[2 * static_cast<size_t>(k - kMinScale) * kCentres + term.slot];
+    for (int j = 0; j < kCentres; ++j) row[2 * j] = scale * centrePowers[j];
   }
-  return term;
 }
 
 struct Key {
@@ -54,8 +52,9 @@ std::shared_ptr<const PowerTable> MakePowerTable(double pullFactor, double pullP
   if (last && key == lastKey) return last;
 
   auto table = std::make_shared<PowerTable>();
-  table->pull = MakeTerm(pullFactor, pullPower);
-  table->push = MakeTerm(pushFactor, pushPower);
+  table->scaled.resize(2 * static_cast<size_t>(kPowerEntries));
+  MakeTerm(pullFactor, pullPower, table->pull, table->scaled);
+  MakeTerm(pushFactor, pushPower, table->push, table->scaled);
   lastKey = key;
   last = table;
   return last;
@@ -72,7 +71,7 @@ double EvaluatePowerTerm(const PowerTable& table, const PowerTerm& term, double 
   const double t2 = t * t;
   const auto& a = term.series;
   const double inner = (a[1] + a[2] * t) + a[3] * t2;
-  return term.scaled[index] * ((1.0 + a[0] * t) + inner * t2);
+  return table.scaled[2 * index + term.slot] * ((1.0 + a[0] * t) + inner * t2);
 }
 
 }  // namespace zintrel

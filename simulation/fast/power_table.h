@@ -44,12 +44,11 @@ inline constexpr std::uint64_t kCentreMask = std::uint64_t{kCentres - 1} << kInd
 inline constexpr std::uint64_t kOneBits = 0x3FF0000000000000ull;  // The bits of 1.0.
 inline constexpr std::uint64_t kHalfStepBits = std::uint64_t{1} << (kIndexShift - 1);
 
-// factor * s^power for one of the law's two terms.
+// The series of one of the law's two terms.
 struct PowerTerm {
-  // Entry (k - kMinScale) * kCentres + j: factor (2^k c_j)^power.
-  std::vector<double> scaled;
   // series[n - 1] = binom(power, n), n = 1 .. kSeriesDegree.
   std::array<double, kSeriesDegree> series{};
+  int slot = 0;  // 0 for the pull, 1 for the push: its place in each entry pair.
 };
 
 struct PowerTable {
@@ -57,10 +56,13 @@ struct PowerTable {
   // that a lane the caller discards (s = 0) still reads inside the table.
   double minSquare = 0x1p-67;
   double maxSquare = 0x1.fffffffffffffp99;
-  PowerTerm pull;
-  PowerTerm push;
+  PowerTerm pull{{}, 0};
+  PowerTerm push{{}, 1};
+  // Entry pair (k - kMinScale) * kCentres + j, at twice that: pullFactor
+  // (2^k c_j)^pullPower, then the same for the push. Side by side, both
+  // terms of a pair come from one 16-byte load.
+  std::vector<double> scaled;
 };
-
 // Returns the tables of pullFactor s^pullPower - pushFactor s^pushPower.
 // The same arguments give the same bits on every processor, and the last
 // table built is kept, so asking again for the same law costs nothing.
