@@ -9,12 +9,13 @@
 // sequence of IEEE operations on every target: multiplications and
 // additions are never fused (the build has -ffp-contract=off, and the code
 // never asks for a fused multiply-add), and the first guess uses only
-// correctly rounded operations. The lanes are summed in a pattern that does not
-// depend on the vector width: every run of pairs is cut into groups of
-// kPartialSums consecutive pairs counted from the run's start, pair k of each
-// group goes to partial sum k (one vector of eight on AVX-512, two of four on
-// AVX2, four of two on SSE4, eight scalars), and the partial sums are added
-// in one fixed tree at the end of the row.
+// correctly rounded operations. The lanes are summed in a pattern that does
+// not depend on the vector width: every run of pairs is cut into groups of
+// kPartialSums consecutive pairs counted from the run's start, pair k of
+// each group goes to partial sum k (one vector of eight on AVX-512, two of
+// four on AVX2, four of two on SSE4, eight scalars), and the partial sums
+// are added in one fixed tree at the end of the row. Computing a vector's
+// first stage early changes when its operations run, never what they are.
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "simulation/fast/pair_kernel.cpp"
@@ -54,9 +55,8 @@ constexpr double kMaxCompiledFactor = 1e20;
 // It runs on the divider beside the multipliers.
 using DF = hn::Rebind<float, D>;
 using VF = hn::Vec<DF>;
-HWY_INLINE VF FirstGuess(D d, V s) {
+HWY_INLINE VF FirstGuess(V s) {
   const DF df;
-  (void)d;
   // sqrt(1/2) / sqrt(s) rather than 1 / sqrt(2 s): the constant's rounding
   // (1.5e-8) keeps the guess within 1.1e-7 and saves an addition per pair.
   const auto root = hn::Sqrt(hn::DemoteTo(df, s));
@@ -153,7 +153,7 @@ HWY_INLINE PairStart<kPull> StartPairs(D d, const PairLaw& law, V dx, V dy) {
   if constexpr (kPull == kGeneralShape) {
     return GeneralStart{dx, dy, s, LookUpPowers(d, *law.powers, s)};
   } else {
-    return WholeStart{dx, dy, s, FirstGuess(d, s)};
+    return WholeStart{dx, dy, s, FirstGuess(s)};
   }
 }
 
