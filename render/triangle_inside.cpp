@@ -13,47 +13,10 @@
 
 #include "render/frame_bitmap.h"
 #include "render/raster.h"
+#include "render/rational_stepper.h"
 
 namespace zintrel::raster {
 namespace {
-
-struct Vertex {
-  std::int64_t x;
-  std::int64_t y;
-};
-
-// Steps ceil(x) of one edge's crossing down the rows from its top vertex,
-// where the crossing is the vertex itself: x = top.x + k dx / dy on row
-// top.y + k, as a floor and a remainder (0 <= remainder < dy).
-class EdgeWalk {
- public:
-  EdgeWalk(const Vertex& top, const Vertex& bottom)
-      : floor_(top.x), denominator_(bottom.y - top.y) {
-    const std::int64_t dx = bottom.x - top.x;
-    stepFloor_ = dx / denominator_;
-    stepRemainder_ = dx % denominator_;
-    if (stepRemainder_ < 0) {
-      --stepFloor_;
-      stepRemainder_ += denominator_;
-    }
-  }
-  std::int64_t Ceil() const { return floor_ + (remainder_ > 0 ? 1 : 0); }
-  void Advance() {
-    floor_ += stepFloor_;
-    remainder_ += stepRemainder_;
-    if (remainder_ >= denominator_) {
-      remainder_ -= denominator_;
-      ++floor_;
-    }
-  }
-
- private:
-  std::int64_t floor_;
-  std::int64_t remainder_ = 0;
-  std::int64_t denominator_;
-  std::int64_t stepFloor_;
-  std::int64_t stepRemainder_;
-};
 
 // Sets count pixels from first (0 <= count <= kShortSpan), where the
 // kShortSpan pixels from first all lie inside the bitmap. The rows of a small
@@ -120,7 +83,12 @@ void FillTriangleInside(FrameBitmap& bitmap, const Point (&corners)[3], std::uin
   };
   const std::array<Vertex, 3> v{{unpack(k0), unpack(k1), unpack(k2)}};
   if (v[0].y == v[2].y) return;
-  EdgeWalk longEdge(v[0], v[2]);
+  // Each edge's crossing x on the rows from its top vertex down, starting at
+  // the vertex itself.
+  const auto walk = [](const Vertex& top, const Vertex& bottom) {
+    return RationalStepper(top.x, 0, bottom.x - top.x, bottom.y - top.y);
+  };
+  RationalStepper longEdge = walk(v[0], v[2]);
   const auto stride = static_cast<std::size_t>(bitmap.Stride());
   std::uint32_t* row = bitmap.Pixels() + static_cast<std::size_t>(v[0].y) * stride;
   // Spans starting at or before this index have kShortSpan pixels to spare.
@@ -129,7 +97,7 @@ void FillTriangleInside(FrameBitmap& bitmap, const Point (&corners)[3], std::uin
     const Vertex& top = v[half];
     const Vertex& bottom = v[half + 1];
     if (top.y == bottom.y) continue;
-    EdgeWalk shortEdge(top, bottom);
+    RationalStepper shortEdge = walk(top, bottom);
     for (std::int64_t y = top.y; y < bottom.y; ++y, row += stride) {
       const std::int64_t a = longEdge.Ceil();
       const std::int64_t b = shortEdge.Ceil();
