@@ -140,10 +140,11 @@ void DartCorners(double x, double y, double heading, double size, Point (&corner
     const Pair tipPair = {tip.cos, tip.sin};
     const Pair leftPair = tipPair * turn.cos + Pair{-tip.sin, tip.cos} * turn.sin;
     const Pair rightPair = tipPair * turn.cos + Pair{tip.sin, -tip.cos} * turn.sin;
-    const bool decided = TruncEstimatedPair(base, tipPair, size, corners[0]) &
-                         TruncEstimatedPair(base, leftPair, size, corners[1]) &
-                         TruncEstimatedPair(base, rightPair, size, corners[2]);
-    if (decided) return;
+    // All three are estimated, whatever the first gives: one branch below.
+    const bool tipDecided = TruncEstimatedPair(base, tipPair, size, corners[0]);
+    const bool leftDecided = TruncEstimatedPair(base, leftPair, size, corners[1]);
+    const bool rightDecided = TruncEstimatedPair(base, rightPair, size, corners[2]);
+    if (tipDecided && leftDecided && rightDecided) return;
   }
   corners[0] = {TruncEstimated(x, tip.cos, size, [&] { return std::cos(heading); }),
                 TruncEstimated(y, tip.sin, size, [&] { return std::sin(heading); })};

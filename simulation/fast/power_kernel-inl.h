@@ -25,8 +25,8 @@ namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
 // The long-latency half of a power difference: the table entries of both
-// terms (a 16-byte load per lane) and t = (m - c) / c (a division). The pair kernels
-// start it several vectors ahead of the series that uses it.
+// terms (a 16-byte load per lane) and t = (m - c) / c (a division). The pair
+// kernels start it several vectors ahead of the series that uses it.
 template <class D>
 struct PowerLookups {
   hn::Vec<D> t;
@@ -51,25 +51,23 @@ HWY_INLINE void LoadEntryPairs(D d, const double* scaled, VI index, hn::Vec<D>& 
   pull = hn::Set(d, scaled[2 * at[0]]);
   push = hn::Set(d, scaled[2 * at[0] + 1]);
 #else
-  {
-    const hn::Full128<double> d2;
-    const auto pair = [&](size_t lane) { return hn::LoadU(d2, scaled + 2 * at[lane]); };
-    hn::Vec<D> even, odd;
-    if constexpr (kLanes == 2) {
-      even = pair(0);
-      odd = pair(1);
-    } else if constexpr (kLanes == 4) {
-      even = hn::Combine(d, pair(2), pair(0));
-      odd = hn::Combine(d, pair(3), pair(1));
-    } else {
-      static_assert(kLanes == 8, "vectors of 1, 2, 4 or 8 doubles");
-      const hn::Half<D> dh;
-      even = hn::Combine(d, hn::Combine(dh, pair(6), pair(4)), hn::Combine(dh, pair(2), pair(0)));
-      odd = hn::Combine(d, hn::Combine(dh, pair(7), pair(5)), hn::Combine(dh, pair(3), pair(1)));
-    }
-    pull = hn::InterleaveLower(d, even, odd);
-    push = hn::InterleaveUpper(d, even, odd);
+  const hn::Full128<double> d2;
+  const auto pair = [&](size_t lane) { return hn::LoadU(d2, scaled + 2 * at[lane]); };
+  hn::Vec<D> even, odd;
+  if constexpr (kLanes == 2) {
+    even = pair(0);
+    odd = pair(1);
+  } else if constexpr (kLanes == 4) {
+    even = hn::Combine(d, pair(2), pair(0));
+    odd = hn::Combine(d, pair(3), pair(1));
+  } else {
+    static_assert(kLanes == 8, "vectors of 1, 2, 4 or 8 doubles");
+    const hn::Half<D> dh;
+    even = hn::Combine(d, hn::Combine(dh, pair(6), pair(4)), hn::Combine(dh, pair(2), pair(0)));
+    odd = hn::Combine(d, hn::Combine(dh, pair(7), pair(5)), hn::Combine(dh, pair(3), pair(1)));
   }
+  pull = hn::InterleaveLower(d, even, odd);
+  push = hn::InterleaveUpper(d, even, odd);
 #endif
 }
 
