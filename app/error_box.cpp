@@ -26,9 +26,9 @@ QMessageBox* ErrorBox::OpenBox() const {
   return box_ && box_->isVisible() ? box_.data() : nullptr;
 }
 
-void ErrorBox::Report(const QString& message) {
+void ErrorBox::Report(const QString& message, QMessageBox::Icon icon) {
   if (OpenBox() != nullptr) return;
-  auto* box = new QMessageBox(QMessageBox::Critical,
+  auto* box = new QMessageBox(icon,
                               ApplicationTitle(QCoreApplication::applicationFilePath()),
                               ErrorBoxText(message), QMessageBox::Ok, owner_);
   box->setAttribute(Qt::WA_DeleteOnClose);

@@ -3,11 +3,11 @@
 #include <exception>
 #include <utility>
 
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
-class QMessageBox;
 class QWidget;
 
 namespace zintrel {
@@ -30,8 +30,10 @@ class ErrorBox : public QObject {
  public:
   explicit ErrorBox(QWidget* owner);
 
-  // Shows message in a new box unless one is already open.
-  void Report(const QString& message);
+  // Shows message in a new box unless one is already open. A notice that is
+  // no error (an opened state that does not fit the screen) takes another
+  // icon.
+  void Report(const QString& message, QMessageBox::Icon icon = QMessageBox::Critical);
 
   // Returns the open box, or null when none is open.
   QMessageBox* OpenBox() const;

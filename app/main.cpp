@@ -1,16 +1,31 @@
 #include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
 
 #include "app/program.h"
 
-// Takes no command-line options, reads no files or settings and writes
-// nothing: the animation on screen is the program's only output.
+// Takes at most one argument, a saved state to open; without one it reads no
+// files or settings and writes nothing unless the user asks for it.
 int main(int argc, char* argv[]) {
   // Whole scale factors only: on a 150 % screen the frame is enlarged 2 x 2
   // (or shown 1:1), never stretched by a fraction, which would blur or
   // unevenly repeat its pixels.
   QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
   QApplication application(argc, argv);
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("A cloud of particles that pull on and push against each other."));
+  parser.addHelpOption();
+  parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A saved state to open (.zintrel)."),
+                               QStringLiteral("[FILE]"));
+  parser.process(application);
+  if (parser.positionalArguments().size() > 1) {
+    std::fputs("zintrel: give at most one file\n", stderr);
+    return 2;
+  }
   zintrel::PrepareApplication(application);
   zintrel::Program program;
+  // A file that cannot be opened is reported in the box like any other, and
+  // the program starts as it would without it.
+  if (!parser.positionalArguments().isEmpty()) program.Menu().OpenState(parser.positionalArguments().constFirst());
   return application.exec();
 }

@@ -18,7 +18,7 @@ void PrepareApplication(QApplication& application) {
   application.setWindowIcon(ZintrelIcon());
 }
 
-Program::Program() : form1_(field_, bitmap_, random_), form2_(bitmap_) {
+Program::Program() : form1_(field_, bitmap_, random_), form2_(bitmap_), menu_(form1_, form2_, bitmap_) {
   form1_.SetDisplayWindow(&form2_);
   form2_.show();
   form1_.show();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/display_menu.h"
 #include "app/unit21.h"
 #include "app/unit23.h"
 #include "render/frame_bitmap.h"
@@ -25,6 +26,7 @@ class Program {
 
   TForm1& Form1() { return form1_; }
   TForm2& Form2() { return form2_; }
+  DisplayMenu& Menu() { return menu_; }
   ParticleField& Field() { return field_; }
   FrameBitmap& Bitmap() { return bitmap_; }
 
@@ -35,6 +37,7 @@ class Program {
   RandomSource random_;
   TForm1 form1_;
   TForm2 form2_;
+  DisplayMenu menu_;
 };
 
 }  // namespace zintrel

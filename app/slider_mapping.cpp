@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 #include "simulation/power.h"
 
@@ -52,6 +53,52 @@ std::string Plain(double value) {
 }
 
 }  // namespace
+
+namespace {
+
+// Returns the position in minimum .. maximum whose value is nearest target;
+// among equally near ones current if it is one, else the lowest. valueAt is
+// exact for every position, so equal distances really are equal.
+template <typename ValueAt>
+int NearestPosition(int minimum, int maximum, int current, double target, ValueAt valueAt) {
+  int best = minimum;
+  double bestDistance = std::fabs(valueAt(minimum) - target);
+  for (int position = minimum + 1; position <= maximum; ++position) {
+    const double distance = std::fabs(valueAt(position) - target);
+    if (distance < bestDistance) {
+      best = position;
+      bestDistance = distance;
+    }
+  }
+  if (current >= minimum && current <= maximum && std::fabs(valueAt(current) - target) == bestDistance) {
+    return current;
+  }
+  return best;
+}
+
+}  // namespace
+
+SliderPositions PositionsShowing(const ParticleField& field, bool showOrientation, int timerInterval,
+                                 const SliderPositions& current) {
+  const auto identity = [](int position) { return static_cast<double>(position); };
+  SliderPositions positions = current;
+  positions.TrackBar1 = NearestPosition(0, 99, current.TrackBar1, field.ParticleCount, ParticleCountAt);
+  positions.TrackBar2 = NearestPosition(0, 6, current.TrackBar2, field.ParticleSize, [showOrientation](int p) {
+    return ParticleSizeAt(p, showOrientation);
+  });
+  positions.TrackBar3 = NearestPosition(1, 24, current.TrackBar3, field.MaxSpeed, identity);
+  positions.TrackBar4 = NearestPosition(0, 99, current.TrackBar4, field.Acceleration, ExponentAt);
+  positions.TrackBar5 = NearestPosition(0, 99, current.TrackBar5, field.RepulsiveAcceleration, ExponentAt);
+  positions.TrackBar6 = NearestPosition(0, 99, current.TrackBar6, field.Activity, identity);
+  positions.TrackBar7 = NearestPosition(0, 99, current.TrackBar7, field.Repulsion, identity);
+  if (field.InitialRadius >= 1.0) {
+    positions.TrackBar8 = NearestPosition(0, 99, current.TrackBar8, field.InitialRadius, [&field](int p) {
+      return InitialRadiusAt(p, field.FieldWidth, field.FieldHeight);
+    });
+  }
+  positions.TrackBar9 = NearestPosition(0, 99, current.TrackBar9, timerInterval, TimerIntervalAt);
+  return positions;
+}
 
 std::string SliderValueText(SliderQuantity quantity, double value) {
   switch (quantity) {

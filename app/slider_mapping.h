@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "simulation/particle_field.h"
+
 namespace zintrel {
 
 // The pure arithmetic behind the settings window's controls. Every function
@@ -68,5 +70,28 @@ inline constexpr ForceLawPreset kPresetType1{1.0, 1, 8.0, 8, 1.0, 33, 1.0, 33};
 // A stronger law falling off with the square of the distance, balanced at
 // 60 pixels ("type2").
 inline constexpr ForceLawPreset kPresetType2{38.0, 38, 6.0, 6, 2.0, 66, 1.0, 33};
+
+// The positions of the nine sliders, named after them.
+struct SliderPositions {
+  int TrackBar1;  // Particle count.
+  int TrackBar2;  // Particle size.
+  int TrackBar3;  // Speed cap.
+  int TrackBar4;  // Acceleration.
+  int TrackBar5;  // Repulsive acceleration.
+  int TrackBar6;  // Activity.
+  int TrackBar7;  // Repulsion.
+  int TrackBar8;  // Initial radius.
+  int TrackBar9;  // Timer interval.
+  bool operator==(const SliderPositions&) const = default;
+};
+
+// Returns the slider positions that best show a state the program did not
+// set through its sliders (an opened file): for each slider, the position
+// whose mapped value is nearest the state's exact value, keeping the current
+// position wherever it is as near as any. TrackBar8 stays where it is until
+// the state has been scattered by Initialise (InitialRadius of at least 1):
+// before that the radius says nothing about the slider.
+SliderPositions PositionsShowing(const ParticleField& field, bool showOrientation, int timerInterval,
+                                 const SliderPositions& current);
 
 }  // namespace zintrel

@@ -1,5 +1,7 @@
 #include "app/track_bar.h"
 
+#include <QSignalBlocker>
+
 namespace zintrel {
 
 TrackBar::TrackBar(int minimum, int maximum, int position, TickMarks marks, QWidget* parent)
@@ -16,6 +18,11 @@ TrackBar::TrackBar(int minimum, int maximum, int position, TickMarks marks, QWid
   // Connected only now, so the initial position above reports nothing.
   connect(this, &QAbstractSlider::actionTriggered, this, &TrackBar::OnActionTriggered);
   connect(this, &QAbstractSlider::valueChanged, this, &TrackBar::OnValueChanged);
+}
+
+void TrackBar::SetPositionQuietly(int position) {
+  const QSignalBlocker quiet(this);
+  setValue(position);
 }
 
 void TrackBar::OnActionTriggered() {

@@ -22,6 +22,10 @@ class TrackBar : public QSlider {
   // already the new position.
   int Position() const { return sliderPosition(); }
 
+  // Moves the slider without reporting a change, so that no handler stores
+  // the position's value over a value the program set more exactly.
+  void SetPositionQuietly(int position);
+
  signals:
   void Change();
 

@@ -9,12 +9,14 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTimer>
 #include <QToolTip>
 
 #include "app/japanese_font.h"
 #include "app/unit23.h"
+#include "render/render_frame.h"
 #include "render/tick.h"
 #include "simulation/scatter.h"
 
@@ -306,6 +308,45 @@ void TForm1::TrackBar9Change() {
 void TForm1::StartTimer(int interval) {
   Timer1->start(interval);
   if (!Timer1->isActive()) throw std::runtime_error("タイマーを取得できません");
+}
+
+DisplaySettings TForm1::CurrentDisplay() const {
+  return {CheckBox1->isChecked(), Timer1->interval()};
+}
+
+SliderPositions TForm1::CurrentPositions() const {
+  return {TrackBar1->Position(), TrackBar2->Position(), TrackBar3->Position(),
+          TrackBar4->Position(), TrackBar5->Position(), TrackBar6->Position(),
+          TrackBar7->Position(), TrackBar8->Position(), TrackBar9->Position()};
+}
+
+void TForm1::AdoptState(const ParticleField& field, const DisplaySettings& display) {
+  field_ = field;
+  // A new state has not faulted yet; its first fault deserves a box.
+  tickFaultReported_ = false;
+  if (display.ShowOrientation) {
+    // The handler would recompute ParticleSize from the slider.
+    const QSignalBlocker quiet(CheckBox1);
+    CheckBox1->setChecked(*display.ShowOrientation);
+  }
+  const int interval = display.TimerInterval.value_or(Timer1->interval());
+  const SliderPositions positions =
+      PositionsShowing(field_, CheckBox1->isChecked(), interval, CurrentPositions());
+  TrackBar1->SetPositionQuietly(positions.TrackBar1);
+  TrackBar2->SetPositionQuietly(positions.TrackBar2);
+  TrackBar3->SetPositionQuietly(positions.TrackBar3);
+  TrackBar4->SetPositionQuietly(positions.TrackBar4);
+  TrackBar5->SetPositionQuietly(positions.TrackBar5);
+  TrackBar6->SetPositionQuietly(positions.TrackBar6);
+  TrackBar7->SetPositionQuietly(positions.TrackBar7);
+  TrackBar8->SetPositionQuietly(positions.TrackBar8);
+  TrackBar9->SetPositionQuietly(positions.TrackBar9);
+  if (interval != Timer1->interval()) StartTimer(interval);
+  // The tips read the field and the timer, so they show the exact values.
+  RefreshToolTips();
+  bitmap_.Resize(field_.FieldWidth, field_.FieldHeight);
+  RenderFrame(field_, bitmap_, CheckBox1->isChecked());
+  if (display_ != nullptr) display_->update();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

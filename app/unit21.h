@@ -8,6 +8,7 @@
 #include "render/frame_bitmap.h"
 #include "simulation/particle_field.h"
 #include "simulation/random_source.h"
+#include "tools/state_json.h"
 
 class QCheckBox;
 class QLabel;
@@ -78,6 +79,20 @@ class TForm1 : public QWidget {
   // The box in which errors escaping a handler or a tick are shown.
   ErrorBox& Errors() { return *errorBox_; }
 
+  // The particle field the handlers and ticks act on.
+  const ParticleField& Field() const { return field_; }
+
+  // Returns the display settings a saved state carries: the drawing mode
+  // and the timer interval as they stand.
+  DisplaySettings CurrentDisplay() const;
+
+  // Takes over a state opened from a file: every parameter exactly as the
+  // state has it, the drawing mode and interval it names (those it does not
+  // name stay as they are), the sliders at the positions nearest the new
+  // values without any handler running, and the frame drawn at once, since
+  // the next tick may be seconds away.
+  void AdoptState(const ParticleField& field, const DisplaySettings& display);
+
   // Returns the tooltip text of one of the nine sliders: the value the
   // program now uses for it, and for TrackBar8 the radius the next
   // Initialise would use on the display area of the last tick.
@@ -95,6 +110,7 @@ class TForm1 : public QWidget {
   void SetTabOrder();
   void StartTimer(int interval);
   void ApplyPreset(const ForceLawPreset& preset);
+  SliderPositions CurrentPositions() const;
   void ConnectValueTips();
   void RefreshToolTips();
   // Shows the slider's value beside its handle while the user moves it.

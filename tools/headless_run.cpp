@@ -1,6 +1,5 @@
 #include "tools/headless_run.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QString>
 #include <cctype>
@@ -14,29 +13,12 @@
 #include "tools/frame_sequence.h"
 #include "tools/output.h"
 #include "tools/printable_text.h"
+#include "tools/state_file.h"
 #include "tools/state_json.h"
 #include "tools/stop_signal.h"
 
 namespace zintrel {
 namespace {
-
-// A saved state is about 300 KB; anything far larger is not one, and
-// reading it whole could exhaust memory.
-constexpr qint64 kMaxStateFileBytes = 16 * 1024 * 1024;
-
-std::string ReadStateFile(const std::string& path, ParticleField& field) {
-  QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::ReadOnly)) {
-    return "cannot read '" + path + "': " + file.errorString().toStdString();
-  }
-  if (file.size() > kMaxStateFileBytes) return "'" + path + "' is too large to be a saved state";
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    return "cannot read '" + path + "': " + file.errorString().toStdString();
-  }
-  const std::string problem = StateFromJson(bytes.toStdString(), field);
-  return problem.empty() ? problem : "'" + path + "': " + problem;
-}
 
 // How the fast step runs, from --threads and --simd. StepFunction is a plain
 // function pointer, so the choices travel beside it; one run per process.
@@ -73,6 +55,18 @@ std::string CheckOutputs(const HeadlessOptions& options, int width, int height) 
   }
   if (!options.framesDir.empty()) {
     if (std::string problem = CheckOutputFolder(options.framesDir); !problem.empty()) return problem;
+    // A frames folder that does not exist yet passes its check, and so does
+    // a file of the same name; the frames would take the name first and the
+    // file's write would fail after them, leaving half the outputs.
+    QString folder = QFileInfo(QString::fromStdString(options.framesDir)).absoluteFilePath();
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+    const std::pair<const std::string*, const char*> files[] = {{&options.stateOut, "--state-out"},
+                                                                 {&options.frameOut, "--frame-out"}};
+    for (const auto& [path, option] : files) {
+      if (!path->empty() && QFileInfo(QString::fromStdString(*path)).absoluteFilePath() == folder) {
+        return std::string(option) + " and --frames-dir name the same path";
+      }
+    }
   }
   const bool wantsFrames = !options.frameOut.empty() || !options.framesDir.empty();
   if (wantsFrames && (width == 0 || height == 0)) {
@@ -112,9 +106,10 @@ int Fail(std::ostream& err, const std::string& problem, int status) {
 
 }  // namespace
 
-std::string BuildStartState(const HeadlessOptions& options, RandomSource& random, ParticleField& field) {
+std::string BuildStartState(const HeadlessOptions& options, RandomSource& random, ParticleField& field,
+                            DisplaySettings* display) {
   if (!options.stateIn.empty()) {
-    if (std::string problem = ReadStateFile(options.stateIn, field); !problem.empty()) return problem;
+    if (std::string problem = ReadStateFile(options.stateIn, field, display); !problem.empty()) return problem;
   } else {
     field = ParticleField{};
     SetStartValues(field);
@@ -195,7 +190,8 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
   // --initial-radius draws from it.
   RandomSource random(options.seed.value_or(MillisecondsSinceMidnightUtc()));
   auto field = std::make_unique<ParticleField>();
-  if (std::string problem = BuildStartState(options, random, *field); !problem.empty()) {
+  DisplaySettings display;
+  if (std::string problem = BuildStartState(options, random, *field, &display); !problem.empty()) {
     return Fail(err, problem, kExitBadInput);
   }
   const int width = options.width.value_or(field->FieldWidth);
@@ -210,7 +206,10 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
       return Fail(err, problem, kExitBadInput);
     }
   }
-  const bool showOrientation = !options.discs;
+  // The state's drawing mode unless the command line names one; the state
+  // written keeps the mode used, so that it replays to the same frames.
+  const bool showOrientation = options.showOrientation.value_or(display.ShowOrientation.value_or(true));
+  display.ShowOrientation = showOrientation;
   FrameBitmap bitmap;
   TickRunResult run;
   try {
@@ -236,7 +235,7 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
   PendingFile stateFile(options.stateOut);
   PendingFile frameFile(options.frameOut);
   if (!options.stateOut.empty()) {
-    if (std::string problem = stateFile.Write(StateToJson(*field)); !problem.empty()) {
+    if (std::string problem = stateFile.Write(StateToJson(*field, display)); !problem.empty()) {
       return Fail(err, problem, kExitBadInput);
     }
   }

@@ -11,6 +11,7 @@
 #include "simulation/random_source.h"
 #include "simulation/step_particles.h"
 #include "tools/options.h"
+#include "tools/state_json.h"
 
 namespace zintrel {
 
@@ -28,8 +29,10 @@ inline constexpr int kExitSignalBase = 128;
 // --state-in as it is, or the application's start-up state (start values,
 // then Scatter with radius 0); then the overrides in their fixed order, and
 // last --initial-radius, which scatters again as Initialise does. random must
-// already be seeded. Returns "" or the problem with the state file.
-std::string BuildStartState(const HeadlessOptions& options, RandomSource& random, ParticleField& field);
+// already be seeded. The state file's display settings go to display when
+// given. Returns "" or the problem with the state file.
+std::string BuildStartState(const HeadlessOptions& options, RandomSource& random, ParticleField& field,
+                            DisplaySettings* display = nullptr);
 
 // What a run of ticks did.
 struct TickRunResult {

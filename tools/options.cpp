@@ -88,6 +88,7 @@ void AddOptions(QCommandLineParser& parser) {
   add("height", "Client height every tick measures, 0 .. 16384 (default: the state's).", "H");
   add("ticks", "Number of ticks to run, 0 .. 10000000 (default 0).", "T");
   add("discs", "Draw discs instead of darts.");
+  add("darts", "Draw darts (default, unless the state file says discs).");
   add("step", "Step implementation: fast (default) or literal.", "literal|fast");
   add("simd", "SIMD target of the fast step: auto (default: the best this processor runs), avx3, "
       "avx2, sse4, ssse3 or scalar. Every target gives the same bits.", "TARGET");
@@ -95,7 +96,8 @@ void AddOptions(QCommandLineParser& parser) {
                  "hardware thread, one below 500 particles).", "T");
   add("state-out", "Write the state after the last tick as JSON.", "FILE");
   add("frame-out", "Write the frame of the last tick (or of the start state with --ticks 0) as PNG.", "FILE.png");
-  add("frames-dir", "Write every tick's frame as DIR/000001.png, DIR/000002.png, ...", "DIR");
+  add("frames-dir", "Write every tick's frame as DIR/000001.png, DIR/000002.png, ...; a DIR that does "
+      "not exist is created at the end, whole.", "DIR");
   add("stats", "Print ticks=T ms_per_tick=X ticks_per_s=Y after the run.");
   add("help", "Show this help and exit.");
   add("version", "Show the version and exit.");
@@ -132,7 +134,9 @@ std::string ReadOptions(const QCommandLineParser& parser, HeadlessOptions& optio
   }
   options.ticks = ticks.value_or(0);
   options.paused = isSet("paused");
-  options.discs = isSet("discs");
+  if (isSet("discs") && isSet("darts")) return "--discs and --darts exclude each other";
+  if (isSet("discs")) options.showOrientation = false;
+  if (isSet("darts")) options.showOrientation = true;
   options.stats = isSet("stats");
 
   if (isSet("step")) {

@@ -33,7 +33,9 @@ struct HeadlessOptions {
   std::optional<std::int32_t> width;   // The client size every tick measures.
   std::optional<std::int32_t> height;  // Default: the start state's field size.
   std::int64_t ticks = 0;
-  bool discs = false;  // Darts (orientation shown) unless asked for discs.
+  // Darts (true, --darts) or discs (false, --discs). Default: what the state
+  // file says, else darts, as at start.
+  std::optional<bool> showOrientation;
   StepKind step = StepKind::kFast;
   std::string simd = "auto";  // The fast step's SIMD target: auto, avx3, avx2, sse4, ssse3 or scalar.
   std::optional<std::int32_t> threads;  // Of the fast step. Default: its own choice (every core).

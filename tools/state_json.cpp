@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <nlohmann/json.hpp>
 
 #include "tools/printable_text.h"
@@ -136,7 +138,58 @@ std::string ReadArrays(const Json& object, ParticleField& field) {
   return {};
 }
 
+constexpr char kVersionName[] = "Version";
+constexpr char kShowOrientationName[] = "ShowOrientation";
+constexpr char kTimerIntervalName[] = "TimerInterval";
+// The interval TrackBar9 spans, in milliseconds.
+constexpr std::int32_t kMinTimerInterval = 1;
+constexpr std::int32_t kMaxTimerInterval = 4096;
+
+// Returns the whole number under name when it is present, or an error in
+// problem; std::nullopt without a problem when it is absent.
+std::optional<std::int32_t> ReadOptionalWhole(const Json& object, const char* name, std::int32_t min,
+                                              std::int32_t max, std::string& problem) {
+  if (!object.contains(name)) return std::nullopt;
+  const std::optional<double> value = ReadNumber(object, name, problem);
+  if (!value) return std::nullopt;
+  if (*value != std::trunc(*value)) {
+    problem = "field " + Quoted(name) + " is " + Number(*value) + ", not a whole number";
+    return std::nullopt;
+  }
+  if (!(*value >= min && *value <= max)) {
+    problem = OutOfRange(name, *value, min, max);
+    return std::nullopt;
+  }
+  return static_cast<std::int32_t>(*value);
+}
+
+std::string ReadVersion(const Json& object) {
+  std::string problem;
+  const std::optional<std::int32_t> version =
+      ReadOptionalWhole(object, kVersionName, 0, std::numeric_limits<std::int32_t>::max(), problem);
+  if (!problem.empty()) return problem;
+  if (version && *version != kStateFormatVersion) {
+    return "format version " + std::to_string(*version) + " is not one this program reads (it reads " +
+           std::to_string(kStateFormatVersion) + ")";
+  }
+  return {};
+}
+
+std::string ReadDisplay(const Json& object, DisplaySettings& display) {
+  if (const auto it = object.find(kShowOrientationName); it != object.end()) {
+    if (!it->is_boolean()) {
+      return "field " + Quoted(kShowOrientationName) + " is of type " + it->type_name() + ", not a boolean";
+    }
+    display.ShowOrientation = it->get<bool>();
+  }
+  std::string problem;
+  display.TimerInterval =
+      ReadOptionalWhole(object, kTimerIntervalName, kMinTimerInterval, kMaxTimerInterval, problem);
+  return problem;
+}
+
 bool IsKnownField(const std::string& name) {
+  if (name == kVersionName || name == kShowOrientationName || name == kTimerIntervalName) return true;
   for (const DoubleField& rule : kDoubleFields) if (name == rule.name) return true;
   for (const WholeField& rule : kWholeFields) if (name == rule.name) return true;
   for (const ArrayField& rule : kArrayFields) if (name == rule.name) return true;
@@ -146,7 +199,7 @@ bool IsKnownField(const std::string& name) {
 // Returns the first problem with text, or "" with field filled. Messages
 // may quote the file (the parser's last-read token, a field name), so the
 // caller makes them printable.
-std::string ReadState(const std::string& text, ParticleField& field) {
+std::string ReadState(const std::string& text, ParticleField& field, DisplaySettings* display) {
   Json object;
   try {
     object = Json::parse(text);
@@ -161,20 +214,30 @@ std::string ReadState(const std::string& text, ParticleField& field) {
   for (const auto& [name, value] : object.items()) {
     if (!IsKnownField(name)) return "unknown field " + Quoted(name);
   }
-  // Filled aside so that a rejected state leaves the caller's field as it was.
+  if (std::string problem = ReadVersion(object); !problem.empty()) return problem;
+  // Filled aside so that a rejected state leaves the caller's as it was.
   auto read = std::make_unique<ParticleField>(field);
+  DisplaySettings readDisplay;
   std::string problem = ReadScalars(object, *read);
+  if (problem.empty()) problem = ReadDisplay(object, readDisplay);
   if (problem.empty()) problem = ReadArrays(object, *read);
-  if (problem.empty()) field = *read;
-  return problem;
+  if (!problem.empty()) return problem;
+  read->LastWidth = read->FieldWidth;
+  read->LastHeight = read->FieldHeight;
+  field = *read;
+  if (display != nullptr) *display = readDisplay;
+  return {};
 }
 
 }  // namespace
 
-std::string StateToJson(const ParticleField& field) {
+std::string StateToJson(const ParticleField& field, const DisplaySettings& display) {
   Json object = Json::object();
+  object[kVersionName] = kStateFormatVersion;
   for (const DoubleField& rule : kDoubleFields) object[rule.name] = field.*rule.member;
   for (const WholeField& rule : kWholeFields) object[rule.name] = field.*rule.member;
+  if (display.ShowOrientation) object[kShowOrientationName] = *display.ShowOrientation;
+  if (display.TimerInterval) object[kTimerIntervalName] = *display.TimerInterval;
   for (const ArrayField& rule : kArrayFields) {
     const ParticleArray& values = field.*rule.member;
     object[rule.name] = values;
@@ -182,8 +245,12 @@ std::string StateToJson(const ParticleField& field) {
   return object.dump(1) + "\n";
 }
 
-std::string StateFromJson(const std::string& text, ParticleField& field) {
-  return PrintableText(ReadState(text, field));
+std::string ReadStateJson(const std::string& text, ParticleField& field, DisplaySettings* display) {
+  return ReadState(text, field, display);
+}
+
+std::string StateFromJson(const std::string& text, ParticleField& field, DisplaySettings* display) {
+  return PrintableText(ReadState(text, field, display));
 }
 
 }  // namespace zintrel

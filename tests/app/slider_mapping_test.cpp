@@ -138,3 +138,60 @@ TEST(SliderMappingTest, ValueTextWritesAnyDoubleInFull) {
 
 }  // namespace
 }  // namespace zintrel
+
+namespace zintrel {
+namespace {
+
+// The start-up state, as the settings window shows it.
+constexpr SliderPositions kStartPositions{50, 3, 8, 33, 33, 1, 8, 10, 33};
+
+ParticleField StartField() {
+  ParticleField field;
+  SetStartValues(field);
+  return field;
+}
+
+// The start state needs no slider moved, although 50 particles lie between
+// positions 49 (48) and 50 (52): the current position wins a tie.
+TEST(SliderPositionsTest, TheStartStateMovesNothing) {
+  EXPECT_EQ(PositionsShowing(StartField(), true, 16, kStartPositions), kStartPositions);
+  SliderPositions elsewhere = kStartPositions;
+  elsewhere.TrackBar1 = 0;
+  EXPECT_EQ(PositionsShowing(StartField(), true, 16, elsewhere).TrackBar1, 49);
+}
+
+TEST(SliderPositionsTest, EachSliderMovesToTheNearestValue) {
+  ParticleField field = StartField();
+  field.ParticleCount = 2400;           // 2310 at 98, 2500 at 99.
+  field.ParticleSize = 4.4;             // Discs: 4 at 3, 5 at 4.
+  field.MaxSpeed = 23.6;
+  field.Acceleration = 0.49;            // 16 / 33 = 0.485, 17 / 33 = 0.515.
+  field.RepulsiveAcceleration = 3.0;
+  field.Activity = 38.0;
+  field.Repulsion = 0.2;
+  field.InitialRadius = 219.0;          // Position 99 on a 660 x 440 field.
+  const SliderPositions positions = PositionsShowing(field, false, 60, kStartPositions);
+  EXPECT_EQ(positions.TrackBar1, 98);
+  EXPECT_EQ(positions.TrackBar2, 3);
+  EXPECT_EQ(positions.TrackBar3, 24);
+  EXPECT_EQ(positions.TrackBar4, 16);
+  EXPECT_EQ(positions.TrackBar5, 99);
+  EXPECT_EQ(positions.TrackBar6, 38);
+  EXPECT_EQ(positions.TrackBar7, 0);
+  EXPECT_EQ(positions.TrackBar8, 99);
+  EXPECT_EQ(positions.TrackBar9, 49);  // 60 ms: 56 at 48, 61 at 49.
+  // Darts of the same radius sit two positions lower.
+  EXPECT_EQ(PositionsShowing(field, true, 16, kStartPositions).TrackBar2, 1);
+}
+
+// A state never scattered by Initialise says nothing about TrackBar8.
+TEST(SliderPositionsTest, InitialRadiusBelowOneLeavesItsSlider) {
+  ParticleField field = StartField();
+  field.InitialRadius = 0.0;
+  SliderPositions current = kStartPositions;
+  current.TrackBar8 = 77;
+  EXPECT_EQ(PositionsShowing(field, true, 16, current).TrackBar8, 77);
+}
+
+}  // namespace
+}  // namespace zintrel

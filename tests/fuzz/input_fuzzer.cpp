@@ -83,12 +83,17 @@ bool ArraysWithinLimits(const ParticleField& field) {
 
 void ReadState(const std::string& text) {
   auto field = std::make_unique<ParticleField>(GoodState());
-  const std::string problem = StateFromJson(text, *field);
+  DisplaySettings display;
+  const std::string problem = StateFromJson(text, *field, &display);
   Require(IsPrintableText(problem), "the state reader's message is printable");
   if (!problem.empty()) {
     Require(SameBits(*field, GoodState()), "a rejected state leaves the field as it was");
+    Require(!display.ShowOrientation && !display.TimerInterval,
+            "a rejected state leaves the display settings as they were");
     return;
   }
+  Require(!display.TimerInterval || Within(*display.TimerInterval, 1, 4096),
+          "an accepted state's timer interval lies in its range");
   Require(Within(field->ParticleCount, 1, MaxParticles) && Within(field->MaxSpeed, 1.0, 24.0) &&
               Within(field->ParticleSize, 1.0, 9.0) && Within(field->Activity, 0.0, 99.0) &&
               Within(field->Acceleration, 0.0, 3.0) && Within(field->RepulsiveAcceleration, 0.0, 3.0) &&
@@ -97,7 +102,10 @@ void ReadState(const std::string& text) {
           "an accepted state's scalars lie in their ranges");
   Require(ArraysWithinLimits(*field), "an accepted state's particles lie within the limit");
   auto again = std::make_unique<ParticleField>();
-  Require(StateFromJson(StateToJson(*field), *again).empty() && SameBits(*again, *field),
+  DisplaySettings displayAgain;
+  Require(StateFromJson(StateToJson(*field, display), *again, &displayAgain).empty() && SameBits(*again, *field) &&
+              displayAgain.ShowOrientation == display.ShowOrientation &&
+              displayAgain.TimerInterval == display.TimerInterval,
           "an accepted state reads back bit for bit");
 }
 

@@ -18,7 +18,8 @@ TEST(OptionsTest, DefaultsLeaveTheStartStateAlone) {
                options.activity || options.repulsion || options.acceleration ||
                options.repulsiveAcceleration || options.initialRadius || options.width ||
                options.height || options.threads);
-  EXPECT_FALSE(options.paused || options.discs || options.stats || options.help);
+  EXPECT_FALSE(options.paused || options.stats || options.help);
+  EXPECT_FALSE(options.showOrientation.has_value());
   EXPECT_EQ(options.ticks, 0);
   EXPECT_EQ(options.step, StepKind::kFast);
 }
@@ -41,7 +42,8 @@ TEST(OptionsTest, ReadsEveryOption) {
   EXPECT_EQ(*o.repulsion, 99.0);
   EXPECT_EQ(*o.acceleration, 1.0 / 33.0);  // The shortest text of a double reads back exactly.
   EXPECT_EQ(*o.repulsiveAcceleration, 3.0);
-  EXPECT_TRUE(o.paused && o.discs && o.stats);
+  EXPECT_TRUE(o.paused && o.stats);
+  EXPECT_EQ(o.showOrientation, false);
   EXPECT_EQ(*o.initialRadius, 10000.0);
   EXPECT_EQ(*o.width, 0);
   EXPECT_EQ(*o.height, 16384);

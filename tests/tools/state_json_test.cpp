@@ -47,13 +47,76 @@ TEST(StateJsonTest, RoundTripKeepsEveryBit) {
   field->RepulsiveAcceleration = 98.0 / 33.0;
   field->InitialRadius = 436.0 * (10.0 / 99.0) / 2.0 + 1.0;
   field->FieldWidth = 16384;
+  field->FieldHeight = 0;
+  field->LastWidth = 16384;
   field->LastHeight = 0;
   field->Running = 0;
 
   auto read = std::make_unique<ParticleField>();
-  ASSERT_EQ(StateFromJson(StateToJson(*field), *read), "");
+  DisplaySettings display;
+  ASSERT_EQ(StateFromJson(StateToJson(*field, {false, 4096}), *read, &display), "");
   EXPECT_EQ(HashField(*read), HashField(*field));
   EXPECT_TRUE(std::signbit(read->x[0]));  // awkward[0] is -0.0.
+  EXPECT_EQ(display.ShowOrientation, false);
+  EXPECT_EQ(display.TimerInterval, 4096);
+}
+
+// The field size is what the next tick compares with, whatever the file
+// says the previous tick saw; a state saved between ticks holds equal pairs.
+TEST(StateJsonTest, TheFieldSizeIsWhatTheNextTickComparesWith) {
+  auto json = nlohmann::json::parse(StateToJson(*StartState(1)));
+  json["FieldWidth"] = 800;
+  json["FieldHeight"] = 0;
+  json["LastWidth"] = 330;
+  json["LastHeight"] = 440;
+  auto field = std::make_unique<ParticleField>();
+  ASSERT_EQ(StateFromJson(json.dump(), *field), "");
+  EXPECT_EQ(field->LastWidth, 800);
+  EXPECT_EQ(field->LastHeight, 0);
+}
+
+// Files written before the format carried its version and display settings
+// still open; a file says nothing it does not hold, and a later version is
+// refused rather than misread.
+TEST(StateJsonTest, ReadsEarlierFilesAndRefusesLaterVersions) {
+  auto json = nlohmann::json::parse(StateToJson(*StartState(1), {true, 16}));
+  EXPECT_EQ(nlohmann::ordered_json::parse(StateToJson(*StartState(1))).begin().key(), "Version");
+  EXPECT_EQ(json["Version"], kStateFormatVersion);
+
+  auto earlier = json;
+  for (const char* name : {"Version", "ShowOrientation", "TimerInterval"}) earlier.erase(name);
+  auto field = std::make_unique<ParticleField>();
+  DisplaySettings display{true, 16};
+  ASSERT_EQ(StateFromJson(earlier.dump(), *field, &display), "");
+  EXPECT_EQ(HashField(*field), HashField(*StartState(1)));
+  EXPECT_FALSE(display.ShowOrientation.has_value());
+  EXPECT_FALSE(display.TimerInterval.has_value());
+
+  const struct {
+    std::function<void(nlohmann::json&)> spoil;
+    const char* expected;
+  } cases[] = {
+      {[](auto& j) { j["Version"] = 2; }, "format version 2 is not one this program reads (it reads 1)"},
+      {[](auto& j) { j["Version"] = 0; }, "format version 0"},
+      {[](auto& j) { j["Version"] = "1"; }, "'Version' is of type string"},
+      {[](auto& j) { j["Version"] = 1.5; }, "'Version' is 1.5, not a whole number"},
+      {[](auto& j) { j["ShowOrientation"] = 1; }, "'ShowOrientation' is of type number, not a boolean"},
+      {[](auto& j) { j["TimerInterval"] = 0; }, "'TimerInterval' is 0.0, outside 1.0 .. 4096.0"},
+      {[](auto& j) { j["TimerInterval"] = 4097; }, "'TimerInterval' is 4097.0"},
+      {[](auto& j) { j["TimerInterval"] = nullptr; }, "'TimerInterval' is of type null"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.expected);
+    auto spoilt = json;
+    test.spoil(spoilt);
+    auto before = StartState(11);
+    DisplaySettings kept{false, 77};
+    const std::string error = StateFromJson(spoilt.dump(), *before, &kept);
+    EXPECT_NE(error.find(test.expected), std::string::npos) << error;
+    EXPECT_EQ(HashField(*before), HashField(*StartState(11)));
+    EXPECT_EQ(kept.ShowOrientation, false);
+    EXPECT_EQ(kept.TimerInterval, 77);
+  }
 }
 
 // Whole-number fields may be written as 50.0; the ranges' ends are allowed.

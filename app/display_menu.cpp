@@ -1,0 +1,240 @@
+#include "app/display_menu.h"
+
+#include <memory>
+
+#include <QAction>
+#include <QClipboard>
+#include <QDateTime>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageWriter>
+#include <QMimeData>
+#include <QSaveFile>
+#include <QScreen>
+#include <QStandardPaths>
+
+#include "app/unit21.h"
+#include "app/unit23.h"
+#include "tools/printable_text.h"
+#include "tools/state_file.h"
+
+namespace zintrel {
+namespace {
+
+QString StartFolder(QStandardPaths::StandardLocation location) {
+  const QString folder = QStandardPaths::writableLocation(location);
+  return !folder.isEmpty() && QDir(folder).exists() ? folder : QDir::homePath();
+}
+
+// A name that does not overwrite the last one saved a minute ago.
+QString ProposedName(const char* suffix) {
+  return QStringLiteral("zintrel-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +
+         QLatin1Char('.') + QLatin1String(suffix);
+}
+
+QString ChooseWithDialog(QWidget* parent, FileRequest request, const QString& folder, const QString& name) {
+  QFileDialog dialog(parent);
+  dialog.setDirectory(folder);
+  switch (request) {
+    case FileRequest::kSaveState:
+      dialog.setWindowTitle(QStringLiteral("Save state"));
+      dialog.setNameFilters({QStringLiteral("Zintrel states (*.zintrel)"), QStringLiteral("All files (*)")});
+      break;
+    case FileRequest::kOpenState:
+      dialog.setWindowTitle(QStringLiteral("Open state"));
+      dialog.setNameFilters({QStringLiteral("Zintrel states (*.zintrel)"), QStringLiteral("All files (*)")});
+      break;
+    case FileRequest::kSavePicture:
+      dialog.setWindowTitle(QStringLiteral("Save picture"));
+      dialog.setNameFilters({QStringLiteral("PNG pictures (*.png)")});
+      break;
+  }
+  if (request == FileRequest::kOpenState) {
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  } else {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QLatin1String(request == FileRequest::kSavePicture ? "png" : kStateSuffix));
+    dialog.selectFile(name);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().constFirst();
+}
+
+// Writes bytes to path under a temporary name and renames it into place, so
+// that a failure (no space, no permission) leaves an existing file whole.
+// Returns "" or the reason.
+QString WriteWhole(const QString& path, const std::function<bool(QSaveFile&)>& write) {
+  QSaveFile file(path);
+  file.setDirectWriteFallback(false);
+  if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+  if (!write(file)) {
+    const QString reason = file.errorString();
+    file.cancelWriting();
+    return reason;
+  }
+  if (!file.commit()) return file.errorString();
+  return {};
+}
+
+// A path as a box shows it: a name from a file manager may hold anything.
+QString Shown(const QString& path) {
+  return QString::fromStdString(PrintableText(QDir::toNativeSeparators(path).toStdString()));
+}
+
+}  // namespace
+
+QImage FrameImage(const FrameBitmap& bitmap) {
+  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) return {};
+  return QImage(reinterpret_cast<const uchar*>(bitmap.Pixels()), bitmap.Width(), bitmap.Height(),
+                static_cast<qsizetype>(bitmap.Stride()) * 4, QImage::Format_RGB32)
+      .copy();
+}
+
+DisplayMenu::DisplayMenu(TForm1& form1, TForm2& form2, const FrameBitmap& bitmap)
+    : form1_(form1), form2_(form2), bitmap_(bitmap), messages_(&form2) {
+  chooser_ = [this](FileRequest request, const QString& folder, const QString& name) {
+    return ChooseWithDialog(&form2_, request, folder, name);
+  };
+  SaveStateAction = AddAction("Save state…", QKeySequence(Qt::CTRL | Qt::Key_S), &DisplayMenu::AskAndSaveState);
+  OpenStateAction = AddAction("Open state…", QKeySequence(Qt::CTRL | Qt::Key_O), &DisplayMenu::AskAndOpenState);
+  SavePictureAction = AddAction("Save picture…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+                                &DisplayMenu::AskAndSavePicture);
+  CopyPictureAction = AddAction("Copy picture", QKeySequence(Qt::CTRL | Qt::Key_C), &DisplayMenu::CopyPicture);
+  // Right click and the Menu key both pop up the window's own actions.
+  form2_.setContextMenuPolicy(Qt::ActionsContextMenu);
+  for (QWidget* window : {static_cast<QWidget*>(&form1_), static_cast<QWidget*>(&form2_)}) {
+    window->setAcceptDrops(true);
+    window->installEventFilter(this);
+  }
+}
+
+QAction* DisplayMenu::AddAction(const char* text, const QKeySequence& shortcut, void (DisplayMenu::*run)()) {
+  auto* action = new QAction(QString::fromUtf8(text), &form2_);
+  action->setShortcut(shortcut);
+  action->setShortcutContext(Qt::WindowShortcut);
+  // Through the box like every handler: nothing may unwind through Qt.
+  connect(action, &QAction::triggered, this, [this, run] { RunGuarded(messages_, [this, run] { (this->*run)(); }); });
+  form2_.addAction(action);
+  return action;
+}
+
+QString DisplayMenu::Ask(FileRequest request) {
+  const bool picture = request == FileRequest::kSavePicture;
+  QString& folder = picture ? pictureFolder_ : stateFolder_;
+  if (folder.isEmpty()) {
+    folder = StartFolder(picture ? QStandardPaths::PicturesLocation : QStandardPaths::DocumentsLocation);
+  }
+  const QString name = request == FileRequest::kOpenState ? QString() : ProposedName(picture ? "png" : kStateSuffix);
+  const QString path = chooser_(request, folder, name);
+  if (!path.isEmpty()) folder = QFileInfo(path).absolutePath();
+  return path;
+}
+
+void DisplayMenu::AskAndSaveState() {
+  if (const QString path = Ask(FileRequest::kSaveState); !path.isEmpty()) SaveState(path);
+}
+
+void DisplayMenu::AskAndOpenState() {
+  if (const QString path = Ask(FileRequest::kOpenState); !path.isEmpty()) OpenState(path);
+}
+
+void DisplayMenu::AskAndSavePicture() {
+  if (const QString path = Ask(FileRequest::kSavePicture); !path.isEmpty()) SavePicture(path);
+}
+
+bool DisplayMenu::SaveState(const QString& path) {
+  const std::string text = StateToJson(form1_.Field(), form1_.CurrentDisplay());
+  const QString problem = WriteWhole(path, [&text](QSaveFile& file) {
+    return file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
+  });
+  if (problem.isEmpty()) return true;
+  messages_.Report(QStringLiteral("Cannot save the state as '%1': %2").arg(Shown(path), problem));
+  return false;
+}
+
+bool DisplayMenu::OpenState(const QString& path) {
+  auto field = std::make_unique<ParticleField>();
+  DisplaySettings display;
+  const std::string problem =
+      ReadStateFile(path.toStdString(), *field, &display, StateSource::kRegularFile);
+  if (!problem.empty()) {
+    QString line = QString::fromStdString(PrintableText(problem));
+    line[0] = line[0].toUpper();
+    messages_.Report(line);
+    return false;
+  }
+  form1_.AdoptState(*field, display);
+  ShowAtFieldSize();
+  return true;
+}
+
+void DisplayMenu::ShowAtFieldSize() {
+  const QSize wanted(form1_.Field().FieldWidth, form1_.Field().FieldHeight);
+  if (form2_.isMaximized() || form2_.isFullScreen()) form2_.showNormal();
+  // The frame around the client area is known once the window is shown.
+  const QSize frame = form2_.frameGeometry().size() - form2_.geometry().size();
+  const QScreen* screen = form2_.screen() ? form2_.screen() : QGuiApplication::primaryScreen();
+  const QSize room = screen ? screen->availableGeometry().size() - frame : wanted;
+  const QSize given = wanted.boundedTo(room).expandedTo(QSize(1, 1));
+  form2_.resize(given);
+  if (form2_.isHidden()) {
+    form2_.show();
+    form2_.activateWindow();
+  }
+  if (given != wanted) {
+    messages_.Report(QStringLiteral("The display window cannot be %1 × %2 pixels on this screen; it is %3 × %4, "
+                                    "and the next tick stretches the particles to fit")
+                         .arg(wanted.width()).arg(wanted.height()).arg(given.width()).arg(given.height()),
+                     QMessageBox::Information);
+  }
+}
+
+bool DisplayMenu::SavePicture(const QString& path) {
+  const QImage image = FrameImage(bitmap_);
+  QString problem = image.isNull() ? QStringLiteral("the display area is empty") : QString();
+  if (problem.isEmpty()) {
+    problem = WriteWhole(path, [&image](QSaveFile& file) {
+      QImageWriter writer(&file, "png");
+      return writer.write(image);
+    });
+  }
+  if (problem.isEmpty()) return true;
+  messages_.Report(QStringLiteral("Cannot save the picture as '%1': %2").arg(Shown(path), problem));
+  return false;
+}
+
+void DisplayMenu::CopyPicture() {
+  const QImage image = FrameImage(bitmap_);
+  if (!image.isNull()) QGuiApplication::clipboard()->setImage(image);
+}
+
+bool DisplayMenu::eventFilter(QObject* watched, QEvent* event) {
+  const auto droppedFile = [](const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return QString();
+    const QUrl url = data->urls().constFirst();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+  };
+  if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+    auto* drag = static_cast<QDropEvent*>(event);
+    if (!droppedFile(drag->mimeData()).isEmpty()) {
+      drag->acceptProposedAction();
+      return true;
+    }
+  } else if (event->type() == QEvent::Drop) {
+    auto* drop = static_cast<QDropEvent*>(event);
+    const QString path = droppedFile(drop->mimeData());
+    if (!path.isEmpty()) {
+      drop->acceptProposedAction();
+      RunGuarded(messages_, [this, &path] { OpenState(path); });
+      return true;
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace zintrel

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <functional>
+
+#include <QObject>
+#include <QString>
+
+#include "app/error_box.h"
+#include "render/frame_bitmap.h"
+
+class QAction;
+class QImage;
+
+namespace zintrel {
+
+class TForm1;
+class TForm2;
+
+// What a file dialog is asked for.
+enum class FileRequest { kSaveState, kOpenState, kSavePicture };
+
+// Asks the user for a path, starting in folder and proposing name (for a
+// save); returns "" when the user cancels. The program shows a file dialog;
+// tests answer without one.
+using FileChooser = std::function<QString(FileRequest request, const QString& folder, const QString& name)>;
+
+// The file name ending of a saved state.
+inline constexpr char kStateSuffix[] = "zintrel";
+
+// Returns the frame as an image of its own, one pixel per frame pixel.
+QImage FrameImage(const FrameBitmap& bitmap);
+
+// The display window's own additions: a context menu (right click or the
+// Menu key) with shortcuts to save and open states and to save or copy the
+// picture, and opening a state file dropped on either window. A user who
+// never touches them sees the windows exactly as they are without it.
+class DisplayMenu : public QObject {
+ public:
+  DisplayMenu(TForm1& form1, TForm2& form2, const FrameBitmap& bitmap);
+
+  QAction* SaveStateAction;    // Ctrl+S.
+  QAction* OpenStateAction;    // Ctrl+O.
+  QAction* SavePictureAction;  // Ctrl+Shift+S.
+  QAction* CopyPictureAction;  // Ctrl+C.
+
+  void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+
+  // Each returns whether it succeeded; a failure is reported in the box and
+  // leaves the program, and any file already at path, as they were.
+  bool SaveState(const QString& path);
+  bool OpenState(const QString& path);
+  bool SavePicture(const QString& path);
+  void CopyPicture();
+
+  // The box in which failures and notices of these actions are shown.
+  ErrorBox& Messages() { return messages_; }
+
+ protected:
+  // Accepts one dropped local file on either window and opens it.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QAction* AddAction(const char* text, const QKeySequence& shortcut, void (DisplayMenu::*run)());
+  void AskAndSaveState();
+  void AskAndOpenState();
+  void AskAndSavePicture();
+  // Returns the path the user chose for request, or "".
+  QString Ask(FileRequest request);
+  // Gives the display window the field's size as its client area where the
+  // screen has room for it, and says so where it has not.
+  void ShowAtFieldSize();
+
+  TForm1& form1_;
+  TForm2& form2_;
+  const FrameBitmap& bitmap_;
+  ErrorBox messages_;
+  FileChooser chooser_;
+  // The folders last used in this session; nothing is remembered beyond it.
+  QString stateFolder_;
+  QString pictureFolder_;
+};
+
+}  // namespace zintrel

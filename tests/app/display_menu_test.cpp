@@ -1,0 +1,374 @@
+#include "app/display_menu.h"
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <memory>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include "app/program.h"
+#include "tests/simulation/field_hash.h"
+#include "tools/state_file.h"
+
+namespace zintrel {
+namespace {
+
+// The whole program with its timer stopped; file dialogs answer with the
+// paths the test puts in the queue, and record what they were asked.
+class DisplayMenuTest : public testing::Test {
+ protected:
+  DisplayMenuTest()
+      : program_(std::make_unique<Program>()), form1_(program_->Form1()), form2_(program_->Form2()),
+        menu_(program_->Menu()), field_(program_->Field()) {
+    form1_.Timer1->stop();
+    menu_.SetFileChooser([this](FileRequest request, const QString& folder, const QString& name) {
+      asked_.push_back({request, folder, name});
+      return answers_.isEmpty() ? QString() : answers_.takeFirst();
+    });
+  }
+
+  ~DisplayMenuTest() override {
+    for (ErrorBox* box : {&form1_.Errors(), &menu_.Messages()}) {
+      if (QMessageBox* open = box->OpenBox()) open->close();
+    }
+  }
+
+  QString Path(const char* name) const { return folder_.filePath(QString::fromUtf8(name)); }
+
+  void Write(const char* name, const QByteArray& bytes) const {
+    QFile file(Path(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+  }
+
+  // Returns the text of the open message box, or "" when none is open.
+  QString BoxText() {
+    QMessageBox* box = menu_.Messages().OpenBox();
+    return box ? box->text() : QString();
+  }
+
+  void CloseBox() {
+    if (QMessageBox* box = menu_.Messages().OpenBox()) box->close();
+  }
+
+  // Presses a key combination on the display window as the user would,
+  // through the window system's shortcut handling.
+  void Press(int key, Qt::KeyboardModifiers modifiers) {
+    form2_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form2_));
+    QTest::keyClick(&form2_, static_cast<Qt::Key>(key), modifiers);
+  }
+
+  // Runs count ticks as the timer would.
+  void Tick(int count) {
+    for (int k = 0; k < count; ++k) form1_.Timer1Timer();
+  }
+
+  SliderPositions Positions() const {
+    return {form1_.TrackBar1->Position(), form1_.TrackBar2->Position(), form1_.TrackBar3->Position(),
+            form1_.TrackBar4->Position(), form1_.TrackBar5->Position(), form1_.TrackBar6->Position(),
+            form1_.TrackBar7->Position(), form1_.TrackBar8->Position(), form1_.TrackBar9->Position()};
+  }
+
+  struct Question {
+    FileRequest request;
+    QString folder;
+    QString name;
+  };
+
+  std::unique_ptr<Program> program_;
+  TForm1& form1_;
+  TForm2& form2_;
+  DisplayMenu& menu_;
+  ParticleField& field_;
+  QTemporaryDir folder_;
+  QStringList answers_;
+  std::vector<Question> asked_;
+};
+
+TEST_F(DisplayMenuTest, ContextMenuOffersTheFourActionsWithTheirShortcuts) {
+  QStringList seen;
+  // The menu runs its own loop; look at it from inside, then close it.
+  QTimer::singleShot(0, [&seen] {
+    if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      for (const QAction* action : popup->actions()) {
+        seen << action->text() + QLatin1Char('|') + action->shortcut().toString();
+      }
+      popup->close();
+    }
+  });
+  QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(10, 10), form2_.mapToGlobal(QPoint(10, 10)));
+  QApplication::sendEvent(&form2_, &menuKey);
+  EXPECT_EQ(seen, QStringList({QString::fromUtf8("Save state…|Ctrl+S"), QString::fromUtf8("Open state…|Ctrl+O"),
+                               QString::fromUtf8("Save picture…|Ctrl+Shift+S"),
+                               QStringLiteral("Copy picture|Ctrl+C")}));
+  // The settings window keeps exactly its controls: no menu there.
+  EXPECT_EQ(form1_.contextMenuPolicy(), Qt::DefaultContextMenu);
+  EXPECT_TRUE(form1_.actions().isEmpty());
+}
+
+// Ctrl+S writes the state as it stands with the drawing mode and interval;
+// Ctrl+O after other changes brings back every bit of it.
+TEST_F(DisplayMenuTest, ShortcutsSaveAndReopenTheState) {
+  Tick(5);
+  form1_.CheckBox1->click();  // Discs.
+  form1_.TrackBar9->setValue(66);
+  const std::uint64_t saved = HashField(field_);
+  answers_ << Path("kept.zintrel");
+  Press(Qt::Key_S, Qt::ControlModifier);
+  ASSERT_EQ(asked_.size(), 1u);
+  EXPECT_EQ(asked_[0].request, FileRequest::kSaveState);
+  EXPECT_TRUE(asked_[0].name.endsWith(QLatin1String(".zintrel")));
+  auto read = std::make_unique<ParticleField>();
+  DisplaySettings display;
+  ASSERT_EQ(ReadStateFile(Path("kept.zintrel").toStdString(), *read, &display), "");
+  EXPECT_EQ(HashField(*read), saved);
+  EXPECT_EQ(display.ShowOrientation, false);
+  EXPECT_EQ(display.TimerInterval, 256);
+
+  form1_.Button2->click();
+  form1_.CheckBox1->click();
+  form1_.TrackBar9->setValue(0);
+  Tick(3);
+  answers_ << Path("kept.zintrel");
+  Press(Qt::Key_O, Qt::ControlModifier);
+  ASSERT_EQ(asked_.size(), 2u);
+  EXPECT_EQ(asked_[1].request, FileRequest::kOpenState);
+  // The folder of the last save, for this session only.
+  EXPECT_EQ(asked_[1].folder, folder_.path());
+  EXPECT_EQ(HashField(field_), saved);
+  EXPECT_FALSE(form1_.CheckBox1->isChecked());
+  EXPECT_EQ(form1_.Timer1->interval(), 256);
+  EXPECT_TRUE(form1_.Timer1->isActive());
+  EXPECT_EQ(BoxText(), QString());
+}
+
+// Ctrl+Shift+S and Ctrl+C give the frame exactly as drawn, one pixel per
+// pixel, whatever the screen's scale.
+TEST_F(DisplayMenuTest, PictureIsTheFrameOnePixelPerPixel) {
+  Tick(3);
+  const QImage frame = FrameImage(program_->Bitmap());
+  ASSERT_EQ(frame.size(), QSize(660, 440));
+  answers_ << Path("frame");
+  Press(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+  ASSERT_EQ(asked_.size(), 1u);
+  EXPECT_EQ(asked_[0].request, FileRequest::kSavePicture);
+  QImage saved(Path("frame"), "png");
+  ASSERT_FALSE(saved.isNull());
+  EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), frame);
+
+  QApplication::clipboard()->clear();
+  Press(Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), frame);
+}
+
+// Opening sets the exact values, moves the sliders without a handler
+// storing anything, and the tooltips tell the exact values. Touching a
+// slider afterwards stores its own value as always.
+TEST_F(DisplayMenuTest, OpeningSetsExactValuesAndMovesSlidersQuietly) {
+  auto state = std::make_unique<ParticleField>(field_);
+  state->ParticleCount = 2400;
+  state->Activity = 37.25;
+  state->Acceleration = 0.49;
+  state->MaxSpeed = 23.625;
+  state->FieldWidth = 500;
+  state->FieldHeight = 380;
+  Write("exact.zintrel", QByteArray::fromStdString(StateToJson(*state, {true, 60})));
+  int changes = 0;
+  for (TrackBar* slider : {form1_.TrackBar1, form1_.TrackBar3, form1_.TrackBar4, form1_.TrackBar6,
+                           form1_.TrackBar9}) {
+    QObject::connect(slider, &TrackBar::Change, &form1_, [&changes] { ++changes; });
+  }
+  ASSERT_TRUE(menu_.OpenState(Path("exact.zintrel")));
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(field_.ParticleCount, 2400);
+  EXPECT_EQ(field_.Activity, 37.25);
+  EXPECT_EQ(field_.Acceleration, 0.49);
+  EXPECT_EQ(field_.MaxSpeed, 23.625);
+  EXPECT_EQ(form1_.Timer1->interval(), 60);
+  EXPECT_EQ(Positions(), (SliderPositions{98, 3, 24, 16, 33, 37, 8, 10, 49}));
+  EXPECT_EQ(form1_.TrackBar1->toolTip(), QStringLiteral("2400 particles"));
+  EXPECT_EQ(form1_.TrackBar6->toolTip(), QStringLiteral("A = 37.250"));
+  EXPECT_EQ(form1_.TrackBar4->toolTip(), QStringLiteral("a = 0.490"));
+  EXPECT_EQ(form1_.TrackBar9->toolTip(), QStringLiteral("60 ms per tick"));
+  // The display window takes the state's size, so the first tick stretches
+  // nothing.
+  EXPECT_EQ(form2_.size(), QSize(500, 380));
+  const std::uint64_t opened = HashField(field_);
+  form1_.Button4->click();  // Pause: the tick only measures and draws.
+  Tick(1);
+  form1_.Button4->click();
+  field_.Running = 1;
+  EXPECT_EQ(HashField(field_), opened);
+
+  form1_.TrackBar6->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(field_.Activity, 38.0);
+  EXPECT_EQ(changes, 1);
+}
+
+// A state larger than the screen opens all the same; the box says why the
+// window is smaller, and the next tick stretches the particles to it.
+TEST_F(DisplayMenuTest, AStateLargerThanTheScreenIsFittedAndSaidSo) {
+  auto state = std::make_unique<ParticleField>(field_);
+  state->FieldWidth = 16384;
+  state->FieldHeight = 300;
+  Write("wide.zintrel", QByteArray::fromStdString(StateToJson(*state)));
+  form2_.close();
+  ASSERT_TRUE(menu_.OpenState(Path("wide.zintrel")));
+  EXPECT_TRUE(form2_.isVisible());
+  EXPECT_LT(form2_.width(), 16384);
+  EXPECT_EQ(form2_.height(), 300);
+  EXPECT_TRUE(BoxText().startsWith(QStringLiteral("The display window cannot be 16384 × 300 pixels")))
+      << BoxText().toStdString();
+  EXPECT_EQ(menu_.Messages().OpenBox()->icon(), QMessageBox::Information);
+  Tick(1);
+  EXPECT_EQ(field_.FieldWidth, form2_.width());
+}
+
+// Whatever the reader refuses shows one line in the box and leaves the
+// animation, the field and the sliders exactly as they were.
+TEST_F(DisplayMenuTest, BadFilesChangeNothing) {
+  Tick(2);
+  form1_.Timer1->start(16);
+  auto good = std::make_unique<ParticleField>(field_);
+  std::string text = StateToJson(*good);
+  Write("text.zintrel", "a picture, perhaps");
+  Write("wrong-field.zintrel", QByteArray::fromStdString(std::string(text).insert(1, "\"Colour\": 3,")));
+  good->MaxSpeed = 30;
+  Write("out-of-range.zintrel", QByteArray::fromStdString(StateToJson(*good)));
+  Write("truncated.zintrel", QByteArray::fromStdString(text.substr(0, text.size() / 2)));
+  ASSERT_TRUE(QDir(folder_.path()).mkdir(QStringLiteral("folder.zintrel")));
+  ASSERT_EQ(mkfifo(Path("pipe.zintrel").toLocal8Bit().constData(), 0600), 0);
+  {
+    QFile huge(Path("huge.zintrel"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(huge.resize(qint64{4} << 30));  // Sparse: gigabytes that take no room.
+  }
+  const struct {
+    QString path;
+    const char* expected;
+  } cases[] = {
+      {Path("text.zintrel"), "malformed JSON"},
+      {Path("wrong-field.zintrel"), "unknown field 'Colour'"},
+      {Path("out-of-range.zintrel"), "'MaxSpeed' is 30.0"},
+      {Path("truncated.zintrel"), "malformed JSON"},
+      {Path("folder.zintrel"), "is a folder"},
+      {QStringLiteral("/dev/zero"), "is not a regular file"},
+      {Path("pipe.zintrel"), "is not a regular file"},
+      {Path("huge.zintrel"), "is too large to be a saved state"},
+      {Path("missing.zintrel"), "No such file"},
+  };
+  const std::uint64_t before = HashField(field_);
+  const SliderPositions positions = Positions();
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.path.toStdString());
+    EXPECT_FALSE(menu_.OpenState(test.path));
+    const QString text = BoxText();
+    EXPECT_TRUE(text.contains(QString::fromUtf8(test.expected))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QLatin1Char('\n'))) << text.toStdString();
+    EXPECT_EQ(menu_.Messages().OpenBox()->icon(), QMessageBox::Critical);
+    CloseBox();
+    EXPECT_EQ(HashField(field_), before);
+    EXPECT_EQ(Positions(), positions);
+    EXPECT_TRUE(form1_.Timer1->isActive());
+    EXPECT_EQ(form1_.Timer1->interval(), 16);
+    EXPECT_EQ(form2_.size(), QSize(660, 440));
+  }
+}
+
+// A save that fails says so and leaves the file that was there whole: here
+// the file size limit stands in for a full disc, which root cannot bypass.
+TEST_F(DisplayMenuTest, AFailedSaveLeavesTheOldFileWhole) {
+  Write("old.zintrel", QByteArray(100, 'x'));
+  rlimit original{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = original;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool saved = menu_.SaveState(Path("old.zintrel"));
+  setrlimit(RLIMIT_FSIZE, &original);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(saved);
+  EXPECT_TRUE(BoxText().startsWith(QStringLiteral("Cannot save the state as '") + Path("old.zintrel")))
+      << BoxText().toStdString();
+  CloseBox();
+  QFile old(Path("old.zintrel"));
+  ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+  EXPECT_EQ(old.readAll(), QByteArray(100, 'x'));
+  EXPECT_EQ(QDir(folder_.path()).entryList(QDir::Files), QStringList{QStringLiteral("old.zintrel")});
+
+  EXPECT_FALSE(menu_.SavePicture(Path("no-such-folder/frame.png")));
+  EXPECT_TRUE(BoxText().startsWith(QStringLiteral("Cannot save the picture as"))) << BoxText().toStdString();
+}
+
+// A file dropped on either window opens; anything but one local file is
+// refused at the door.
+TEST_F(DisplayMenuTest, DroppedFileOpensOnEitherWindow) {
+  auto state = std::make_unique<ParticleField>(field_);
+  state->Repulsion = 42.0;
+  Write("dropped.zintrel", QByteArray::fromStdString(StateToJson(*state)));
+  for (QWidget* window : {static_cast<QWidget*>(&form1_), static_cast<QWidget*>(&form2_)}) {
+    SCOPED_TRACE(window->objectName().toStdString());
+    field_.Repulsion = 8.0;
+    QMimeData two;
+    two.setUrls({QUrl::fromLocalFile(Path("dropped.zintrel")), QUrl::fromLocalFile(Path("dropped.zintrel"))});
+    QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &two, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+
+    QMimeData one;
+    one.setUrls({QUrl::fromLocalFile(Path("dropped.zintrel"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &one, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &one, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &drop);
+    EXPECT_EQ(field_.Repulsion, 42.0);
+  }
+}
+
+// A state saved from the window and run by the headless tool for T ticks
+// ends exactly where the window gets after T more ticks at the same size.
+TEST_F(DisplayMenuTest, SavedStateReplaysInTheHeadlessTool) {
+  form1_.Button2->click();
+  Tick(20);
+  ASSERT_TRUE(menu_.SaveState(Path("start.zintrel")));
+  Tick(30);
+  ASSERT_TRUE(menu_.SaveState(Path("window.zintrel")));
+
+  QProcess tool;
+  tool.start(QStringLiteral(ZINTREL_HEADLESS_PATH),
+             {QStringLiteral("--state-in"), Path("start.zintrel"), QStringLiteral("--ticks"), QStringLiteral("30"),
+              QStringLiteral("--state-out"), Path("headless.zintrel")});
+  ASSERT_TRUE(tool.waitForFinished(60000));
+  ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+  QFile window(Path("window.zintrel"));
+  QFile headless(Path("headless.zintrel"));
+  ASSERT_TRUE(window.open(QIODevice::ReadOnly) && headless.open(QIODevice::ReadOnly));
+  // The same text: every bit of the state, the drawing mode and interval.
+  EXPECT_EQ(headless.readAll(), window.readAll());
+}
+
+}  // namespace
+}  // namespace zintrel

@@ -1,0 +1,103 @@
+#include "tools/state_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "simulation/random_source.h"
+#include "simulation/scatter.h"
+#include "tests/simulation/field_hash.h"
+
+namespace zintrel {
+namespace {
+
+class StateFileTest : public testing::Test {
+ protected:
+  std::string Path(const char* name) const { return folder_.filePath(QString::fromUtf8(name)).toStdString(); }
+
+  void Write(const char* name, const std::string& bytes) const {
+    QFile file(QString::fromStdString(Path(name)));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes.data(), static_cast<qint64>(bytes.size())), static_cast<qint64>(bytes.size()));
+  }
+
+  static std::unique_ptr<ParticleField> StartState() {
+    auto field = std::make_unique<ParticleField>();
+    SetStartValues(*field);
+    RandomSource random(5);
+    Scatter(*field, random);
+    return field;
+  }
+
+  QTemporaryDir folder_;
+};
+
+TEST_F(StateFileTest, ReadsAStateWithItsDisplaySettings) {
+  Write("good.zintrel", StateToJson(*StartState(), {false, 256}));
+  auto field = std::make_unique<ParticleField>();
+  DisplaySettings display;
+  ASSERT_EQ(ReadStateFile(Path("good.zintrel"), *field, &display, StateSource::kRegularFile), "");
+  EXPECT_EQ(HashField(*field), HashField(*StartState()));
+  EXPECT_EQ(display.ShowOrientation, false);
+  EXPECT_EQ(display.TimerInterval, 256);
+}
+
+// Whatever the path names, the reader answers with one line, reads no more
+// than its bound (a sparse file claims gigabytes, /dev/zero never ends) and
+// never waits for a pipe's writer when only plain files are allowed.
+TEST_F(StateFileTest, RefusesWhatIsNotASavedState) {
+  Write("empty.zintrel", "");
+  Write("truncated.zintrel", StateToJson(*StartState()).substr(0, 1000));
+  {
+    QFile sparse(QString::fromStdString(Path("sparse.zintrel")));
+    ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(sparse.resize(qint64{3} << 30));
+  }
+  Write("exact.zintrel", std::string(kMaxStateFileBytes + 1, ' '));
+  ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
+  ASSERT_TRUE(QDir(folder_.path()).mkdir(QStringLiteral("folder.zintrel")));
+
+  const struct {
+    std::string path;
+    StateSource source;
+    const char* expected;
+  } cases[] = {
+      {Path("missing.zintrel"), StateSource::kAnyFile, "cannot read"},
+      {Path("empty.zintrel"), StateSource::kAnyFile, "malformed JSON"},
+      {Path("truncated.zintrel"), StateSource::kAnyFile, "malformed JSON"},
+      {Path("sparse.zintrel"), StateSource::kRegularFile, "is too large to be a saved state"},
+      {Path("exact.zintrel"), StateSource::kRegularFile, "is too large to be a saved state"},
+      {"/dev/zero", StateSource::kAnyFile, "is too large to be a saved state"},
+      {"/dev/zero", StateSource::kRegularFile, "is not a regular file"},
+      {Path("pipe"), StateSource::kRegularFile, "is not a regular file"},
+      {Path("folder.zintrel"), StateSource::kAnyFile, "is a folder, not a saved state"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.path);
+    auto field = StartState();
+    DisplaySettings display{true, 5};
+    const std::string problem = ReadStateFile(test.path, *field, &display, test.source);
+    EXPECT_NE(problem.find(test.expected), std::string::npos) << problem;
+    EXPECT_NE(problem.find("'" + test.path + "'"), std::string::npos) << problem;
+    EXPECT_EQ(problem.find('\n'), std::string::npos) << problem;
+    EXPECT_EQ(HashField(*field), HashField(*StartState()));
+    EXPECT_EQ(display.TimerInterval, 5);
+  }
+}
+
+// One byte under the bound is still read (and judged as JSON); the bound
+// refuses only what is longer.
+TEST_F(StateFileTest, TheBoundIsExact) {
+  std::string text = StateToJson(*StartState());
+  text.resize(kMaxStateFileBytes, ' ');
+  Write("padded.zintrel", text);
+  auto field = std::make_unique<ParticleField>();
+  EXPECT_EQ(ReadStateFile(Path("padded.zintrel"), *field, nullptr), "");
+}
+
+}  // namespace
+}  // namespace zintrel
