@@ -64,7 +64,7 @@ std::string PrintableText(std::string_view bytes) {
     // A bad lead byte is escaped alone, so that the next byte gets its own
     // chance to start a good sequence.
     const std::string_view sequence = bytes.substr(0, length == 0 ? 1 : length);
-    if (length == 0 || IsControl(sequence)) {
+    if (length == 0 || IsControl(sequence) || sequence == "\\") {
       AppendEscaped(out, sequence);
     } else {
       out += sequence;

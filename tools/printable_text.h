@@ -13,10 +13,15 @@ namespace zintrel {
 // \xNN too. The result is valid UTF-8 and holds no control byte, so text
 // quoted from a file can neither break the one-line message it sits in nor
 // reach the terminal as an escape sequence (0x9B alone starts one on some).
+// The backslash itself is written as \x5C, so every backslash in the result
+// starts an escape: a file holding the four characters \x1B reads as
+// \x5Cx1B and cannot pass for the byte 0x1B, and the bytes can always be
+// read back. Applying it twice therefore escapes the escapes.
 std::string PrintableText(std::string_view bytes);
 
 // Returns whether text is valid UTF-8 without control characters, that is,
-// whether PrintableText would return it unchanged.
+// safe to print as it is; every result of PrintableText is. A backslash is
+// allowed, although PrintableText would escape it.
 bool IsPrintableText(std::string_view text);
 
 }  // namespace zintrel

@@ -3,6 +3,7 @@
 #include <QString>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,30 @@ struct Case {
   std::string out;
 };
 
+// Reads the escapes of PrintableText back, or returns nothing when a
+// backslash does not start one: then some text could pass for an escape.
+std::optional<std::string> Unescaped(const std::string& text) {
+  const auto digit = [&text](std::size_t i) {
+    const char c = i < text.size() ? text[i] : '\0';
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+  };
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      bytes += text[i];
+      continue;
+    }
+    if (i + 1 >= text.size() || text[i + 1] != 'x' || digit(i + 2) < 0 || digit(i + 3) < 0) return std::nullopt;
+    bytes += static_cast<char>(digit(i + 2) * 16 + digit(i + 3));
+    i += 3;
+  }
+  return bytes;
+}
+
 TEST(PrintableTextTest, EscapesExactlyTheUnsafeBytes) {
   const std::vector<Case> cases = {
       {"", ""},
-      {"plain 'text' {}[]\\", "plain 'text' {}[]\\"},
+      {"plain 'text' {}[]/", "plain 'text' {}[]/"},
       {"\xE7\xB2\x92\xE5\xAD\x90", "\xE7\xB2\x92\xE5\xAD\x90"},  // Two CJK characters.
       {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},                  // U+1F600, four bytes.
       {"\xC2\xA0\xEF\xBF\xBD", "\xC2\xA0\xEF\xBF\xBD"},          // U+00A0 and U+FFFD are not controls.
@@ -45,7 +66,29 @@ TEST(PrintableTextTest, EscapesExactlyTheUnsafeBytes) {
     EXPECT_EQ(PrintableText(c.in), c.out);
     EXPECT_EQ(IsPrintableText(c.in), c.in == c.out);
     EXPECT_TRUE(IsPrintableText(c.out));
+    EXPECT_EQ(Unescaped(c.out), c.in);
   }
+}
+
+// Every backslash of the result starts an escape, so text that looks
+// escaped already cannot pass for the bytes it imitates. Text with a
+// backslash is safe to print as it is, though; it only reads ambiguously.
+TEST(PrintableTextTest, BackslashIsEscapedSoEscapesCannotBeForged) {
+  const std::vector<Case> cases = {
+      {"\\", "\\x5C"},
+      {"\\x1B[2J", "\\x5Cx1B[2J"},
+      {"\x1B[2J", "\\x1B[2J"},
+      {"a\\\\b\\", "a\\x5C\\x5Cb\\x5C"},
+      {"\\\xC2\x9B", "\\x5C\\xC2\\x9B"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.in));
+    EXPECT_EQ(PrintableText(c.in), c.out);
+    EXPECT_EQ(Unescaped(c.out), c.in);
+  }
+  EXPECT_TRUE(IsPrintableText("\\x1B"));
+  // Escaping twice escapes the escapes: no pass leaves a backslash bare.
+  EXPECT_EQ(PrintableText(PrintableText("\x1B")), "\\x5Cx1B");
 }
 
 // An independent judge: Qt's UTF-8 decoder turns every ill-formed byte into
@@ -70,7 +113,8 @@ void CheckAgainstQt(const std::string& bytes) {
   ASSERT_EQ(IsPrintableText(bytes), printable) << testing::PrintToString(bytes);
   const std::string out = PrintableText(bytes);
   ASSERT_TRUE(ValidPerQt(out) && !HoldsControl(out)) << testing::PrintToString(bytes);
-  ASSERT_EQ(out == bytes, printable) << testing::PrintToString(bytes);
+  ASSERT_EQ(out == bytes, printable && bytes.find('\\') == std::string::npos) << testing::PrintToString(bytes);
+  ASSERT_EQ(Unescaped(out), bytes) << testing::PrintToString(bytes);
 }
 
 // Every string of one and two bytes, every three-byte string that starts a
