@@ -1,7 +1,10 @@
 #include "tools/frame_sequence.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -24,6 +27,22 @@ constexpr char kNoteText[] =
     "the program was killed, or the machine stopped, before it could move them\n"
     "into place or remove them. Nothing uses these files. The folder can be deleted.\n";
 
+// Returns path without trailing slashes ("/" stays), so that it names the
+// folder itself when it is renamed or its parent is looked up.
+std::string WithoutTrailingSlash(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// Returns the permissions mkdir would give a new folder: everything the
+// umask allows. umask can only be read by setting it, so it is set back at
+// once; no other thread creates files while frames are committed.
+std::filesystem::perms NewFolderPermissions() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return static_cast<std::filesystem::perms>(0777 & ~mask);
+}
+
 }  // namespace
 
 FrameSequence::FrameSequence() = default;
@@ -32,10 +51,14 @@ FrameSequence::FrameSequence() = default;
 FrameSequence::~FrameSequence() = default;
 
 std::string FrameSequence::Start(const std::string& folder) {
-  folder_ = folder;
-  // Inside the target folder, so the final moves are renames on one file system.
-  staging_ = std::make_unique<QTemporaryDir>(QString::fromStdString(folder) + QLatin1Char('/') +
-                                             QLatin1String(kStagingPrefix) + QStringLiteral("XXXXXX"));
+  folder_ = WithoutTrailingSlash(folder);
+  const QFileInfo target(QString::fromStdString(folder_));
+  newFolder_ = !target.exists();
+  // On the same file system as the frames' final place, so that putting
+  // them there takes renames only.
+  const QString parent = newFolder_ ? target.absolutePath() : target.absoluteFilePath();
+  staging_ = std::make_unique<QTemporaryDir>(parent + QLatin1Char('/') + QLatin1String(kStagingPrefix) +
+                                             QStringLiteral("XXXXXX"));
   if (!staging_->isValid()) {
     return "cannot write frames into '" + folder + "': " + staging_->errorString().toStdString();
   }
@@ -55,7 +78,24 @@ std::string FrameSequence::Add(const FrameBitmap& bitmap) {
   return problem;
 }
 
-std::string FrameSequence::Commit() {
+std::string FrameSequence::Commit() { return newFolder_ ? CommitAsNewFolder() : CommitIntoFolder(); }
+
+std::string FrameSequence::CommitAsNewFolder() {
+  const std::filesystem::path staging = staging_->path().toStdString();
+  const std::string failure = "cannot create frames folder '" + folder_ + "': ";
+  std::error_code error;
+  // The note would otherwise end up among the frames. Should the process
+  // die between here and the rename, the staging folder is left without it,
+  // but the target folder still does not exist.
+  std::filesystem::remove(staging / kStagingNote, error);
+  if (!error) std::filesystem::permissions(staging, NewFolderPermissions(), error);
+  if (!error) std::filesystem::rename(staging, folder_, error);
+  if (error) return failure + error.message();
+  staging_->setAutoRemove(false);
+  return {};
+}
+
+std::string FrameSequence::CommitIntoFolder() {
   const std::filesystem::path staging = staging_->path().toStdString();
   for (std::int64_t tick = 1; tick <= count_; ++tick) {
     const std::string name = FrameFileName(tick);

@@ -19,11 +19,17 @@ inline constexpr char kStagingPrefix[] = ".zintrel-headless-unfinished-";
 inline constexpr char kStagingNote[] = "ABOUT-THIS-FOLDER.txt";
 
 // Collects the frames of a run for a folder. Frames are written into a
-// hidden staging folder inside it as they are drawn and moved onto their
-// final names only by Commit, so a run that ends in a fault, a write error or
-// a stop signal leaves the folder exactly as it found it (the staging folder
-// is removed with the sequence). Only a run killed outright leaves the
-// staging folder behind; its name and the note in it say what it is.
+// hidden staging folder as they are drawn and put in place only by Commit,
+// so a run that ends in a fault, a write error or a stop signal leaves no
+// trace (the staging folder is removed with the sequence). Only a run killed
+// outright leaves the staging folder behind; its name and the note in it say
+// what it is.
+//
+// For a folder that does not exist yet, the staging folder sits beside it
+// and Commit renames it onto the folder's name: one step, so the folder
+// either does not exist or holds every frame. Into an existing folder the
+// frames are moved one by one, replacing files of the same name; a process
+// killed during those moves leaves some replaced and others not.
 class FrameSequence {
  public:
   FrameSequence();
@@ -31,18 +37,22 @@ class FrameSequence {
   FrameSequence(const FrameSequence&) = delete;
   FrameSequence& operator=(const FrameSequence&) = delete;
 
-  // Creates the staging folder inside folder. Returns "" or the problem.
+  // Creates the staging folder: inside folder when it exists, else in its
+  // parent. Returns "" or the problem.
   std::string Start(const std::string& folder);
   // Stores the frame of the next tick. Returns "" or the problem.
   std::string Add(const FrameBitmap& bitmap);
-  // Moves every stored frame onto its final name, replacing files of the
-  // same name. Returns "" or the problem.
+  // Puts every stored frame in place. Returns "" or the problem.
   std::string Commit();
 
   std::int64_t Count() const { return count_; }
 
  private:
+  std::string CommitAsNewFolder();
+  std::string CommitIntoFolder();
+
   std::string folder_;
+  bool newFolder_ = false;  // folder_ did not exist at Start.
   std::unique_ptr<QTemporaryDir> staging_;
   std::int64_t count_ = 0;
 };

@@ -30,8 +30,17 @@ std::string CheckOutputFile(const std::string& path) {
 }
 
 std::string CheckOutputFolder(const std::string& path) {
-  const QFileInfo folder(QString::fromStdString(path));
-  if (!folder.exists()) return "frames folder " + Quoted(path) + " does not exist";
+  // "frames/" names the folder frames, whose parent is the current folder.
+  QString cleaned = QString::fromStdString(path);
+  while (cleaned.size() > 1 && cleaned.endsWith(QLatin1Char('/'))) cleaned.chop(1);
+  const QFileInfo folder(cleaned);
+  if (folder.isSymLink() && !folder.exists()) return "frames folder " + Quoted(path) + " is a link to nothing";
+  if (!folder.exists()) {
+    const QFileInfo parent(folder.absolutePath());
+    if (!parent.isDir()) return "cannot create frames folder " + Quoted(path) + ": its folder does not exist";
+    if (!parent.isWritable()) return "cannot create frames folder " + Quoted(path) + ": its folder is not writable";
+    return {};
+  }
   if (!folder.isDir()) return "frames folder " + Quoted(path) + " is not a folder";
   if (!folder.isWritable()) return "frames folder " + Quoted(path) + " is not writable";
   return {};

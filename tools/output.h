@@ -15,7 +15,9 @@ namespace zintrel {
 // written; the write itself is still checked.
 std::string CheckOutputFile(const std::string& path);
 
-// Returns "" when path is an existing, writable folder, else the problem.
+// Returns "" when path is a writable folder, or names nothing yet and its
+// parent is a writable folder (where the folder will be created), else the
+// problem.
 std::string CheckOutputFolder(const std::string& path);
 
 // A file written in full under a temporary name in its final folder and

@@ -245,6 +245,18 @@ TEST_F(HeadlessCliTest, FramesDirHoldsOneNumberedFramePerTick) {
   EXPECT_TRUE(Listing(empty).isEmpty());
 }
 
+// A frames folder that does not exist yet is created by the run, holding
+// its frames and nothing else, and nothing of the staging is left beside it.
+TEST_F(HeadlessCliTest, FramesDirIsCreatedWhenItDoesNotExist) {
+  const QString frames = Path("new");
+  const Outcome run = RunTool({"--seed", "2", "--ticks", "3", "--frames-dir", frames + "/", "--frame-out",
+                               Path("last.png")});
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  EXPECT_EQ(Listing(folder_.path()), QStringList({"last.png", "new"}));
+  EXPECT_EQ(Listing(frames), QStringList({"000001.png", "000002.png", "000003.png"}));
+  EXPECT_EQ(QImage(frames + "/000003.png"), QImage(Path("last.png")));
+}
+
 TEST_F(HeadlessCliTest, StatsAndVersionLines) {
   const Outcome stats = RunTool({"--seed", "3", "--ticks", "4", "--stats"});
   ASSERT_EQ(stats.status, 0);
@@ -306,7 +318,11 @@ TEST_F(HeadlessCliTest, BadInputWritesNothing) {
       {{"--state-out", Path("nowhere/s.json")}, "its folder does not exist"},
       {{"--frame-out", Path("folder.png")}, "is a folder"},
       {{"--frame-out", "/proc/zintrel-frame.png"}, "cannot"},
-      {{"--frames-dir", Path("nowhere")}, "does not exist"},
+      {{"--frames-dir", Path("nowhere/frames")}, "its folder does not exist"},
+      // A frames folder to be created: refused for other reasons, it is not.
+      {{"--frames-dir", Path("new"), "--width", "0"}, "cannot be stored as PNG"},
+      {{"--frames-dir", Path("new/"), "--state-out", Path("new")}, "name the same path"},
+      {{"--frames-dir", Path("new"), "--frame-out", Path("new")}, "name the same path"},
       {{"--frames-dir", Path("bad.json")}, "is not a folder"},
       {{"--width", "0"}, "cannot be stored as PNG"},
   };
