@@ -3,6 +3,7 @@
 // headless library, where the tests reach it.
 
 #include <QCoreApplication>
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -17,10 +18,26 @@ int main(int argc, char* argv[]) {
     std::cerr << "zintrel-headless: cannot install the signal handlers\n";
     return zintrel::kExitBadInput;
   }
-  // Decodes the arguments from the locale's encoding; no window system is
-  // touched, so no display is needed.
-  QCoreApplication application(argc, argv);
-  std::vector<std::string> arguments;
-  for (const QString& argument : QCoreApplication::arguments()) arguments.push_back(argument.toStdString());
-  return zintrel::RunHeadless(arguments, std::cout, std::cerr);
+  int status = 0;
+  {
+    // Decodes the arguments from the locale's encoding; no window system is
+    // touched, so no display is needed.
+    QCoreApplication application(argc, argv);
+    std::vector<std::string> arguments;
+    for (const QString& argument : QCoreApplication::arguments()) arguments.push_back(argument.toStdString());
+    status = zintrel::RunHeadless(arguments, std::cout, std::cerr);
+  }
+  // A stopped run has cleaned up and said so; it now dies of its signal, as
+  // a program without handlers would have. A shell tells the two apart:
+  // bash, for one, ends a loop on Ctrl-C only when the command in it was
+  // killed by the signal, while both read as status 128 + n. A signal that
+  // came too late to stop the run (status 0) is not passed on.
+  const int signal = zintrel::StopSignal();
+  if (signal != 0 && status == zintrel::kExitSignalBase + signal) {
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    zintrel::EndBySignal(signal);
+  }
+  return status;
 }

@@ -1,5 +1,7 @@
 #include "tools/stop_signal.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <csignal>
 
@@ -29,12 +31,31 @@ bool InstallStopHandlers() {
   // would otherwise surface as a misleading "cannot write" error.
   action.sa_flags = SA_RESETHAND | SA_RESTART;
   bool installed = true;
-  for (const int signal : kStopSignals) installed = sigaction(signal, &action, nullptr) == 0 && installed;
+  for (const int signal : kStopSignals) {
+    struct sigaction inherited {};
+    if (sigaction(signal, nullptr, &inherited) != 0) {
+      installed = false;
+      continue;
+    }
+    if (inherited.sa_handler == SIG_IGN) continue;
+    installed = sigaction(signal, &action, nullptr) == 0 && installed;
+  }
   return installed;
 }
 
 int StopSignal() { return gStopSignal.load(); }
 
 void SetStopSignal(int signal) { gStopSignal.store(signal); }
+
+void EndBySignal(int signal) {
+  std::signal(signal, SIG_DFL);
+  // The signal may be blocked in this thread; the default action applies
+  // only once it is delivered. raise sends it to the calling thread.
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signal);
+  pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+  std::raise(signal);
+}
 
 }  // namespace zintrel

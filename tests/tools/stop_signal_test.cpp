@@ -4,6 +4,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <sstream>
 
@@ -40,6 +43,52 @@ TEST(StopSignalTest, HandlersRecordTheFirstSignalAndDisarmThemselves) {
   EXPECT_EQ(StopSignal(), SIGHUP);
   EXPECT_TRUE(HasDefaultAction(SIGTERM));
   RestoreDefaults();
+}
+
+bool IsIgnored(int signal) {
+  struct sigaction current {};
+  sigaction(signal, nullptr, &current);
+  return current.sa_handler == SIG_IGN;
+}
+
+// Whoever started the program with a stop signal ignored (nohup, a script
+// running it in the background) keeps it ignored; the others are caught.
+TEST(StopSignalTest, SignalsIgnoredAtStartStayIgnored) {
+  std::signal(SIGHUP, SIG_IGN);
+  std::signal(SIGINT, SIG_IGN);
+  ASSERT_TRUE(InstallStopHandlers());
+  EXPECT_TRUE(IsIgnored(SIGHUP));
+  EXPECT_TRUE(IsIgnored(SIGINT));
+  EXPECT_FALSE(IsIgnored(SIGTERM));
+  EXPECT_FALSE(HasDefaultAction(SIGTERM));
+
+  ASSERT_EQ(std::raise(SIGHUP), 0);
+  EXPECT_EQ(StopSignal(), 0);
+  ASSERT_EQ(std::raise(SIGTERM), 0);
+  EXPECT_EQ(StopSignal(), SIGTERM);
+  RestoreDefaults();
+}
+
+// The signal must kill even where the program had blocked it or still had
+// a handler for it. Each case runs in a child process of its own.
+TEST(StopSignalTest, EndBySignalKillsWithThatSignal) {
+  EXPECT_EXIT(
+      {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &set, nullptr);
+        EndBySignal(SIGTERM);
+        _exit(0);
+      },
+      testing::KilledBySignal(SIGTERM), "");
+  EXPECT_EXIT(
+      {
+        InstallStopHandlers();
+        EndBySignal(SIGINT);
+        _exit(0);
+      },
+      testing::KilledBySignal(SIGINT), "");
 }
 
 // A signal that arrives before the first tick: none of the ten million
