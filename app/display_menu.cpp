@@ -148,7 +148,7 @@ void DisplayMenu::AskAndSavePicture() {
 }
 
 bool DisplayMenu::SaveState(const QString& path) {
-  const std::string text = StateToJson(form1_.Field(), form1_.CurrentDisplay());
+  const std::string text = StateToJson(form1_.Field(), form1_.Panel().CurrentDisplay());
   const QString problem = WriteWhole(path, [&text](QSaveFile& file) {
     return file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
   });
@@ -168,7 +168,7 @@ bool DisplayMenu::OpenState(const QString& path) {
     messages_.Report(line);
     return false;
   }
-  form1_.AdoptState(*field, display);
+  form1_.Panel().AdoptState(*field, display);
   ShowAtFieldSize();
   return true;
 }

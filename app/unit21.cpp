@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <stdexcept>
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -16,9 +15,6 @@
 
 #include "app/japanese_font.h"
 #include "app/unit23.h"
-#include "render/render_frame.h"
-#include "render/tick.h"
-#include "simulation/scatter.h"
 
 namespace zintrel {
 namespace {
@@ -57,9 +53,7 @@ QPushButton* AddButton(QWidget* parent, const char* name, const char* text, QRec
 TForm1::TForm1(ParticleField& field, FrameBitmap& bitmap, RandomSource& random)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      field_(field),
-      bitmap_(bitmap),
-      random_(random),
+      panel_(field, bitmap, random, *this),
       errorBox_(new ErrorBox(this)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromUtf8("Zintrel - 設定"));
@@ -80,7 +74,7 @@ TForm1::TForm1(ParticleField& field, FrameBitmap& bitmap, RandomSource& random)
   Timer1->setTimerType(Qt::PreciseTimer);
   connect(Timer1, &QTimer::timeout, this, [this] { Guarded(&TForm1::Timer1Timer); });
   // Armed now, but no tick can arrive before the event loop runs.
-  RunGuarded(*errorBox_, [this] { StartTimer(16); });
+  RunGuarded(*errorBox_, [this] { panel_.StartTimer(16); });
 
   Guarded(&TForm1::FormCreate);
   // Connected last: setting up the controls must run no handler.
@@ -164,32 +158,13 @@ void TForm1::ConnectValueTips() {
 }
 
 QString TForm1::ValueText(const TrackBar* slider) const {
-  const auto text = [](SliderQuantity quantity, double value) {
-    return QString::fromStdString(SliderValueText(quantity, value));
-  };
-  if (slider == TrackBar1) return text(SliderQuantity::kParticleCount, field_.ParticleCount);
-  if (slider == TrackBar2) return text(SliderQuantity::kParticleSize, field_.ParticleSize);
-  if (slider == TrackBar3) return text(SliderQuantity::kMaxSpeed, field_.MaxSpeed);
-  if (slider == TrackBar6) return text(SliderQuantity::kActivity, field_.Activity);
-  if (slider == TrackBar7) return text(SliderQuantity::kRepulsion, field_.Repulsion);
-  if (slider == TrackBar4) return text(SliderQuantity::kAcceleration, field_.Acceleration);
-  if (slider == TrackBar5) {
-    return text(SliderQuantity::kRepulsiveAcceleration, field_.RepulsiveAcceleration);
+  for (const Slider which : kSliders) {
+    if (SliderFor(which) == slider) return QString::fromStdString(panel_.ValueText(which));
   }
-  if (slider == TrackBar8) {
-    return text(SliderQuantity::kInitialRadius,
-                InitialRadiusAt(TrackBar8->Position(), field_.FieldWidth, field_.FieldHeight));
-  }
-  if (slider == TrackBar9) return text(SliderQuantity::kTimerInterval, Timer1->interval());
   return {};
 }
 
-void TForm1::RefreshToolTips() {
-  for (TrackBar* slider : {TrackBar1, TrackBar2, TrackBar3, TrackBar6, TrackBar7, TrackBar4,
-                           TrackBar5, TrackBar8, TrackBar9}) {
-    slider->setToolTip(ValueText(slider));
-  }
-}
+void TForm1::RefreshToolTips() { panel_.RefreshTips(); }
 
 void TForm1::ShowValueWhileMoving(TrackBar* slider) {
   const QString text = ValueText(slider);
@@ -209,144 +184,78 @@ void TForm1::Guarded(void (TForm1::*handler)()) {
   RunGuarded(*errorBox_, [this, handler] { (this->*handler)(); });
 }
 
-void TForm1::FormCreate() {
-  random_.Seed(MillisecondsSinceMidnightUtc());
-  // The display window does not exist yet; its start size is a constant that
-  // equals its initial client area, so the first tick finds no change.
-  // Also starts running with 50 particles (not the slider's 52) and type1.
-  SetStartValues(field_);
-  bitmap_.SetWidth(kStartWidth);
-  bitmap_.SetHeight(kStartHeight);
-  bitmap_.PenColor = 0xFFFFFF;
-  // InitialRadius is still 0, so every particle starts on the centre point.
-  Scatter(field_, random_);
-}
+void TForm1::FormCreate() { panel_.FormCreate(); }
 
 void TForm1::Timer1Timer() {
-  if (display_ == nullptr) return;
   // A minimised window keeps its normal size and a hidden one the size it
   // had, so neither causes a rescale.
-  const StepFault fault = RunTick(field_, bitmap_, display_->width(), display_->height(),
-                                  CheckBox1->isChecked());
-  if (fault != StepFault::kNone) {
-    // The same state faults again on every tick until something changes it.
-    // Reporting each one would bring a new box the moment the last was
-    // closed, leaving no chance to change the law or press Initialise; so a
-    // run of faulting ticks is reported once, and the next tick that
-    // completes ends the run.
-    if (tickFaultReported_) return;
-    tickFaultReported_ = true;
-    throw std::runtime_error(FaultText(fault));
+  if (display_ != nullptr) panel_.Timer1Timer(display_->width(), display_->height());
+}
+
+void TForm1::TrackBar1Change() { panel_.TrackBar1Change(); }
+void TForm1::CheckBox1Click() { panel_.CheckBox1Click(); }
+void TForm1::TrackBar2Change() { panel_.TrackBar2Change(); }
+void TForm1::TrackBar3Change() { panel_.TrackBar3Change(); }
+void TForm1::TrackBar6Change() { panel_.TrackBar6Change(); }
+void TForm1::TrackBar7Change() { panel_.TrackBar7Change(); }
+void TForm1::TrackBar4Change() { panel_.TrackBar4Change(); }
+void TForm1::TrackBar5Change() { panel_.TrackBar5Change(); }
+void TForm1::Button1Click() { panel_.Button1Click(); }
+void TForm1::Button2Click() { panel_.Button2Click(); }
+void TForm1::Button3Click() { panel_.Button3Click(); }
+void TForm1::Button4Click() { panel_.Button4Click(); }
+void TForm1::TrackBar9Change() { panel_.TrackBar9Change(); }
+
+TrackBar* TForm1::SliderFor(Slider slider) const {
+  switch (slider) {
+    case Slider::kTrackBar1: return TrackBar1;
+    case Slider::kTrackBar2: return TrackBar2;
+    case Slider::kTrackBar3: return TrackBar3;
+    case Slider::kTrackBar4: return TrackBar4;
+    case Slider::kTrackBar5: return TrackBar5;
+    case Slider::kTrackBar6: return TrackBar6;
+    case Slider::kTrackBar7: return TrackBar7;
+    case Slider::kTrackBar8: return TrackBar8;
+    case Slider::kTrackBar9: break;
   }
-  tickFaultReported_ = false;
-  display_->update();
+  return TrackBar9;
 }
 
-void TForm1::TrackBar1Change() { field_.ParticleCount = ParticleCountAt(TrackBar1->Position()); }
+int TForm1::SliderPosition(Slider slider) const { return SliderFor(slider)->Position(); }
 
-void TForm1::CheckBox1Click() {
-  field_.ParticleSize = ParticleSizeAt(TrackBar2->Position(), CheckBox1->isChecked());
+// QSlider reports a change of value, and so runs the handler, only when the
+// position really changes.
+void TForm1::MoveSlider(Slider slider, int position) { SliderFor(slider)->setValue(position); }
+
+void TForm1::MoveSliderQuietly(Slider slider, int position) { SliderFor(slider)->SetPositionQuietly(position); }
+
+bool TForm1::OrientationShown() const { return CheckBox1->isChecked(); }
+
+void TForm1::ShowOrientationQuietly(bool shown) {
+  const QSignalBlocker quiet(CheckBox1);
+  CheckBox1->setChecked(shown);
 }
 
-void TForm1::TrackBar2Change() {
-  field_.ParticleSize = ParticleSizeAt(TrackBar2->Position(), CheckBox1->isChecked());
+int TForm1::TimerInterval() const { return Timer1->interval(); }
+
+bool TForm1::StartTimer(int interval) {
+  Timer1->start(interval);
+  return Timer1->isActive();
 }
 
-void TForm1::TrackBar3Change() { field_.MaxSpeed = TrackBar3->Position(); }
-
-void TForm1::TrackBar6Change() { field_.Activity = TrackBar6->Position(); }
-
-void TForm1::TrackBar7Change() { field_.Repulsion = TrackBar7->Position(); }
-
-void TForm1::TrackBar4Change() { field_.Acceleration = ExponentAt(TrackBar4->Position()); }
-
-void TForm1::TrackBar5Change() {
-  field_.RepulsiveAcceleration = ExponentAt(TrackBar5->Position());
-}
-
-void TForm1::Button1Click() { ApplyPreset(kPresetType1); }
-
-void TForm1::Button2Click() { ApplyPreset(kPresetType2); }
-
-void TForm1::ApplyPreset(const ForceLawPreset& preset) {
-  // Each slider's handler runs only if its position really changes, and then
-  // stores the value just set.
-  field_.Activity = preset.activity;
-  TrackBar6->setValue(preset.activityPosition);
-  field_.Repulsion = preset.repulsion;
-  TrackBar7->setValue(preset.repulsionPosition);
-  field_.Acceleration = preset.acceleration;
-  TrackBar4->setValue(preset.accelerationPosition);
-  field_.RepulsiveAcceleration = preset.repulsiveAcceleration;
-  TrackBar5->setValue(preset.repulsiveAccelerationPosition);
-}
-
-void TForm1::Button3Click() {
-  // The size seen by the last tick, not a fresh measurement, so the disc is
-  // centred where Scatter will put it.
-  field_.InitialRadius =
-      InitialRadiusAt(TrackBar8->Position(), field_.FieldWidth, field_.FieldHeight);
-  Scatter(field_, random_);
-}
-
-void TForm1::Button4Click() {
-  field_.Running = 1 - field_.Running;
-  // Brings back a display window the user closed; a visible one, even a
-  // minimised one, is left exactly as it is.
+void TForm1::ShowHiddenDisplay() {
   if (display_ != nullptr && display_->isHidden()) {
     display_->show();
     display_->activateWindow();
   }
 }
 
-void TForm1::TrackBar9Change() {
-  const int interval = TimerIntervalAt(TrackBar9->Position());
-  // Restarting would reset the period, so the same interval changes nothing.
-  if (interval != Timer1->interval()) StartTimer(interval);
-}
-
-void TForm1::StartTimer(int interval) {
-  Timer1->start(interval);
-  if (!Timer1->isActive()) throw std::runtime_error("タイマーを取得できません");
-}
-
-DisplaySettings TForm1::CurrentDisplay() const {
-  return {CheckBox1->isChecked(), Timer1->interval()};
-}
-
-SliderPositions TForm1::CurrentPositions() const {
-  return {TrackBar1->Position(), TrackBar2->Position(), TrackBar3->Position(),
-          TrackBar4->Position(), TrackBar5->Position(), TrackBar6->Position(),
-          TrackBar7->Position(), TrackBar8->Position(), TrackBar9->Position()};
-}
-
-void TForm1::AdoptState(const ParticleField& field, const DisplaySettings& display) {
-  field_ = field;
-  // A new state has not faulted yet; its first fault deserves a box.
-  tickFaultReported_ = false;
-  if (display.ShowOrientation) {
-    // The handler would recompute ParticleSize from the slider.
-    const QSignalBlocker quiet(CheckBox1);
-    CheckBox1->setChecked(*display.ShowOrientation);
-  }
-  const int interval = display.TimerInterval.value_or(Timer1->interval());
-  const SliderPositions positions =
-      PositionsShowing(field_, CheckBox1->isChecked(), interval, CurrentPositions());
-  TrackBar1->SetPositionQuietly(positions.TrackBar1);
-  TrackBar2->SetPositionQuietly(positions.TrackBar2);
-  TrackBar3->SetPositionQuietly(positions.TrackBar3);
-  TrackBar4->SetPositionQuietly(positions.TrackBar4);
-  TrackBar5->SetPositionQuietly(positions.TrackBar5);
-  TrackBar6->SetPositionQuietly(positions.TrackBar6);
-  TrackBar7->SetPositionQuietly(positions.TrackBar7);
-  TrackBar8->SetPositionQuietly(positions.TrackBar8);
-  TrackBar9->SetPositionQuietly(positions.TrackBar9);
-  if (interval != Timer1->interval()) StartTimer(interval);
-  // The tips read the field and the timer, so they show the exact values.
-  RefreshToolTips();
-  bitmap_.Resize(field_.FieldWidth, field_.FieldHeight);
-  RenderFrame(field_, bitmap_, CheckBox1->isChecked());
+void TForm1::RedrawDisplay() {
   if (display_ != nullptr) display_->update();
+}
+
+void TForm1::SetSliderTip(Slider slider, const std::string& text) {
+  SliderFor(slider)->setToolTip(QString::fromStdString(text));
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

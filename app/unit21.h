@@ -3,8 +3,8 @@
 #include <QWidget>
 
 #include "app/error_box.h"
-#include "app/slider_mapping.h"
 #include "app/track_bar.h"
+#include "settings/settings_panel.h"
 #include "render/frame_bitmap.h"
 #include "simulation/particle_field.h"
 #include "simulation/random_source.h"
@@ -20,9 +20,10 @@ namespace zintrel {
 class TForm2;
 
 // The settings window, Form1: the program's main window and only means of
-// control. It owns the animation timer and carries every handler; each
-// handler reads its control and writes the particle field directly.
-class TForm1 : public QWidget {
+// control. It owns the animation timer and carries every handler; what each
+// handler does to the field is the shared panel's, so the window only maps
+// Qt's signals onto it and gives it access to the controls.
+class TForm1 : public QWidget, private SettingsControls {
  public:
   // Builds the window with its controls, arms Timer1 and runs FormCreate.
   // The field, frame and random source are the process-wide ones and must
@@ -79,19 +80,10 @@ class TForm1 : public QWidget {
   // The box in which errors escaping a handler or a tick are shown.
   ErrorBox& Errors() { return *errorBox_; }
 
-  // The particle field the handlers and ticks act on.
-  const ParticleField& Field() const { return field_; }
-
-  // Returns the display settings a saved state carries: the drawing mode
-  // and the timer interval as they stand.
-  DisplaySettings CurrentDisplay() const;
-
-  // Takes over a state opened from a file: every parameter exactly as the
-  // state has it, the drawing mode and interval it names (those it does not
-  // name stay as they are), the sliders at the positions nearest the new
-  // values without any handler running, and the frame drawn at once, since
-  // the next tick may be seconds away.
-  void AdoptState(const ParticleField& field, const DisplaySettings& display);
+  // What the handlers do, shared with every shell: opening and saving
+  // states go through it too.
+  SettingsPanel& Panel() { return panel_; }
+  const ParticleField& Field() const { return panel_.Field(); }
 
   // Returns the tooltip text of one of the nine sliders: the value the
   // program now uses for it, and for TrackBar8 the radius the next
@@ -105,12 +97,22 @@ class TForm1 : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // SettingsControls, over this window's widgets.
+  int SliderPosition(Slider slider) const override;
+  void MoveSlider(Slider slider, int position) override;
+  void MoveSliderQuietly(Slider slider, int position) override;
+  bool OrientationShown() const override;
+  void ShowOrientationQuietly(bool shown) override;
+  int TimerInterval() const override;
+  bool StartTimer(int interval) override;
+  void ShowHiddenDisplay() override;
+  void RedrawDisplay() override;
+  void SetSliderTip(Slider slider, const std::string& text) override;
+
+  TrackBar* SliderFor(Slider slider) const;
   void BuildControls();
   void ConnectHandlers();
   void SetTabOrder();
-  void StartTimer(int interval);
-  void ApplyPreset(const ForceLawPreset& preset);
-  SliderPositions CurrentPositions() const;
   void ConnectValueTips();
   void RefreshToolTips();
   // Shows the slider's value beside its handle while the user moves it.
@@ -118,14 +120,9 @@ class TForm1 : public QWidget {
   // Runs a handler so that an error escaping it lands in the error box.
   void Guarded(void (TForm1::*handler)());
 
-  ParticleField& field_;
-  FrameBitmap& bitmap_;
-  RandomSource& random_;
+  SettingsPanel panel_;
   TForm2* display_ = nullptr;
   ErrorBox* errorBox_;
-  // Set once a tick's fault has been reported, cleared by the next tick that
-  // completes.
-  bool tickFaultReported_ = false;
 };
 
 }  // namespace zintrel

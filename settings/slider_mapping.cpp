@@ -1,4 +1,4 @@
-#include "app/slider_mapping.h"
+#include "settings/slider_mapping.h"
 
 #include <algorithm>
 #include <charconv>
@@ -77,6 +77,21 @@ int NearestPosition(int minimum, int maximum, int current, double target, ValueA
 }
 
 }  // namespace
+
+int& SliderPositions::operator[](Slider slider) {
+  switch (slider) {
+    case Slider::kTrackBar1: return TrackBar1;
+    case Slider::kTrackBar2: return TrackBar2;
+    case Slider::kTrackBar3: return TrackBar3;
+    case Slider::kTrackBar4: return TrackBar4;
+    case Slider::kTrackBar5: return TrackBar5;
+    case Slider::kTrackBar6: return TrackBar6;
+    case Slider::kTrackBar7: return TrackBar7;
+    case Slider::kTrackBar8: return TrackBar8;
+    case Slider::kTrackBar9: break;
+  }
+  return TrackBar9;
+}
 
 SliderPositions PositionsShowing(const ParticleField& field, bool showOrientation, int timerInterval,
                                  const SliderPositions& current) {

@@ -71,6 +71,13 @@ inline constexpr ForceLawPreset kPresetType1{1.0, 1, 8.0, 8, 1.0, 33, 1.0, 33};
 // 60 pixels ("type2").
 inline constexpr ForceLawPreset kPresetType2{38.0, 38, 6.0, 6, 2.0, 66, 1.0, 33};
 
+// The nine sliders of the settings window.
+enum class Slider { kTrackBar1, kTrackBar2, kTrackBar3, kTrackBar4, kTrackBar5, kTrackBar6, kTrackBar7, kTrackBar8, kTrackBar9 };
+
+inline constexpr Slider kSliders[] = {Slider::kTrackBar1, Slider::kTrackBar2, Slider::kTrackBar3,
+                                      Slider::kTrackBar4, Slider::kTrackBar5, Slider::kTrackBar6,
+                                      Slider::kTrackBar7, Slider::kTrackBar8, Slider::kTrackBar9};
+
 // The positions of the nine sliders, named after them.
 struct SliderPositions {
   int TrackBar1;  // Particle count.
@@ -83,6 +90,8 @@ struct SliderPositions {
   int TrackBar8;  // Initial radius.
   int TrackBar9;  // Timer interval.
   bool operator==(const SliderPositions&) const = default;
+  int& operator[](Slider slider);
+  int operator[](Slider slider) const { return const_cast<SliderPositions&>(*this)[slider]; }
 };
 
 // Returns the slider positions that best show a state the program did not

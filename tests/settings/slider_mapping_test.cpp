@@ -1,4 +1,4 @@
-#include "app/slider_mapping.h"
+#include "settings/slider_mapping.h"
 
 #include <climits>
 #include <cmath>

@@ -1,0 +1,155 @@
+#include "settings/settings_panel.h"
+
+#include <stdexcept>
+
+#include "render/render_frame.h"
+#include "render/tick.h"
+#include "simulation/scatter.h"
+
+namespace zintrel {
+
+SettingsPanel::SettingsPanel(ParticleField& field, FrameBitmap& bitmap, RandomSource& random,
+                             SettingsControls& controls)
+    : field_(field), bitmap_(bitmap), random_(random), controls_(controls) {}
+
+void SettingsPanel::FormCreate() {
+  random_.Seed(MillisecondsSinceMidnightUtc());
+  // The display window does not exist yet; its start size is a constant that
+  // equals its initial client area, so the first tick finds no change.
+  // Also starts running with 50 particles (not the slider's 52) and type1.
+  SetStartValues(field_);
+  bitmap_.SetWidth(kStartWidth);
+  bitmap_.SetHeight(kStartHeight);
+  bitmap_.PenColor = 0xFFFFFF;
+  // InitialRadius is still 0, so every particle starts on the centre point.
+  Scatter(field_, random_);
+}
+
+void SettingsPanel::Timer1Timer(int width, int height) {
+  const StepFault fault = RunTick(field_, bitmap_, width, height, controls_.OrientationShown());
+  if (fault != StepFault::kNone) {
+    // The same state faults again on every tick until something changes it.
+    // Reporting each one would bring a new box the moment the last was
+    // closed, leaving no chance to change the law or press Initialise; so a
+    // run of faulting ticks is reported once, and the next tick that
+    // completes ends the run.
+    if (tickFaultReported_) return;
+    tickFaultReported_ = true;
+    throw std::runtime_error(FaultText(fault));
+  }
+  tickFaultReported_ = false;
+  controls_.RedrawDisplay();
+}
+
+void SettingsPanel::TrackBar1Change() { field_.ParticleCount = ParticleCountAt(Position(Slider::kTrackBar1)); }
+
+void SettingsPanel::CheckBox1Click() {
+  field_.ParticleSize = ParticleSizeAt(Position(Slider::kTrackBar2), controls_.OrientationShown());
+}
+
+void SettingsPanel::TrackBar2Change() { CheckBox1Click(); }
+
+void SettingsPanel::TrackBar3Change() { field_.MaxSpeed = Position(Slider::kTrackBar3); }
+
+void SettingsPanel::TrackBar6Change() { field_.Activity = Position(Slider::kTrackBar6); }
+
+void SettingsPanel::TrackBar7Change() { field_.Repulsion = Position(Slider::kTrackBar7); }
+
+void SettingsPanel::TrackBar4Change() { field_.Acceleration = ExponentAt(Position(Slider::kTrackBar4)); }
+
+void SettingsPanel::TrackBar5Change() {
+  field_.RepulsiveAcceleration = ExponentAt(Position(Slider::kTrackBar5));
+}
+
+void SettingsPanel::Button1Click() { ApplyPreset(kPresetType1); }
+
+void SettingsPanel::Button2Click() { ApplyPreset(kPresetType2); }
+
+void SettingsPanel::ApplyPreset(const ForceLawPreset& preset) {
+  // Each slider's handler runs only if its position really changes, and then
+  // stores the value just set.
+  field_.Activity = preset.activity;
+  controls_.MoveSlider(Slider::kTrackBar6, preset.activityPosition);
+  field_.Repulsion = preset.repulsion;
+  controls_.MoveSlider(Slider::kTrackBar7, preset.repulsionPosition);
+  field_.Acceleration = preset.acceleration;
+  controls_.MoveSlider(Slider::kTrackBar4, preset.accelerationPosition);
+  field_.RepulsiveAcceleration = preset.repulsiveAcceleration;
+  controls_.MoveSlider(Slider::kTrackBar5, preset.repulsiveAccelerationPosition);
+}
+
+void SettingsPanel::Button3Click() {
+  // The size seen by the last tick, not a fresh measurement, so the disc is
+  // centred where Scatter will put it.
+  field_.InitialRadius = InitialRadiusAt(Position(Slider::kTrackBar8), field_.FieldWidth, field_.FieldHeight);
+  Scatter(field_, random_);
+}
+
+void SettingsPanel::Button4Click() {
+  field_.Running = 1 - field_.Running;
+  controls_.ShowHiddenDisplay();
+}
+
+void SettingsPanel::TrackBar9Change() {
+  const int interval = TimerIntervalAt(Position(Slider::kTrackBar9));
+  // Restarting would reset the period, so the same interval changes nothing.
+  if (interval != controls_.TimerInterval()) StartTimer(interval);
+}
+
+void SettingsPanel::StartTimer(int interval) {
+  if (!controls_.StartTimer(interval)) throw std::runtime_error(kNoTimerText);
+}
+
+std::string SettingsPanel::ValueText(Slider slider) const {
+  switch (slider) {
+    case Slider::kTrackBar1:
+      return SliderValueText(SliderQuantity::kParticleCount, field_.ParticleCount);
+    case Slider::kTrackBar2:
+      return SliderValueText(SliderQuantity::kParticleSize, field_.ParticleSize);
+    case Slider::kTrackBar3:
+      return SliderValueText(SliderQuantity::kMaxSpeed, field_.MaxSpeed);
+    case Slider::kTrackBar4:
+      return SliderValueText(SliderQuantity::kAcceleration, field_.Acceleration);
+    case Slider::kTrackBar5:
+      return SliderValueText(SliderQuantity::kRepulsiveAcceleration, field_.RepulsiveAcceleration);
+    case Slider::kTrackBar6:
+      return SliderValueText(SliderQuantity::kActivity, field_.Activity);
+    case Slider::kTrackBar7:
+      return SliderValueText(SliderQuantity::kRepulsion, field_.Repulsion);
+    case Slider::kTrackBar8:
+      return SliderValueText(SliderQuantity::kInitialRadius,
+                             InitialRadiusAt(Position(Slider::kTrackBar8), field_.FieldWidth, field_.FieldHeight));
+    case Slider::kTrackBar9:
+      return SliderValueText(SliderQuantity::kTimerInterval, controls_.TimerInterval());
+  }
+  return {};
+}
+
+void SettingsPanel::RefreshTips() {
+  for (const Slider slider : kSliders) controls_.SetSliderTip(slider, ValueText(slider));
+}
+
+DisplaySettings SettingsPanel::CurrentDisplay() const {
+  return {controls_.OrientationShown(), controls_.TimerInterval()};
+}
+
+void SettingsPanel::AdoptState(const ParticleField& field, const DisplaySettings& display) {
+  field_ = field;
+  // A new state has not faulted yet; its first fault deserves a box.
+  tickFaultReported_ = false;
+  // Quietly: the check box's handler would recompute ParticleSize.
+  if (display.ShowOrientation) controls_.ShowOrientationQuietly(*display.ShowOrientation);
+  const int interval = display.TimerInterval.value_or(controls_.TimerInterval());
+  SliderPositions current{};
+  for (const Slider slider : kSliders) current[slider] = Position(slider);
+  const SliderPositions positions = PositionsShowing(field_, controls_.OrientationShown(), interval, current);
+  for (const Slider slider : kSliders) controls_.MoveSliderQuietly(slider, positions[slider]);
+  if (interval != controls_.TimerInterval()) StartTimer(interval);
+  // The tips read the field and the timer, so they show the exact values.
+  RefreshTips();
+  bitmap_.Resize(field_.FieldWidth, field_.FieldHeight);
+  RenderFrame(field_, bitmap_, controls_.OrientationShown());
+  controls_.RedrawDisplay();
+}
+
+}  // namespace zintrel

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <string>
+
+#include "render/frame_bitmap.h"
+#include "settings/slider_mapping.h"
+#include "simulation/particle_field.h"
+#include "simulation/random_source.h"
+#include "tools/state_json.h"
+
+namespace zintrel {
+
+// The error reported when the platform gives no timer.
+inline constexpr char kNoTimerText[] = "タイマーを取得できません";
+
+// What a shell's settings window gives the shared handlers: its controls as
+// they stand, and the few things only its toolkit can do. Each shell
+// implements it over its own widgets and nothing more.
+class SettingsControls {
+ public:
+  virtual ~SettingsControls() = default;
+
+  virtual int SliderPosition(Slider slider) const = 0;
+  // Moves a slider as the program does: the toolkit reports a change, and so
+  // runs the slider's handler, only when the position really changes.
+  virtual void MoveSlider(Slider slider, int position) = 0;
+  // Moves a slider without any handler running.
+  virtual void MoveSliderQuietly(Slider slider, int position) = 0;
+  // CheckBox1.
+  virtual bool OrientationShown() const = 0;
+  virtual void ShowOrientationQuietly(bool shown) = 0;
+  // Timer1, in milliseconds.
+  virtual int TimerInterval() const = 0;
+  // Starts Timer1 with a new period; returns false when the platform has no
+  // timer to give.
+  virtual bool StartTimer(int interval) = 0;
+  // Shows the display window if the user closed it, and activates it; a
+  // visible one, even a minimised one, is left exactly as it is.
+  virtual void ShowHiddenDisplay() = 0;
+  // Has the display window show the frame as it now stands.
+  virtual void RedrawDisplay() = 0;
+  virtual void SetSliderTip(Slider slider, const std::string& text) = 0;
+};
+
+// What the settings window does, once for every shell: its creation, the
+// tick it drives, and every control handler. A shell maps its toolkit's
+// events onto these and shows what they throw in its error box; none of
+// them knows a window.
+class SettingsPanel {
+ public:
+  // The field, frame and random source are the process-wide ones; all four
+  // must outlive the panel.
+  SettingsPanel(ParticleField& field, FrameBitmap& bitmap, RandomSource& random, SettingsControls& controls);
+
+  // Seeds the random source from the clock, sets the start values, sizes
+  // the frame and scatters the particles onto the centre point.
+  void FormCreate();
+
+  // Runs one tick of a display area measured at width x height and has the
+  // display show it. A run of faulting ticks throws its fault's text once,
+  // at the first of them; the next tick that completes ends the run.
+  void Timer1Timer(int width, int height);
+
+  void TrackBar1Change();
+  void CheckBox1Click();
+  void TrackBar2Change();
+  void TrackBar3Change();
+  void TrackBar6Change();
+  void TrackBar7Change();
+  void TrackBar4Change();
+  void TrackBar5Change();
+  void Button1Click();
+  void Button2Click();
+  void Button3Click();
+  void Button4Click();
+  void TrackBar9Change();
+
+  // Starts Timer1 with interval; throws the timer error when there is none.
+  void StartTimer(int interval);
+
+  // Returns a slider's tooltip: the value the program now uses for it, and
+  // for TrackBar8 the radius the next Initialise would use on the display
+  // area of the last tick.
+  std::string ValueText(Slider slider) const;
+  // Gives every slider its current tooltip.
+  void RefreshTips();
+
+  // Returns the display settings a saved state carries: the drawing mode
+  // and the timer interval as they stand.
+  DisplaySettings CurrentDisplay() const;
+
+  // Takes over a state opened from a file: every parameter exactly as the
+  // state has it, the drawing mode and interval it names (those it does not
+  // name stay as they are), the sliders at the positions nearest the new
+  // values without any handler running, and the frame drawn at once, since
+  // the next tick may be seconds away.
+  void AdoptState(const ParticleField& field, const DisplaySettings& display);
+
+  const ParticleField& Field() const { return field_; }
+
+ private:
+  void ApplyPreset(const ForceLawPreset& preset);
+  int Position(Slider slider) const { return controls_.SliderPosition(slider); }
+
+  ParticleField& field_;
+  FrameBitmap& bitmap_;
+  RandomSource& random_;
+  SettingsControls& controls_;
+  // Set once a tick's fault has been reported, cleared by the next tick that
+  // completes.
+  bool tickFaultReported_ = false;
+};
+
+}  // namespace zintrel

@@ -1,0 +1,249 @@
+#include "settings/settings_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include "simulation/step_fault.h"
+#include "tests/simulation/field_hash.h"
+
+namespace zintrel {
+namespace {
+
+// The controls as a toolkit keeps them: a slider moved by the program runs
+// its handler only when its position really changes, the way both shells'
+// sliders report a change. Every handler run is recorded in order.
+class FakeControls : public SettingsControls {
+ public:
+  SettingsPanel* panel = nullptr;
+  std::map<Slider, int> positions{{Slider::kTrackBar1, 50}, {Slider::kTrackBar2, 3}, {Slider::kTrackBar3, 8},
+                                  {Slider::kTrackBar4, 33}, {Slider::kTrackBar5, 33}, {Slider::kTrackBar6, 1},
+                                  {Slider::kTrackBar7, 8},  {Slider::kTrackBar8, 10}, {Slider::kTrackBar9, 33}};
+  bool orientation = true;
+  int interval = 16;
+  bool timerAvailable = true;
+  int timerStarts = 0;
+  int displayShows = 0;
+  int redraws = 0;
+  std::vector<Slider> handlersRun;
+  std::map<Slider, std::string> tips;
+
+  int SliderPosition(Slider slider) const override { return positions.at(slider); }
+  void MoveSlider(Slider slider, int position) override {
+    if (positions[slider] == position) return;
+    positions[slider] = position;
+    RunHandler(slider);
+  }
+  void MoveSliderQuietly(Slider slider, int position) override { positions[slider] = position; }
+  bool OrientationShown() const override { return orientation; }
+  void ShowOrientationQuietly(bool shown) override { orientation = shown; }
+  int TimerInterval() const override { return interval; }
+  bool StartTimer(int newInterval) override {
+    if (!timerAvailable) return false;
+    interval = newInterval;
+    ++timerStarts;
+    return true;
+  }
+  void ShowHiddenDisplay() override { ++displayShows; }
+  void RedrawDisplay() override { ++redraws; }
+  void SetSliderTip(Slider slider, const std::string& text) override { tips[slider] = text; }
+
+  // The user moves a slider: the handler runs on every scroll action.
+  void UserMoves(Slider slider, int position) {
+    positions[slider] = position;
+    RunHandler(slider);
+  }
+
+ private:
+  void RunHandler(Slider slider) {
+    handlersRun.push_back(slider);
+    switch (slider) {
+      case Slider::kTrackBar1: return panel->TrackBar1Change();
+      case Slider::kTrackBar2: return panel->TrackBar2Change();
+      case Slider::kTrackBar3: return panel->TrackBar3Change();
+      case Slider::kTrackBar4: return panel->TrackBar4Change();
+      case Slider::kTrackBar5: return panel->TrackBar5Change();
+      case Slider::kTrackBar6: return panel->TrackBar6Change();
+      case Slider::kTrackBar7: return panel->TrackBar7Change();
+      case Slider::kTrackBar8: return;  // Initialise reads it when pressed.
+      case Slider::kTrackBar9: return panel->TrackBar9Change();
+    }
+  }
+};
+
+class SettingsPanelTest : public testing::Test {
+ protected:
+  SettingsPanelTest() : panel_(*field_, bitmap_, random_, controls_) {
+    controls_.panel = &panel_;
+    panel_.FormCreate();
+  }
+
+  std::unique_ptr<ParticleField> field_ = std::make_unique<ParticleField>();
+  FrameBitmap bitmap_;
+  RandomSource random_{1};
+  FakeControls controls_;
+  SettingsPanel panel_;
+};
+
+TEST_F(SettingsPanelTest, FormCreateStartsWhereTheWindowDoesWithoutAnyHandler) {
+  EXPECT_EQ(field_->ParticleCount, 50);  // Not the slider's 52.
+  EXPECT_EQ(field_->ParticleSize, 6.0);
+  EXPECT_EQ(field_->Running, 1);
+  EXPECT_EQ(field_->InitialRadius, 0.0);
+  EXPECT_EQ(field_->x[2499], 330.0);
+  EXPECT_EQ(bitmap_.Width(), 660);
+  EXPECT_EQ(bitmap_.Height(), 440);
+  EXPECT_TRUE(controls_.handlersRun.empty());
+}
+
+TEST_F(SettingsPanelTest, SliderHandlersStoreTheirMappedValues) {
+  controls_.UserMoves(Slider::kTrackBar1, 0);
+  EXPECT_EQ(field_->ParticleCount, 1);
+  controls_.UserMoves(Slider::kTrackBar2, 6);
+  EXPECT_EQ(field_->ParticleSize, 9.0);
+  controls_.orientation = false;
+  panel_.CheckBox1Click();
+  EXPECT_EQ(field_->ParticleSize, 7.0);
+  controls_.UserMoves(Slider::kTrackBar3, 24);
+  EXPECT_EQ(field_->MaxSpeed, 24.0);
+  controls_.UserMoves(Slider::kTrackBar4, 99);
+  EXPECT_EQ(field_->Acceleration, 3.0);
+  controls_.UserMoves(Slider::kTrackBar5, 1);
+  EXPECT_EQ(field_->RepulsiveAcceleration, 1.0 / 33.0);
+  controls_.UserMoves(Slider::kTrackBar6, 99);
+  EXPECT_EQ(field_->Activity, 99.0);
+  controls_.UserMoves(Slider::kTrackBar7, 0);
+  EXPECT_EQ(field_->Repulsion, 0.0);
+  controls_.UserMoves(Slider::kTrackBar9, 99);
+  EXPECT_EQ(controls_.interval, 4096);
+}
+
+// A preset moves its sliders in order; a slider already in place stays
+// quiet, and a moved one's handler stores the preset's value again.
+TEST_F(SettingsPanelTest, PresetsMoveTheirSlidersInOrder) {
+  panel_.Button2Click();
+  EXPECT_EQ(controls_.handlersRun,
+            (std::vector<Slider>{Slider::kTrackBar6, Slider::kTrackBar7, Slider::kTrackBar4}));
+  EXPECT_EQ(field_->Activity, 38.0);
+  EXPECT_EQ(field_->Repulsion, 6.0);
+  EXPECT_EQ(field_->Acceleration, 2.0);
+  EXPECT_EQ(field_->RepulsiveAcceleration, 1.0);
+  EXPECT_EQ(controls_.positions[Slider::kTrackBar4], 66);
+  controls_.handlersRun.clear();
+  panel_.Button2Click();
+  EXPECT_TRUE(controls_.handlersRun.empty());
+  panel_.Button1Click();
+  EXPECT_EQ(field_->Activity, 1.0);
+  EXPECT_EQ(field_->Acceleration, 1.0);
+}
+
+TEST_F(SettingsPanelTest, InitialiseUsesTheSizeOfTheLastTick) {
+  panel_.Timer1Timer(4, 300);
+  controls_.positions[Slider::kTrackBar8] = 99;
+  const int count = field_->ParticleCount;
+  panel_.Button3Click();
+  EXPECT_EQ(field_->InitialRadius, 1.0);  // Under 5 pixels: radius 1.
+  EXPECT_EQ(field_->ParticleCount, count);
+  panel_.Timer1Timer(660, 440);
+  panel_.Button3Click();
+  EXPECT_EQ(field_->InitialRadius, 219.0);
+}
+
+TEST_F(SettingsPanelTest, PlayPauseTogglesAndShowsAHiddenDisplay) {
+  panel_.Button4Click();
+  EXPECT_EQ(field_->Running, 0);
+  panel_.Button4Click();
+  EXPECT_EQ(field_->Running, 1);
+  EXPECT_EQ(controls_.displayShows, 2);
+}
+
+// The same interval keeps the timer's period; a platform without a timer
+// gets the program's error.
+TEST_F(SettingsPanelTest, DrawingSpeedRestartsTheTimerOnlyForANewInterval) {
+  controls_.UserMoves(Slider::kTrackBar9, 33);
+  EXPECT_EQ(controls_.timerStarts, 0);
+  controls_.UserMoves(Slider::kTrackBar9, 0);
+  EXPECT_EQ(controls_.interval, 1);
+  EXPECT_EQ(controls_.timerStarts, 1);
+  controls_.timerAvailable = false;
+  try {
+    controls_.UserMoves(Slider::kTrackBar9, 66);
+    ADD_FAILURE() << "no error without a timer";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "タイマーを取得できません");
+  }
+}
+
+// A run of faulting ticks is reported once; the next tick that completes
+// ends the run, so the next fault is reported again. A faulting tick is
+// abandoned before it stores or draws anything.
+TEST_F(SettingsPanelTest, FaultingTicksAreReportedOncePerRun) {
+  field_->ParticleCount = 1;
+  field_->MaxSpeed = -1.0;  // Beyond every control: a resting particle then divides by zero.
+  field_->vx[0] = field_->vy[0] = 0.0;
+  field_->x[0] = 100.0;
+  const int redraws = controls_.redraws;
+  try {
+    panel_.Timer1Timer(660, 440);
+    ADD_FAILURE() << "the fault was not reported";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), FaultText(StepFault::kDivisionByZero));
+  }
+  EXPECT_NO_THROW(panel_.Timer1Timer(660, 440));
+  EXPECT_EQ(field_->x[0], 100.0);
+  EXPECT_EQ(controls_.redraws, redraws);
+
+  field_->MaxSpeed = 8.0;
+  field_->vx[0] = 1.0;
+  EXPECT_NO_THROW(panel_.Timer1Timer(660, 440));
+  EXPECT_EQ(field_->x[0], 101.0);
+  EXPECT_EQ(controls_.redraws, redraws + 1);
+
+  field_->MaxSpeed = -1.0;
+  field_->vx[0] = 0.0;
+  EXPECT_THROW(panel_.Timer1Timer(660, 440), std::runtime_error);
+}
+
+TEST_F(SettingsPanelTest, TipsShowTheValuesInUse) {
+  panel_.RefreshTips();
+  EXPECT_EQ(controls_.tips[Slider::kTrackBar1], "50 particles");
+  EXPECT_EQ(controls_.tips[Slider::kTrackBar4], "a = 1.000");
+  EXPECT_EQ(controls_.tips[Slider::kTrackBar8], "Initialise: radius 23.02 px");
+  EXPECT_EQ(controls_.tips[Slider::kTrackBar9], "16 ms per tick");
+  EXPECT_EQ(controls_.tips.size(), 9u);
+}
+
+// An opened state: exact values, quiet sliders at the nearest positions,
+// its drawing mode and interval, and a frame drawn at once.
+TEST_F(SettingsPanelTest, AdoptingAStateSetsExactValuesQuietly) {
+  auto state = std::make_unique<ParticleField>(*field_);
+  state->Activity = 12.5;
+  state->ParticleSize = 4.0;
+  state->FieldWidth = 320;
+  state->FieldHeight = 200;
+  const int redraws = controls_.redraws;
+  panel_.AdoptState(*state, {false, 256});
+  EXPECT_EQ(HashField(*field_), HashField(*state));
+  EXPECT_TRUE(controls_.handlersRun.empty());
+  EXPECT_FALSE(controls_.orientation);
+  EXPECT_EQ(controls_.interval, 256);
+  EXPECT_EQ(controls_.positions[Slider::kTrackBar6], 12);  // 12.5: 12 and 13 tie, the lower wins.
+  EXPECT_EQ(controls_.positions[Slider::kTrackBar2], 3);   // Discs of radius 4.
+  EXPECT_EQ(controls_.positions[Slider::kTrackBar9], 66);
+  EXPECT_EQ(controls_.tips[Slider::kTrackBar6], "A = 12.500");
+  EXPECT_EQ(bitmap_.Width(), 320);
+  EXPECT_EQ(controls_.redraws, redraws + 1);
+  const DisplaySettings display = panel_.CurrentDisplay();
+  EXPECT_EQ(display.ShowOrientation, false);
+  EXPECT_EQ(display.TimerInterval, 256);
+  // A state that names neither keeps the window's.
+  panel_.AdoptState(*state, {});
+  EXPECT_FALSE(controls_.orientation);
+  EXPECT_EQ(controls_.interval, 256);
+}
+
+}  // namespace
+}  // namespace zintrel
