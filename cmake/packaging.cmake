@@ -1,9 +1,9 @@
 # `make install` and `make package`: manual pages, the changelog and
-# copyright file, the software-centre listing, and the Debian package of both
-# programs, the desktop entry and the icons. dpkg-shlibdeps finds the shared
-# libraries the programs link; the rest are loaded at run time and named here:
-# Qt's platform plugins, without which no window opens, and the Japanese font
-# the settings window maps its labels to.
+# copyright file, the software-centre listing, the saved-state file type, and
+# the Debian package of both programs, the desktop entry and the icons.
+# dpkg-shlibdeps finds the shared libraries the programs link; the rest are
+# loaded at run time and named here: Qt's platform plugins, without which no
+# window opens, and the Japanese font the settings window maps its labels to.
 
 # The maintainer named in the package and its changelog. The default is a
 # placeholder that Debian's checks flag; whoever publishes the package sets
@@ -53,6 +53,37 @@ install(FILES ${packaging_out}/changelog.gz ${packaging_out}/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zintrel)
 install(FILES ${packaging_dir}/org.zintrel.zintrel.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${packaging_dir}/zintrel.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+
+# A desktop reads saved-state files as Zintrel's only once the MIME database
+# and the desktop entries' type index are rebuilt from the files above. dpkg
+# rebuilds both by trigger when the package installs; an install straight
+# into a live prefix has to do it itself. A staged install (DESTDIR, which
+# CPack sets too) is left alone, since the caches it would write belong to
+# the target system, not to the package. This runs after the desktop entry's
+# own rule (app/), which is added earlier.
+install(CODE "set(zintrel_data_dir \"${CMAKE_INSTALL_DATADIR}\")")
+install(CODE [[
+  function(zintrel_refresh tool folder)
+    cmake_path(ABSOLUTE_PATH zintrel_data_dir BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}"
+               OUTPUT_VARIABLE data)
+    find_program(tool_path ${tool} NO_CACHE)
+    if(NOT tool_path)
+      message(STATUS "${tool} not found: run it on ${data}/${folder} for desktops to open .zintrel files with Zintrel")
+      return()
+    endif()
+    message(STATUS "Running ${tool} ${data}/${folder}")
+    execute_process(COMMAND ${tool_path} "${data}/${folder}" RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+      message(WARNING "${tool} ${data}/${folder} failed (${status})")
+    endif()
+  endfunction()
+  if("$ENV{DESTDIR}" STREQUAL "")
+    zintrel_refresh(update-mime-database mime)
+    zintrel_refresh(update-desktop-database applications)
+  endif()
+]])
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zintrel)
