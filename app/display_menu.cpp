@@ -19,8 +19,8 @@
 
 #include "app/unit21.h"
 #include "app/unit23.h"
-#include "tools/printable_text.h"
-#include "tools/state_file.h"
+#include "state/printable_text.h"
+#include "state/state_file.h"
 
 namespace zintrel {
 namespace {

@@ -6,7 +6,7 @@
 #include "settings/slider_mapping.h"
 #include "simulation/particle_field.h"
 #include "simulation/random_source.h"
-#include "tools/state_json.h"
+#include "state/state_json.h"
 
 namespace zintrel {
 

@@ -12,9 +12,9 @@
 #include "simulation/scatter.h"
 #include "tools/frame_sequence.h"
 #include "tools/output.h"
-#include "tools/printable_text.h"
-#include "tools/state_file.h"
-#include "tools/state_json.h"
+#include "state/printable_text.h"
+#include "state/state_file.h"
+#include "state/state_json.h"
 #include "tools/stop_signal.h"
 
 namespace zintrel {

@@ -11,7 +11,7 @@
 #include "simulation/random_source.h"
 #include "simulation/step_particles.h"
 #include "tools/options.h"
-#include "tools/state_json.h"
+#include "state/state_json.h"
 
 namespace zintrel {
 

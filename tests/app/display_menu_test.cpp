@@ -28,7 +28,7 @@
 
 #include "app/program.h"
 #include "tests/simulation/field_hash.h"
-#include "tools/state_file.h"
+#include "state/state_file.h"
 
 namespace zintrel {
 namespace {

@@ -22,8 +22,8 @@
 
 #include "simulation/particle_field.h"
 #include "tools/options.h"
-#include "tools/printable_text.h"
-#include "tools/state_json.h"
+#include "state/printable_text.h"
+#include "state/state_json.h"
 
 namespace zintrel {
 namespace {

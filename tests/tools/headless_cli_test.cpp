@@ -16,7 +16,7 @@
 #include "render/tick.h"
 #include "simulation/scatter.h"
 #include "tests/simulation/field_hash.h"
-#include "tools/state_json.h"
+#include "state/state_json.h"
 
 // Lets failures show folder listings as text.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << text.toStdString(); }

@@ -1,11 +1,11 @@
-#include "tools/state_file.h"
+#include "state/state_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "simulation/random_source.h"
@@ -17,12 +17,19 @@ namespace {
 
 class StateFileTest : public testing::Test {
  protected:
-  std::string Path(const char* name) const { return folder_.filePath(QString::fromUtf8(name)).toStdString(); }
+  StateFileTest() {
+    const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+    folder_ = std::filesystem::temp_directory_path() / ("zintrel-state-file-" + name + "-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder_);
+  }
+  ~StateFileTest() override { std::filesystem::remove_all(folder_); }
+
+  std::string Path(const char* name) const { return (folder_ / name).string(); }
 
   void Write(const char* name, const std::string& bytes) const {
-    QFile file(QString::fromStdString(Path(name)));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes.data(), static_cast<qint64>(bytes.size())), static_cast<qint64>(bytes.size()));
+    std::ofstream file(Path(name), std::ios::binary);
+    file << bytes;
+    ASSERT_TRUE(file.good());
   }
 
   static std::unique_ptr<ParticleField> StartState() {
@@ -33,7 +40,7 @@ class StateFileTest : public testing::Test {
     return field;
   }
 
-  QTemporaryDir folder_;
+  std::filesystem::path folder_;
 };
 
 TEST_F(StateFileTest, ReadsAStateWithItsDisplaySettings) {
@@ -52,14 +59,11 @@ TEST_F(StateFileTest, ReadsAStateWithItsDisplaySettings) {
 TEST_F(StateFileTest, RefusesWhatIsNotASavedState) {
   Write("empty.zintrel", "");
   Write("truncated.zintrel", StateToJson(*StartState()).substr(0, 1000));
-  {
-    QFile sparse(QString::fromStdString(Path("sparse.zintrel")));
-    ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(sparse.resize(qint64{3} << 30));
-  }
+  Write("sparse.zintrel", "");
+  std::filesystem::resize_file(Path("sparse.zintrel"), std::uintmax_t{3} << 30);  // Gigabytes that take no room.
   Write("exact.zintrel", std::string(kMaxStateFileBytes + 1, ' '));
   ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
-  ASSERT_TRUE(QDir(folder_.path()).mkdir(QStringLiteral("folder.zintrel")));
+  ASSERT_TRUE(std::filesystem::create_directory(Path("folder.zintrel")));
 
   const struct {
     std::string path;

@@ -1,4 +1,4 @@
-#include "tools/state_json.h"
+#include "state/state_json.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "simulation/random_source.h"
 #include "simulation/scatter.h"
 #include "tests/simulation/field_hash.h"
-#include "tools/printable_text.h"
+#include "state/printable_text.h"
 
 namespace zintrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/state_file.h"
+#include "state/state_file.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "simulation/particle_field.h"
-#include "tools/state_json.h"
+#include "state/state_json.h"
 
 namespace zintrel {
 

@@ -1,4 +1,4 @@
-#include "tools/state_json.h"
+#include "state/state_json.h"
 
 #include <cmath>
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include <optional>
 #include <nlohmann/json.hpp>
 
-#include "tools/printable_text.h"
+#include "state/printable_text.h"
 
 namespace zintrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/printable_text.h"
+#include "state/printable_text.h"
 
 #include <QString>
 #include <gtest/gtest.h>
