@@ -19,7 +19,7 @@
 
 #include "app/unit21.h"
 #include "app/unit23.h"
-#include "state/printable_text.h"
+#include "settings/display_texts.h"
 #include "state/state_file.h"
 
 namespace zintrel {
@@ -32,8 +32,10 @@ QString StartFolder(QStandardPaths::StandardLocation location) {
 
 // A name that does not overwrite the last one saved a minute ago.
 QString ProposedName(const char* suffix) {
-  return QStringLiteral("zintrel-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +
-         QLatin1Char('.') + QLatin1String(suffix);
+  const QDateTime now = QDateTime::currentDateTime();
+  return QString::fromStdString(ProposedFileName(now.date().year(), now.date().month(), now.date().day(),
+                                                 now.time().hour(), now.time().minute(), now.time().second(),
+                                                 suffix));
 }
 
 QString ChooseWithDialog(QWidget* parent, FileRequest request, const QString& folder, const QString& name) {
@@ -81,10 +83,9 @@ QString WriteWhole(const QString& path, const std::function<bool(QSaveFile&)>& w
   return {};
 }
 
-// A path as a box shows it: a name from a file manager may hold anything.
-QString Shown(const QString& path) {
-  return QString::fromStdString(PrintableText(QDir::toNativeSeparators(path).toStdString()));
-}
+QString Text(const std::string& line) { return QString::fromStdString(line); }
+
+std::string Native(const QString& path) { return QDir::toNativeSeparators(path).toStdString(); }
 
 }  // namespace
 
@@ -153,7 +154,7 @@ bool DisplayMenu::SaveState(const QString& path) {
     return file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
   });
   if (problem.isEmpty()) return true;
-  messages_.Report(QStringLiteral("Cannot save the state as '%1': %2").arg(Shown(path), problem));
+  messages_.Report(Text(SaveStateFailedText(Native(path), problem.toStdString())));
   return false;
 }
 
@@ -163,9 +164,7 @@ bool DisplayMenu::OpenState(const QString& path) {
   const std::string problem =
       ReadStateFile(path.toStdString(), *field, &display, StateSource::kRegularFile);
   if (!problem.empty()) {
-    QString line = QString::fromStdString(PrintableText(problem));
-    line[0] = line[0].toUpper();
-    messages_.Report(line);
+    messages_.Report(Text(OpenFailedText(problem)));
     return false;
   }
   form1_.Panel().AdoptState(*field, display);
@@ -187,16 +186,14 @@ void DisplayMenu::ShowAtFieldSize() {
     form2_.activateWindow();
   }
   if (given != wanted) {
-    messages_.Report(QStringLiteral("The display window cannot be %1 × %2 pixels on this screen; it is %3 × %4, "
-                                    "and the next tick stretches the particles to fit")
-                         .arg(wanted.width()).arg(wanted.height()).arg(given.width()).arg(given.height()),
+    messages_.Report(Text(WindowTooSmallText(wanted.width(), wanted.height(), given.width(), given.height())),
                      QMessageBox::Information);
   }
 }
 
 bool DisplayMenu::SavePicture(const QString& path) {
   const QImage image = FrameImage(bitmap_);
-  QString problem = image.isNull() ? QStringLiteral("the display area is empty") : QString();
+  QString problem = image.isNull() ? QString::fromLatin1(kEmptyPictureReason) : QString();
   if (problem.isEmpty()) {
     problem = WriteWhole(path, [&image](QSaveFile& file) {
       QImageWriter writer(&file, "png");
@@ -204,7 +201,7 @@ bool DisplayMenu::SavePicture(const QString& path) {
     });
   }
   if (problem.isEmpty()) return true;
-  messages_.Report(QStringLiteral("Cannot save the picture as '%1': %2").arg(Shown(path), problem));
+  messages_.Report(Text(SavePictureFailedText(Native(path), problem.toStdString())));
   return false;
 }
 

@@ -24,9 +24,6 @@ enum class FileRequest { kSaveState, kOpenState, kSavePicture };
 // tests answer without one.
 using FileChooser = std::function<QString(FileRequest request, const QString& folder, const QString& name)>;
 
-// The file name ending of a saved state.
-inline constexpr char kStateSuffix[] = "zintrel";
-
 // Returns the frame as an image of its own, one pixel per frame pixel.
 QImage FrameImage(const FrameBitmap& bitmap);
 

@@ -1,0 +1,72 @@
+// The Windows program: the same simulation, frame and settings behaviour as
+// the Linux one, in the platform's own windows and controls.
+
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <memory>
+
+#include "render/frame_bitmap.h"
+#include "simulation/particle_field.h"
+#include "simulation/random_source.h"
+#include "win/error_box.h"
+#include "win/unit21.h"
+#include "win/unit23.h"
+
+namespace {
+
+// Takes at most one argument, a saved state to open, as a double click on
+// one passes it.
+std::wstring StateArgument() {
+  int count = 0;
+  LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::wstring path = count >= 2 ? arguments[1] : L"";
+  LocalFree(arguments);
+  return path;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // The manifest declares per-monitor awareness; this covers a copy of the
+  // program run without it.
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  // The picture encoder and the file dialogs are COM components.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+  // The process-wide state, alive until exit; the windows refer to it.
+  auto field = std::make_unique<zintrel::ParticleField>();
+  zintrel::FrameBitmap bitmap;
+  zintrel::RandomSource random;
+  int status = 0;
+  try {
+    // The settings window first (its creation fills the field), then the
+    // display window, shown; the settings window is shown last, in front.
+    zintrel::TForm1 form1(instance, *field, bitmap, random);
+    zintrel::TForm2 form2(instance, bitmap, form1);
+    form1.SetDisplayWindow(&form2);
+    ShowWindow(form2.Handle(), SW_SHOWNOACTIVATE);
+    ShowWindow(form1.Handle(), SW_SHOW);
+    SetForegroundWindow(form1.Handle());
+    if (const std::wstring path = StateArgument(); !path.empty()) form2.OpenState(path);
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+      if (form2.TranslateShortcut(message)) continue;
+      // Tab and the arrow keys move between the settings window's controls.
+      if (form1.Handle() != nullptr && IsDialogMessageW(form1.Handle(), &message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    status = static_cast<int>(message.wParam);
+  } catch (const std::exception& error) {
+    zintrel::Errors().Report(nullptr, error.what());
+    status = 1;
+  }
+  CoUninitialize();
+  return status;
+}

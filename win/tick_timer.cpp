@@ -1,0 +1,61 @@
+#include "win/tick_timer.h"
+
+#include <mmsystem.h>
+
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+namespace zintrel {
+
+TickTimer::TickTimer(HWND window, UINT message) : window_(window), message_(message) {}
+
+TickTimer::~TickTimer() {
+  if (thread_ != nullptr) {
+    SetEvent(stop_);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+  }
+  if (timer_ != nullptr) CloseHandle(timer_);
+  if (stop_ != nullptr) CloseHandle(stop_);
+  if (raisedResolution_) timeEndPeriod(1);
+}
+
+bool TickTimer::Create() {
+  // High resolution since Windows 10 1803; before it, a plain waitable timer
+  // is as fine as the system tick, which timeBeginPeriod brings to 1 ms.
+  timer_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+  if (timer_ == nullptr) {
+    timer_ = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+    raisedResolution_ = timer_ != nullptr && timeBeginPeriod(1) == TIMERR_NOERROR;
+  }
+  if (timer_ == nullptr) return false;
+  stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (stop_ == nullptr) return false;
+  thread_ = CreateThread(nullptr, 0, &TickTimer::Run, this, 0, nullptr);
+  return thread_ != nullptr;
+}
+
+bool TickTimer::Start(int interval) {
+  if (thread_ == nullptr && !Create()) return false;
+  LARGE_INTEGER due;
+  due.QuadPart = -10000LL * interval;  // Relative, in units of 100 ns.
+  if (!SetWaitableTimer(timer_, &due, interval, nullptr, nullptr, FALSE)) return false;
+  interval_ = interval;
+  return true;
+}
+
+DWORD WINAPI TickTimer::Run(void* self) {
+  auto* timer = static_cast<TickTimer*>(self);
+  const HANDLE handles[] = {timer->stop_, timer->timer_};
+  while (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+    // A message that cannot be posted must not leave the timer waiting for
+    // one that never comes.
+    if (!timer->pending_.exchange(true) && !PostMessageW(timer->window_, timer->message_, 0, 0)) {
+      timer->pending_.store(false);
+    }
+  }
+  return 0;
+}
+
+}  // namespace zintrel

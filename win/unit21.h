@@ -1,0 +1,105 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "render/frame_bitmap.h"
+#include "settings/settings_panel.h"
+#include "simulation/particle_field.h"
+#include "simulation/random_source.h"
+#include "win/tick_timer.h"
+
+namespace zintrel {
+
+class TForm2;
+
+// The message the tick timer posts to the settings window.
+inline constexpr UINT kTickMessage = WM_APP + 1;
+
+// The settings window, Form1: the program's main window and only means of
+// control, with native track bars, check box, buttons and labels. It owns
+// Timer1 and carries every handler; what a handler does to the field is the
+// shared panel's, so this window only maps the system's notifications onto
+// it and gives it access to the controls.
+class TForm1 : private SettingsControls {
+ public:
+  // Creates the window with its controls, arms Timer1 and runs FormCreate.
+  // The window is shown by the program, last of the two.
+  TForm1(HINSTANCE instance, ParticleField& field, FrameBitmap& bitmap, RandomSource& random);
+  ~TForm1() override;
+
+  HWND Handle() const { return window_; }
+  void SetDisplayWindow(TForm2* display) { display_ = display; }
+  SettingsPanel& Panel() { return panel_; }
+
+  // The handlers, in the order of the window's controls.
+  void FormCreate();
+  void Timer1Timer();
+  void TrackBar1Change() { panel_.TrackBar1Change(); }
+  void CheckBox1Click() { panel_.CheckBox1Click(); }
+  void TrackBar2Change() { panel_.TrackBar2Change(); }
+  void TrackBar3Change() { panel_.TrackBar3Change(); }
+  void TrackBar6Change() { panel_.TrackBar6Change(); }
+  void TrackBar7Change() { panel_.TrackBar7Change(); }
+  void TrackBar4Change() { panel_.TrackBar4Change(); }
+  void TrackBar5Change() { panel_.TrackBar5Change(); }
+  void Button1Click() { panel_.Button1Click(); }
+  void Button2Click() { panel_.Button2Click(); }
+  void Button3Click() { panel_.Button3Click(); }
+  void Button4Click() { panel_.Button4Click(); }
+  void TrackBar9Change() { panel_.TrackBar9Change(); }
+
+  // The controls, listed from top to bottom; the window owns them.
+  HWND StaticText1, TrackBar1, CheckBox1, StaticText2, TrackBar2, StaticText3, TrackBar3, StaticText4,
+      TrackBar6, StaticText5, TrackBar7, StaticText6, TrackBar4, StaticText7, TrackBar5, Button1, Button2,
+      StaticText8, TrackBar8, Button3, Button4, StaticText9, TrackBar9;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnHScroll(HWND control, int code);
+  void OnCommand(int id, int code);
+  LRESULT OnNotify(const NMHDR& header);
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
+  void BuildControls();
+  void LayOut();
+  void AddTips();
+  template <typename Handler>
+  void Guarded(Handler&& handler);
+
+  // SettingsControls, over the native controls.
+  int SliderPosition(Slider slider) const override;
+  void MoveSlider(Slider slider, int position) override;
+  void MoveSliderQuietly(Slider slider, int position) override;
+  bool OrientationShown() const override;
+  void ShowOrientationQuietly(bool shown) override;
+  int TimerInterval() const override;
+  bool StartTimer(int interval) override;
+  void ShowHiddenDisplay() override;
+  void RedrawDisplay() override;
+  void SetSliderTip(Slider slider, const std::string& text) override;
+
+  HWND SliderHandle(Slider slider) const;
+  // Returns the slider whose control is window, or false.
+  bool SliderOf(HWND window, Slider& slider) const;
+
+  SettingsPanel panel_;
+  HWND window_ = nullptr;
+  HWND tips_ = nullptr;
+  TForm2* display_ = nullptr;
+  HFONT font_ = nullptr;
+  UINT dpi_ = 96;
+  std::unique_ptr<TickTimer> timer_;
+  // The tip text handed to the tooltip control, which keeps the pointer
+  // until it asks again.
+  std::wstring tipText_;
+#ifdef ZINTREL_TEST_HOOKS
+  // Test builds only: the tick that throws, from ZINTREL_FAULT_AT_TICK.
+  long long faultAtTick_ = 0;
+  long long ticks_ = 0;
+#endif
+};
+
+}  // namespace zintrel

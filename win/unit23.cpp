@@ -1,0 +1,334 @@
+#include "win/unit23.h"
+
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <ctime>
+#include <memory>
+#include <vector>
+
+#include "settings/display_texts.h"
+#include "state/state_file.h"
+#include "win/error_box.h"
+#include "win/file_output.h"
+#include "win/unit21.h"
+#include "win/wide_text.h"
+
+namespace zintrel {
+namespace {
+
+constexpr wchar_t kClassName[] = L"TForm2";
+constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
+constexpr DWORD kExStyle = 0;
+
+enum Command { kSaveState = 1, kOpenState, kSavePicture, kCopyPicture };
+
+HMENU BuildMenu() {
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING, kSaveState, L"Save state…\tCtrl+S");
+  AppendMenuW(menu, MF_STRING, kOpenState, L"Open state…\tCtrl+O");
+  AppendMenuW(menu, MF_STRING, kSavePicture, L"Save picture…\tCtrl+Shift+S");
+  AppendMenuW(menu, MF_STRING, kCopyPicture, L"Copy picture\tCtrl+C");
+  return menu;
+}
+
+HACCEL BuildShortcuts() {
+  ACCEL keys[] = {
+      {FVIRTKEY | FCONTROL, 'S', kSaveState},
+      {FVIRTKEY | FCONTROL, 'O', kOpenState},
+      {FVIRTKEY | FCONTROL | FSHIFT, 'S', kSavePicture},
+      {FVIRTKEY | FCONTROL, 'C', kCopyPicture},
+  };
+  return CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
+}
+
+std::wstring KnownFolder(const KNOWNFOLDERID& id) {
+  wchar_t* path = nullptr;
+  std::wstring folder;
+  if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path))) folder = path;
+  CoTaskMemFree(path);
+  return folder;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// The outer size of a window with a client area of client pixels.
+SIZE OuterSize(SIZE client, UINT dpi) {
+  RECT frame{0, 0, client.cx, client.cy};
+  AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi);
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+}  // namespace
+
+TForm2::TForm2(HINSTANCE instance, const FrameBitmap& bitmap, TForm1& form1) : bitmap_(bitmap), form1_(form1) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = &TForm2::WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, L"ZINTREL");
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  // Wherever no frame covers the window yet (after it grew, before the next
+  // tick), the button-face colour shows.
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kClassName;
+  RegisterClassExW(&windowClass);
+  CreateWindowExW(kExStyle, kClassName, L"Zintrel", kStyle, 304, 249, 668, 467, nullptr, nullptr, instance, this);
+  if (window_ == nullptr) throw std::runtime_error("the display window cannot be created");
+  const UINT dpi = GetDpiForWindow(window_);
+  const SIZE outer = OuterSize({660 * Zoom(), 440 * Zoom()}, dpi);
+  SetWindowPos(window_, nullptr, MulDiv(304, static_cast<int>(dpi), 96), MulDiv(249, static_cast<int>(dpi), 96),
+               outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  menu_ = BuildMenu();
+  shortcuts_ = BuildShortcuts();
+  DragAcceptFiles(window_, TRUE);
+}
+
+TForm2::~TForm2() {
+  if (window_ != nullptr) DestroyWindow(window_);
+  if (menu_ != nullptr) DestroyMenu(menu_);
+  if (shortcuts_ != nullptr) DestroyAcceleratorTable(shortcuts_);
+}
+
+int TForm2::Zoom() const {
+  // Whole factors only, rounded as the Linux program rounds: at 150 % the
+  // frame is enlarged 2 x 2, never stretched by a fraction.
+  const UINT dpi = window_ != nullptr ? GetDpiForWindow(window_) : 96;
+  return std::max(1, static_cast<int>((dpi + 48) / 96));
+}
+
+SIZE TForm2::FieldSize() const {
+  RECT client{};
+  if (IsIconic(window_)) {
+    // A minimised window's client rectangle is empty; the ticks measure the
+    // size it has when restored.
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    GetWindowPlacement(window_, &placement);
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, GetDpiForWindow(window_));
+    const RECT& outer = placement.rcNormalPosition;
+    client = {0, 0, (outer.right - outer.left) - (frame.right - frame.left),
+              (outer.bottom - outer.top) - (frame.bottom - frame.top)};
+  } else {
+    GetClientRect(window_, &client);
+  }
+  const int zoom = Zoom();
+  return {std::max(0L, client.right / zoom), std::max(0L, client.bottom / zoom)};
+}
+
+SIZE TForm2::SetFieldSize(SIZE size) {
+  if (IsZoomed(window_)) ShowWindow(window_, SW_RESTORE);
+  const int zoom = Zoom();
+  const UINT dpi = GetDpiForWindow(window_);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
+  const SIZE frame = OuterSize({0, 0}, dpi);
+  const RECT& work = monitor.rcWork;
+  const SIZE room{((work.right - work.left) - frame.cx) / zoom, ((work.bottom - work.top) - frame.cy) / zoom};
+  const SIZE given{std::max(1L, std::min(size.cx, room.cx)), std::max(1L, std::min(size.cy, room.cy))};
+  const SIZE outer = OuterSize({given.cx * zoom, given.cy * zoom}, dpi);
+  SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+  return given;
+}
+
+void TForm2::ShowIfHidden() {
+  if (IsWindowVisible(window_)) return;
+  ShowWindow(window_, SW_SHOW);
+  SetForegroundWindow(window_);
+}
+
+void TForm2::CopyFrame() {
+  if (!IsWindowVisible(window_) || IsIconic(window_)) return;
+  InvalidateRect(window_, nullptr, FALSE);
+  UpdateWindow(window_);
+}
+
+void TForm2::OnPaint() {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window_, &paint);
+  const int width = bitmap_.Width();
+  const int height = bitmap_.Height();
+  if (width > 0 && height > 0) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = bitmap_.Stride();
+    info.bmiHeader.biHeight = -height;  // Top-down, as the frame is stored.
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const int zoom = Zoom();
+    // Nearest-neighbour: whole factors give clean blocks of pixels.
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchDIBits(dc, 0, 0, width * zoom, height * zoom, 0, 0, width, height, bitmap_.Pixels(), &info,
+                  DIB_RGB_COLORS, SRCCOPY);
+  }
+  EndPaint(window_, &paint);
+}
+
+LRESULT CALLBACK TForm2::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<TForm2*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<TForm2*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return self != nullptr ? self->OnMessage(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT TForm2::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_CLOSE:
+      // Only the settings window ends the program; the ticks go on.
+      ShowWindow(window_, SW_HIDE);
+      return 0;
+    case WM_CONTEXTMENU:
+      OnContextMenu({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+      return 0;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam));
+      return 0;
+    case WM_DROPFILES:
+      OpenDroppedFile(reinterpret_cast<HDROP>(wParam));
+      return 0;
+    case WM_DPICHANGED: {
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
+    case WM_DESTROY:
+      window_ = nullptr;
+      return 0;
+    default:
+      return DefWindowProcW(window_, message, wParam, lParam);
+  }
+}
+
+void TForm2::OnContextMenu(POINT where) {
+  if (where.x == -1 && where.y == -1) {
+    // From the keyboard: at the middle of the client area.
+    RECT client;
+    GetClientRect(window_, &client);
+    where = {client.right / 2, client.bottom / 2};
+    ClientToScreen(window_, &where);
+  }
+  TrackPopupMenu(menu_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, where.x, where.y, 0, window_, nullptr);
+}
+
+void TForm2::OnCommand(int id) {
+  RunGuarded(window_, [this, id] {
+    switch (id) {
+      case kSaveState:
+        if (const std::wstring path = Ask(true, false); !path.empty()) SaveState(path);
+        return;
+      case kOpenState:
+        if (const std::wstring path = Ask(false, false); !path.empty()) OpenState(path);
+        return;
+      case kSavePicture:
+        if (const std::wstring path = Ask(true, true); !path.empty()) SavePicture(path);
+        return;
+      case kCopyPicture:
+        CopyPicture();
+        return;
+      default:
+        return;
+    }
+  });
+}
+
+bool TForm2::TranslateShortcut(MSG& message) {
+  return window_ != nullptr && (message.hwnd == window_ || IsChild(window_, message.hwnd)) &&
+         TranslateAcceleratorW(window_, shortcuts_, &message) != 0;
+}
+
+std::wstring TForm2::Ask(bool save, bool picture) {
+  std::wstring& folder = picture ? pictureFolder_ : stateFolder_;
+  if (folder.empty()) folder = KnownFolder(picture ? FOLDERID_Pictures : FOLDERID_Documents);
+  std::vector<wchar_t> path(32768, L'\0');
+  if (save) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_s(&local, &now);
+    const std::wstring name = Widen(ProposedFileName(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                                     local.tm_hour, local.tm_min, local.tm_sec,
+                                                     picture ? "png" : kStateSuffix));
+    name.copy(path.data(), path.size() - 1);
+  }
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = window_;
+  dialog.lpstrFilter = picture ? L"PNG pictures (*.png)\0*.png\0"
+                               : L"Zintrel states (*.zintrel)\0*.zintrel\0All files (*.*)\0*.*\0";
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = static_cast<DWORD>(path.size());
+  dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  dialog.lpstrDefExt = picture ? L"png" : L"zintrel";
+  dialog.Flags = OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  const bool chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+  if (!chosen) return {};
+  std::wstring result(path.data());
+  folder = FolderOf(result);
+  return result;
+}
+
+bool TForm2::SaveState(const std::wstring& path) {
+  SettingsPanel& panel = form1_.Panel();
+  const std::string problem = WriteWholeFile(path, StateToJson(panel.Field(), panel.CurrentDisplay()));
+  if (problem.empty()) return true;
+  Errors().Report(window_, SaveStateFailedText(Narrow(path), problem));
+  return false;
+}
+
+bool TForm2::OpenState(const std::wstring& path) {
+  auto field = std::make_unique<ParticleField>();
+  DisplaySettings display;
+  const std::string problem = ReadStateFile(Narrow(path), *field, &display, StateSource::kRegularFile);
+  if (!problem.empty()) {
+    Errors().Report(window_, OpenFailedText(problem));
+    return false;
+  }
+  form1_.Panel().AdoptState(*field, display);
+  const SIZE wanted{field->FieldWidth, field->FieldHeight};
+  const SIZE given = SetFieldSize(wanted);
+  if (!IsWindowVisible(window_)) ShowIfHidden();
+  if (given.cx != wanted.cx || given.cy != wanted.cy) {
+    Errors().Report(window_, WindowTooSmallText(wanted.cx, wanted.cy, given.cx, given.cy), MB_ICONINFORMATION);
+  }
+  return true;
+}
+
+bool TForm2::SavePicture(const std::wstring& path) {
+  const std::string problem = bitmap_.Width() > 0 && bitmap_.Height() > 0 ? WriteFramePng(path, bitmap_)
+                                                                          : std::string(kEmptyPictureReason);
+  if (problem.empty()) return true;
+  Errors().Report(window_, SavePictureFailedText(Narrow(path), problem));
+  return false;
+}
+
+bool TForm2::CopyPicture() {
+  if (bitmap_.Width() <= 0 || bitmap_.Height() <= 0) return false;
+  const std::string problem = CopyFrameToClipboard(window_, bitmap_);
+  if (problem.empty()) return true;
+  Errors().Report(window_, "Cannot copy the picture: " + problem);
+  return false;
+}
+
+void TForm2::OpenDroppedFile(HDROP drop) {
+  // One file only: several at once leave the program as it is.
+  if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+    std::vector<wchar_t> path(DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
+    DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size()));
+    RunGuarded(window_, [this, &path] { OpenState(path.data()); });
+  }
+  DragFinish(drop);
+}
+
+}  // namespace zintrel

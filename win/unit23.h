@@ -1,0 +1,68 @@
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "render/frame_bitmap.h"
+
+namespace zintrel {
+
+class TForm1;
+
+// The display window, Form2. It shows the frame the latest tick drew, one
+// frame pixel per pixel enlarged by the whole factor nearest the monitor's
+// scale, as the Linux program does. Closing it hides it and the ticks go
+// on; the settings window's Play / Pause brings it back. Its own additions
+// are the menu (right click, the Menu key) with its shortcuts, and opening
+// a dropped state file.
+class TForm2 {
+ public:
+  TForm2(HINSTANCE instance, const FrameBitmap& bitmap, TForm1& form1);
+  ~TForm2();
+
+  HWND Handle() const { return window_; }
+
+  // Returns the client size the ticks measure, in frame pixels: the restored
+  // size while minimised, the last size while hidden.
+  SIZE FieldSize() const;
+  // Gives the window a client area of size frame pixels; returns the size it
+  // got, smaller where the screen has no room.
+  SIZE SetFieldSize(SIZE size);
+
+  void ShowIfHidden();
+  // Copies the frame onto the window at once, as the tick's last step.
+  void CopyFrame();
+
+  // Translates the menu's shortcuts for a message meant for this window.
+  bool TranslateShortcut(MSG& message);
+
+  // The menu's actions; failures show in the box and change nothing.
+  bool SaveState(const std::wstring& path);
+  bool OpenState(const std::wstring& path);
+  bool SavePicture(const std::wstring& path);
+  bool CopyPicture();
+  void OpenDroppedFile(HDROP drop);
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnPaint();
+  void OnContextMenu(POINT where);
+  void OnCommand(int id);
+  // The whole factor frame pixels are enlarged by on this window's monitor.
+  int Zoom() const;
+  std::wstring Ask(bool save, bool picture);
+
+  const FrameBitmap& bitmap_;
+  TForm1& form1_;
+  HWND window_ = nullptr;
+  HMENU menu_ = nullptr;
+  HACCEL shortcuts_ = nullptr;
+  // The folders last used in this session; nothing is remembered beyond it.
+  std::wstring stateFolder_;
+  std::wstring pictureFolder_;
+};
+
+}  // namespace zintrel
