@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -84,6 +85,7 @@ TForm1::TForm1(HINSTANCE instance, ParticleField& field, FrameBitmap& bitmap, Ra
   RunGuarded(window_, [this] { panel_.StartTimer(16); });
 #ifdef ZINTREL_TEST_HOOKS
   if (const char* at = std::getenv("ZINTREL_FAULT_AT_TICK")) faultAtTick_ = std::atoll(at);
+  if (const wchar_t* file = _wgetenv(L"ZINTREL_TICK_COUNTER_FILE")) counterFile_ = file;
 #endif
   Guarded([this] { FormCreate(); });
   // A state file dropped here opens as on the display window.
@@ -190,11 +192,25 @@ void TForm1::FormCreate() { panel_.FormCreate(); }
 void TForm1::Timer1Timer() {
   if (display_ == nullptr) return;
 #ifdef ZINTREL_TEST_HOOKS
-  if (++ticks_ == faultAtTick_) throw std::runtime_error("Injected fault");
+  CountTick();
+  if (ticks_ == faultAtTick_) throw std::runtime_error("Injected fault");
 #endif
   const SIZE size = display_->FieldSize();
   panel_.Timer1Timer(size.cx, size.cy);
 }
+
+#ifdef ZINTREL_TEST_HOOKS
+void TForm1::CountTick() {
+  ++ticks_;
+  const ULONGLONG now = GetTickCount64();
+  if (counterFile_.empty() || now - lastCount_ < 1000) return;
+  lastCount_ = now;
+  if (FILE* file = _wfopen(counterFile_.c_str(), L"w")) {
+    std::fprintf(file, "%lld\n", ticks_);
+    std::fclose(file);
+  }
+}
+#endif
 
 LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {

@@ -96,9 +96,14 @@ class TForm1 : private SettingsControls {
   // until it asks again.
   std::wstring tipText_;
 #ifdef ZINTREL_TEST_HOOKS
-  // Test builds only: the tick that throws, from ZINTREL_FAULT_AT_TICK.
+  // Test builds only: the tick that throws, from ZINTREL_FAULT_AT_TICK, and
+  // the file the number of ticks so far is written to once a second, from
+  // ZINTREL_TICK_COUNTER_FILE (as the Linux program's preloaded counter).
+  void CountTick();
   long long faultAtTick_ = 0;
   long long ticks_ = 0;
+  std::wstring counterFile_;
+  ULONGLONG lastCount_ = 0;
 #endif
 };
 
