@@ -90,7 +90,7 @@ TForm1::TForm1(HINSTANCE instance, ParticleField& field, FrameBitmap& bitmap, Ra
   Guarded([this] { FormCreate(); });
   // A state file dropped here opens as on the display window.
   DragAcceptFiles(window_, TRUE);
-  SetFocus(TrackBar1);
+  lastFocus_ = TrackBar1;
 }
 
 TForm1::~TForm1() {
@@ -245,6 +245,13 @@ LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        if (HWND focus = GetFocus(); focus != nullptr && IsChild(window_, focus)) lastFocus_ = focus;
+      } else if (lastFocus_ != nullptr) {
+        SetFocus(lastFocus_);
+      }
       return 0;
     case WM_DROPFILES:
       if (display_ != nullptr) display_->OpenDroppedFile(reinterpret_cast<HDROP>(wParam));

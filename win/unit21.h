@@ -88,6 +88,9 @@ class TForm1 : private SettingsControls {
   SettingsPanel panel_;
   HWND window_ = nullptr;
   HWND tips_ = nullptr;
+  // The control that had the focus when the window was last deactivated,
+  // given it back on activation as a dialog does; TrackBar1 at first.
+  HWND lastFocus_ = nullptr;
   TForm2* display_ = nullptr;
   HFONT font_ = nullptr;
   UINT dpi_ = 96;
