@@ -24,7 +24,9 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 #include "simulation/fast/pair_kernel.h"
 #include "simulation/particle_field.h"
@@ -37,6 +39,18 @@ inline constexpr int kPaddedParticles = kMaxChunks * kChunk + kPairPadding;
 inline constexpr int kSliceRows = 32;
 inline constexpr int kSlicesPerBlock = kChunk / kSliceRows;
 inline constexpr int kMaxSlices = kMaxChunks * kSlicesPerBlock;
+
+// Where libstdc++ has no futex (Windows among them), its std::atomic::wait
+// before GCC 13 can lose a wake-up: the notifier may signal after the
+// waiter's last look at the value but before it sleeps, and the waiter then
+// sleeps until the next notification (GCC bug 106183). After the last tick
+// none comes, and the pool's destructor would wait for that helper forever.
+// There the helpers sleep on a condition variable instead.
+#if defined(__GLIBCXX__) && !defined(_GLIBCXX_HAVE_LINUX_FUTEX)
+inline constexpr bool kAtomicWaitMayLoseWakeups = true;
+#else
+inline constexpr bool kAtomicWaitMayLoseWakeups = false;
+#endif
 
 // Who holds a piece in the current tick.
 enum class PieceState : std::uint8_t {
@@ -74,11 +88,32 @@ struct TileBoard {
   std::atomic<int> movingSlice{0};  // The slice the moving thread works on.
   static constexpr int kClosed = kMaxChunks + 1;
 
+  // Used only where kAtomicWaitMayLoseWakeups: held while a helper decides to
+  // sleep, so a change of progress lands either before its look or after
+  // it is asleep.
+  std::mutex progressMutex;
+  std::condition_variable progressChanged;
+
   // Publishes a new value of finishedBlocks and wakes the helpers waiting for one.
   void PublishFinished(int finished) {
     finishedBlocks.store(finished, std::memory_order_release);
     progress.fetch_add(1, std::memory_order_release);
-    progress.notify_all();
+    if constexpr (kAtomicWaitMayLoseWakeups) {
+      { const std::lock_guard lock(progressMutex); }
+      progressChanged.notify_all();
+    } else {
+      progress.notify_all();
+    }
+  }
+
+  // Returns once progress is no longer `seen`.
+  void WaitForProgress(std::uint32_t seen) {
+    if constexpr (kAtomicWaitMayLoseWakeups) {
+      std::unique_lock lock(progressMutex);
+      progressChanged.wait(lock, [&] { return progress.load(std::memory_order_acquire) != seen; });
+    } else {
+      progress.wait(seen, std::memory_order_acquire);
+    }
   }
 
   // Resets every piece to free for a tick of count particles.

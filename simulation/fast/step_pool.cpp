@@ -107,9 +107,10 @@ void StepPool::Work(TileBoard& board, std::uint64_t generation) {
     if (taken < 0) {
       Leave();
       if (!waiting) return;  // Everything left is taken: done for this tick.
-      // Sleeps (after a short spin inside the library) until a block moves
-      // or the tick closes; never spins on the moving thread's core.
-      board.progress.wait(progress, std::memory_order_acquire);
+      // Sleeps (where it is std::atomic::wait, after a short spin inside the
+      // library) until a block moves or the tick closes; never spins on the
+      // moving thread's core.
+      board.WaitForProgress(progress);
       continue;
     }
     const int slice = taken / kMaxChunks, c = taken % kMaxChunks;
