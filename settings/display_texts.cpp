@@ -7,24 +7,24 @@
 namespace zintrel {
 namespace {
 
-// A path from a file manager may hold anything a terminal or a box would
-// misread.
-std::string Quoted(const std::string& path) { return "'" + PrintableText(path) + "'"; }
+// A path from a file manager may hold anything; a line break would split the
+// box's one line.
+std::string Quoted(const std::string& path) { return "'" + BoxText(path) + "'"; }
 
 }  // namespace
 
 std::string OpenFailedText(const std::string& problem) {
-  std::string line = PrintableText(problem);
+  std::string line = BoxText(problem);
   if (!line.empty() && line[0] >= 'a' && line[0] <= 'z') line[0] = static_cast<char>(line[0] - 'a' + 'A');
   return line;
 }
 
 std::string SaveStateFailedText(const std::string& path, const std::string& reason) {
-  return "Cannot save the state as " + Quoted(path) + ": " + PrintableText(reason);
+  return "Cannot save the state as " + Quoted(path) + ": " + BoxText(reason);
 }
 
 std::string SavePictureFailedText(const std::string& path, const std::string& reason) {
-  return "Cannot save the picture as " + Quoted(path) + ": " + PrintableText(reason);
+  return "Cannot save the picture as " + Quoted(path) + ": " + BoxText(reason);
 }
 
 std::string WindowTooSmallText(int wantedWidth, int wantedHeight, int givenWidth, int givenHeight) {

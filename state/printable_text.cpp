@@ -56,7 +56,9 @@ void AppendEscaped(std::string& out, std::string_view bytes) {
 
 }  // namespace
 
-std::string PrintableText(std::string_view bytes) {
+namespace {
+
+std::string Escaped(std::string_view bytes, bool escapeBackslash) {
   std::string out;
   out.reserve(bytes.size());
   while (!bytes.empty()) {
@@ -64,7 +66,7 @@ std::string PrintableText(std::string_view bytes) {
     // A bad lead byte is escaped alone, so that the next byte gets its own
     // chance to start a good sequence.
     const std::string_view sequence = bytes.substr(0, length == 0 ? 1 : length);
-    if (length == 0 || IsControl(sequence) || sequence == "\\") {
+    if (length == 0 || IsControl(sequence) || (escapeBackslash && sequence == "\\")) {
       AppendEscaped(out, sequence);
     } else {
       out += sequence;
@@ -73,6 +75,12 @@ std::string PrintableText(std::string_view bytes) {
   }
   return out;
 }
+
+}  // namespace
+
+std::string PrintableText(std::string_view bytes) { return Escaped(bytes, true); }
+
+std::string BoxText(std::string_view bytes) { return Escaped(bytes, false); }
 
 bool IsPrintableText(std::string_view text) {
   while (!text.empty()) {

@@ -19,6 +19,11 @@ namespace zintrel {
 // read back. Applying it twice therefore escapes the escapes.
 std::string PrintableText(std::string_view bytes);
 
+// PrintableText for a message box, which no escape sequence reaches and
+// where Windows paths are full of backslashes: the same escapes, but the
+// backslash kept as it is.
+std::string BoxText(std::string_view bytes);
+
 // Returns whether text is valid UTF-8 without control characters, that is,
 // safe to print as it is; every result of PrintableText is. A backslash is
 // allowed, although PrintableText would escape it.

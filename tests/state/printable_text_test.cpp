@@ -146,3 +146,19 @@ TEST(PrintableTextTest, AgreesWithQtsDecoderOnShortStrings) {
 
 }  // namespace
 }  // namespace zintrel
+
+namespace zintrel {
+namespace {
+
+// A box keeps Windows' backslashes; everything else is escaped as for a
+// terminal, so the box's line stays one line of valid UTF-8.
+TEST(BoxTextTest, KeepsBackslashesOnly) {
+  EXPECT_EQ(BoxText("C:\\Users\\ゆき\\state.zintrel"), "C:\\Users\\ゆき\\state.zintrel");
+  EXPECT_EQ(BoxText("a\nb\x1B\xFF\\"), "a\\x0Ab\\x1B\\xFF\\");
+  for (const std::string text : {"plain", "\xC2\x9B", "\xED\xA0\x80", "tab\there"}) {
+    EXPECT_TRUE(IsPrintableText(BoxText(text))) << text;
+  }
+}
+
+}  // namespace
+}  // namespace zintrel
