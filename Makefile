@@ -4,7 +4,7 @@
 PRESET ?= release
 BUILD := build/$(PRESET)
 
-.PHONY: all deps build run test bench install package screenshot clean
+.PHONY: all deps build run test bench install package screenshot clean windows windows-deps
 
 all: build
 
@@ -19,10 +19,21 @@ run: build
 	@if [ -x $(BUILD)/app/zintrel ]; then $(BUILD)/app/zintrel; \
 	else echo "zintrel: the application is not built yet"; fi
 
+# The cross-compilers, Wine, and Highway and GoogleTest built for Windows
+# (in build/windows-deps); nothing when they are there.
+windows-deps:
+	@scripts/install-windows-deps
+
+# The 64-bit Windows build, cross-compiled in build/windows.
+windows: deps windows-deps
+	@cmake --preset windows >/dev/null
+	@cmake --build --preset windows
+
 # Every test in the release build, then the whole suite again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the simulation and render
 # tests under ThreadSanitizer (the step shares its work with a second
-# thread), and bounded passes of the two fuzzers over their corpora.
+# thread), bounded passes of the two fuzzers over their corpora, and the
+# Windows build's tests under Wine.
 test: build
 	@ctest --preset $(PRESET)
 	@cmake --preset asan >/dev/null
@@ -34,6 +45,8 @@ test: build
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz
 	@ctest --preset fuzz
+	@$(MAKE) --no-print-directory windows
+	@ctest --preset windows
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done
