@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
+
+#include "simulation/fast/portable_power.h"
 
 namespace zintrel {
 
@@ -28,7 +31,9 @@ Real RaiseToWhole(Real base, std::uint32_t magnitude) {
 double Power(double base, double exponent);
 
 // The power rule for any floating type: Power for doubles, and the same rule
-// at extended precision where a sum is carried beyond the double range.
+// at extended precision where a sum is carried beyond the double range. The
+// extended exponential and logarithm of the C libraries differ from system
+// to system, so there the non-whole power is the program's own.
 template <typename Real>
 Real PowerRule(Real base, double exponent) {
   if (exponent == 0.0) return 1;
@@ -37,7 +42,11 @@ Real PowerRule(Real base, double exponent) {
     const Real result = RaiseToWhole(base, static_cast<std::uint32_t>(magnitude));
     return exponent < 0.0 ? 1 / result : result;
   }
-  return std::exp(static_cast<Real>(exponent) * std::log(base));
+  if constexpr (std::is_same_v<Real, long double>) {
+    return PortableWidePower(base, exponent);
+  } else {
+    return std::exp(static_cast<Real>(exponent) * std::log(base));
+  }
 }
 
 }  // namespace zintrel

@@ -34,4 +34,12 @@ WideDouble MultiplyWide(WideDouble y, double factor);
 // about two units in the last place for normal results.
 double PortablePower(double base, double exponent);
 
+// Returns base^exponent at extended precision, for a finite base > 0 whose
+// binary exponent lies within +-2000 and |exponent| <= 6, as the sum carried
+// beyond the double range needs: results reach far past the largest double,
+// to about two units in the last place of a double. Only IEEE operations
+// and exact scalings by powers of two, so the bits are the same under every
+// C library, Windows' included.
+long double PortableWidePower(long double base, double exponent);
+
 }  // namespace zintrel
