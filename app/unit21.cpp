@@ -207,18 +207,10 @@ void TForm1::Button4Click() { panel_.Button4Click(); }
 void TForm1::TrackBar9Change() { panel_.TrackBar9Change(); }
 
 TrackBar* TForm1::SliderFor(Slider slider) const {
-  switch (slider) {
-    case Slider::kTrackBar1: return TrackBar1;
-    case Slider::kTrackBar2: return TrackBar2;
-    case Slider::kTrackBar3: return TrackBar3;
-    case Slider::kTrackBar4: return TrackBar4;
-    case Slider::kTrackBar5: return TrackBar5;
-    case Slider::kTrackBar6: return TrackBar6;
-    case Slider::kTrackBar7: return TrackBar7;
-    case Slider::kTrackBar8: return TrackBar8;
-    case Slider::kTrackBar9: break;
-  }
-  return TrackBar9;
+  static constexpr TrackBar* TForm1::*kControls[] = {&TForm1::TrackBar1, &TForm1::TrackBar2, &TForm1::TrackBar3,
+                                                     &TForm1::TrackBar4, &TForm1::TrackBar5, &TForm1::TrackBar6,
+                                                     &TForm1::TrackBar7, &TForm1::TrackBar8, &TForm1::TrackBar9};
+  return this->*kControls[static_cast<int>(slider)];
 }
 
 int TForm1::SliderPosition(Slider slider) const { return SliderFor(slider)->Position(); }

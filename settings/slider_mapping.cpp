@@ -79,18 +79,11 @@ int NearestPosition(int minimum, int maximum, int current, double target, ValueA
 }  // namespace
 
 int& SliderPositions::operator[](Slider slider) {
-  switch (slider) {
-    case Slider::kTrackBar1: return TrackBar1;
-    case Slider::kTrackBar2: return TrackBar2;
-    case Slider::kTrackBar3: return TrackBar3;
-    case Slider::kTrackBar4: return TrackBar4;
-    case Slider::kTrackBar5: return TrackBar5;
-    case Slider::kTrackBar6: return TrackBar6;
-    case Slider::kTrackBar7: return TrackBar7;
-    case Slider::kTrackBar8: return TrackBar8;
-    case Slider::kTrackBar9: break;
-  }
-  return TrackBar9;
+  static constexpr int SliderPositions::*kMembers[] = {
+      &SliderPositions::TrackBar1, &SliderPositions::TrackBar2, &SliderPositions::TrackBar3,
+      &SliderPositions::TrackBar4, &SliderPositions::TrackBar5, &SliderPositions::TrackBar6,
+      &SliderPositions::TrackBar7, &SliderPositions::TrackBar8, &SliderPositions::TrackBar9};
+  return this->*kMembers[static_cast<int>(slider)];
 }
 
 SliderPositions PositionsShowing(const ParticleField& field, bool showOrientation, int timerInterval,

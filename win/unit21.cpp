@@ -12,6 +12,7 @@
 #include "win/ui_font.h"
 #include "win/unit23.h"
 #include "win/wide_text.h"
+#include "win/window_proc.h"
 
 namespace zintrel {
 namespace {
@@ -59,7 +60,7 @@ TForm1::TForm1(HINSTANCE instance, ParticleField& field, FrameBitmap& bitmap, Ra
     : panel_(field, bitmap, random, *this) {
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = &TForm1::WindowProc;
+  windowClass.lpfnWndProc = &WindowProcOf<TForm1>;
   windowClass.hInstance = instance;
   windowClass.hIcon = LoadIconW(instance, L"ZINTREL");
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -212,16 +213,6 @@ void TForm1::CountTick() {
 }
 #endif
 
-LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<TForm1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  return self != nullptr ? self->OnMessage(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
-}
-
 LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kTickMessage:
@@ -319,18 +310,10 @@ void TForm1::OnDpiChanged(UINT dpi, const RECT& suggested) {
 }
 
 HWND TForm1::SliderHandle(Slider slider) const {
-  switch (slider) {
-    case Slider::kTrackBar1: return TrackBar1;
-    case Slider::kTrackBar2: return TrackBar2;
-    case Slider::kTrackBar3: return TrackBar3;
-    case Slider::kTrackBar4: return TrackBar4;
-    case Slider::kTrackBar5: return TrackBar5;
-    case Slider::kTrackBar6: return TrackBar6;
-    case Slider::kTrackBar7: return TrackBar7;
-    case Slider::kTrackBar8: return TrackBar8;
-    case Slider::kTrackBar9: break;
-  }
-  return TrackBar9;
+  static constexpr HWND TForm1::*kControls[] = {&TForm1::TrackBar1, &TForm1::TrackBar2, &TForm1::TrackBar3,
+                                                &TForm1::TrackBar4, &TForm1::TrackBar5, &TForm1::TrackBar6,
+                                                &TForm1::TrackBar7, &TForm1::TrackBar8, &TForm1::TrackBar9};
+  return this->*kControls[static_cast<int>(slider)];
 }
 
 bool TForm1::SliderOf(HWND window, Slider& slider) const {

@@ -57,7 +57,8 @@ class TForm1 : private SettingsControls {
       StaticText8, TrackBar8, Button3, Button4, StaticText9, TrackBar9;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  template <typename Window>
+  friend LRESULT CALLBACK WindowProcOf(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnHScroll(HWND control, int code);
   void OnCommand(int id, int code);

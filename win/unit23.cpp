@@ -13,6 +13,7 @@
 #include "win/file_output.h"
 #include "win/unit21.h"
 #include "win/wide_text.h"
+#include "win/window_proc.h"
 
 namespace zintrel {
 namespace {
@@ -67,7 +68,7 @@ SIZE OuterSize(SIZE client, UINT dpi) {
 TForm2::TForm2(HINSTANCE instance, const FrameBitmap& bitmap, TForm1& form1) : bitmap_(bitmap), form1_(form1) {
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = &TForm2::WindowProc;
+  windowClass.lpfnWndProc = &WindowProcOf<TForm2>;
   windowClass.hInstance = instance;
   windowClass.hIcon = LoadIconW(instance, L"ZINTREL");
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -168,16 +169,6 @@ void TForm2::OnPaint() {
                   DIB_RGB_COLORS, SRCCOPY);
   }
   EndPaint(window_, &paint);
-}
-
-LRESULT CALLBACK TForm2::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<TForm2*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<TForm2*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  return self != nullptr ? self->OnMessage(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT TForm2::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
