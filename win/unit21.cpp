@@ -58,15 +58,7 @@ HWND AddTrackBar(HWND parent, int id, int minimum, int maximum, int position, bo
 
 TForm1::TForm1(HINSTANCE instance, ParticleField& field, FrameBitmap& bitmap, RandomSource& random)
     : panel_(field, bitmap, random, *this) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = &WindowProcOf<TForm1>;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, L"ZINTREL");
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kClassName;
-  RegisterClassExW(&windowClass);
+  RegisterWindowClass<TForm1>(instance, kClassName);
   // Created at its place first; its size follows once the monitor's dpi is
   // known.
   CreateWindowExW(kExStyle, kClassName, L"Zintrel - 設定", kStyle, 157, 109, kClientWidth, kClientHeight,

@@ -66,17 +66,9 @@ SIZE OuterSize(SIZE client, UINT dpi) {
 }  // namespace
 
 TForm2::TForm2(HINSTANCE instance, const FrameBitmap& bitmap, TForm1& form1) : bitmap_(bitmap), form1_(form1) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = &WindowProcOf<TForm2>;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, L"ZINTREL");
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   // Wherever no frame covers the window yet (after it grew, before the next
   // tick), the button-face colour shows.
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kClassName;
-  RegisterClassExW(&windowClass);
+  RegisterWindowClass<TForm2>(instance, kClassName);
   CreateWindowExW(kExStyle, kClassName, L"Zintrel", kStyle, 304, 249, 668, 467, nullptr, nullptr, instance, this);
   if (window_ == nullptr) throw std::runtime_error("the display window cannot be created");
   const UINT dpi = GetDpiForWindow(window_);

@@ -19,4 +19,19 @@ LRESULT CALLBACK WindowProcOf(HWND window, UINT message, WPARAM wParam, LPARAM l
   return self != nullptr ? self->OnMessage(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
 }
 
+// Registers the class name for windows of Window: the program's icon, the
+// arrow cursor and the button-face colour wherever nothing else is drawn.
+template <typename Window>
+void RegisterWindowClass(HINSTANCE instance, const wchar_t* name) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = &WindowProcOf<Window>;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, L"ZINTREL");
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = name;
+  RegisterClassExW(&windowClass);
+}
+
 }  // namespace zintrel
