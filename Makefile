@@ -22,7 +22,7 @@ run: build
 # The cross-compilers, Wine, and Highway and GoogleTest built for Windows
 # (in build/windows-deps); nothing when they are there.
 windows-deps:
-	@scripts/install-windows-deps
+	@scripts/install-deps --windows
 
 # The 64-bit Windows build, cross-compiled in build/windows.
 windows: deps windows-deps
