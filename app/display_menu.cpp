@@ -1,7 +1,5 @@
 #include "app/display_menu.h"
 
-#include <memory>
-
 #include <QAction>
 #include <QClipboard>
 #include <QDateTime>
@@ -20,7 +18,6 @@
 #include "app/unit21.h"
 #include "app/unit23.h"
 #include "settings/display_texts.h"
-#include "state/state_file.h"
 
 namespace zintrel {
 namespace {
@@ -41,26 +38,18 @@ QString ProposedName(const char* suffix) {
 QString ChooseWithDialog(QWidget* parent, FileRequest request, const QString& folder, const QString& name) {
   QFileDialog dialog(parent);
   dialog.setDirectory(folder);
-  switch (request) {
-    case FileRequest::kSaveState:
-      dialog.setWindowTitle(QStringLiteral("Save state"));
-      dialog.setNameFilters({QStringLiteral("Zintrel states (*.zintrel)"), QStringLiteral("All files (*)")});
-      break;
-    case FileRequest::kOpenState:
-      dialog.setWindowTitle(QStringLiteral("Open state"));
-      dialog.setNameFilters({QStringLiteral("Zintrel states (*.zintrel)"), QStringLiteral("All files (*)")});
-      break;
-    case FileRequest::kSavePicture:
-      dialog.setWindowTitle(QStringLiteral("Save picture"));
-      dialog.setNameFilters({QStringLiteral("PNG pictures (*.png)")});
-      break;
-  }
+  const bool picture = request == FileRequest::kSavePicture;
+  dialog.setWindowTitle(picture ? QStringLiteral("Save picture")
+                        : request == FileRequest::kOpenState ? QStringLiteral("Open state")
+                                                             : QStringLiteral("Save state"));
+  dialog.setNameFilters(picture ? QStringList{QStringLiteral("PNG pictures (*.png)")}
+                                : QStringList{QStringLiteral("Zintrel states (*.zintrel)"), QStringLiteral("All files (*)")});
   if (request == FileRequest::kOpenState) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
   } else {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QLatin1String(request == FileRequest::kSavePicture ? "png" : kStateSuffix));
+    dialog.setDefaultSuffix(QLatin1String(picture ? "png" : kStateSuffix));
     dialog.selectFile(name);
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
@@ -89,12 +78,7 @@ std::string Native(const QString& path) { return QDir::toNativeSeparators(path).
 
 }  // namespace
 
-QImage FrameImage(const FrameBitmap& bitmap) {
-  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) return {};
-  return QImage(reinterpret_cast<const uchar*>(bitmap.Pixels()), bitmap.Width(), bitmap.Height(),
-                static_cast<qsizetype>(bitmap.Stride()) * 4, QImage::Format_RGB32)
-      .copy();
-}
+QImage FrameImage(const FrameBitmap& bitmap) { return FrameView(bitmap).copy(); }
 
 DisplayMenu::DisplayMenu(TForm1& form1, TForm2& form2, const FrameBitmap& bitmap)
     : form1_(form1), form2_(form2), bitmap_(bitmap), messages_(&form2) {
@@ -149,7 +133,7 @@ void DisplayMenu::AskAndSavePicture() {
 }
 
 bool DisplayMenu::SaveState(const QString& path) {
-  const std::string text = StateToJson(form1_.Field(), form1_.Panel().CurrentDisplay());
+  const std::string text = form1_.Panel().SavedStateText();
   const QString problem = WriteWhole(path, [&text](QSaveFile& file) {
     return file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
   });
@@ -159,15 +143,10 @@ bool DisplayMenu::SaveState(const QString& path) {
 }
 
 bool DisplayMenu::OpenState(const QString& path) {
-  auto field = std::make_unique<ParticleField>();
-  DisplaySettings display;
-  const std::string problem =
-      ReadStateFile(path.toStdString(), *field, &display, StateSource::kRegularFile);
-  if (!problem.empty()) {
-    messages_.Report(Text(OpenFailedText(problem)));
+  if (const std::string problem = form1_.Panel().OpenStateFile(path.toStdString()); !problem.empty()) {
+    messages_.Report(Text(problem));
     return false;
   }
-  form1_.Panel().AdoptState(*field, display);
   ShowAtFieldSize();
   return true;
 }

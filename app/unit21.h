@@ -8,7 +8,6 @@
 #include "render/frame_bitmap.h"
 #include "simulation/particle_field.h"
 #include "simulation/random_source.h"
-#include "state/state_json.h"
 
 class QCheckBox;
 class QLabel;

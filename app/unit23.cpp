@@ -7,17 +7,19 @@
 
 namespace zintrel {
 
+QImage FrameView(const FrameBitmap& bitmap) {
+  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) return {};
+  return QImage(reinterpret_cast<const uchar*>(bitmap.Pixels()), bitmap.Width(), bitmap.Height(),
+                static_cast<qsizetype>(bitmap.Stride()) * 4, QImage::Format_RGB32);
+}
+
 void PaintFrame(QPainter& painter, const FrameBitmap& bitmap) {
-  const int width = bitmap.Width();
-  const int height = bitmap.Height();
-  if (width <= 0 || height <= 0) return;
-  // Wraps the pixels without copying; FrameBitmap keeps QImage's RGB32 layout.
-  const QImage frame(reinterpret_cast<const uchar*>(bitmap.Pixels()), width, height,
-                     static_cast<qsizetype>(bitmap.Stride()) * 4, QImage::Format_RGB32);
+  const QImage frame = FrameView(bitmap);
+  if (frame.isNull()) return;
   // Without smooth transformation the raster engine samples the nearest
   // pixel, so a device pixel ratio of 2 gives clean 2 x 2 blocks.
   painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-  painter.drawImage(QRect(0, 0, width, height), frame);
+  painter.drawImage(QRect(0, 0, frame.width(), frame.height()), frame);
 }
 
 TForm2::TForm2(const FrameBitmap& bitmap) : bitmap_(bitmap) {

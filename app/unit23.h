@@ -14,6 +14,11 @@ namespace zintrel {
 // nothing.
 void PaintFrame(QPainter& painter, const FrameBitmap& bitmap);
 
+// Returns the frame's pixels as an image without copying them (FrameBitmap
+// keeps QImage's RGB32 layout); null for an empty frame. Valid while the
+// frame is neither resized nor destroyed.
+QImage FrameView(const FrameBitmap& bitmap);
+
 // The display window, Form2. It has no controls and no handlers; it only
 // shows the frame the latest tick drew. Closing it hides it and the ticks go
 // on; only the settings window's Play / Pause brings it back.

@@ -1,10 +1,13 @@
 #include "settings/settings_panel.h"
 
+#include <memory>
 #include <stdexcept>
 
 #include "render/render_frame.h"
 #include "render/tick.h"
+#include "settings/display_texts.h"
 #include "simulation/scatter.h"
+#include "state/state_file.h"
 
 namespace zintrel {
 
@@ -131,6 +134,15 @@ void SettingsPanel::RefreshTips() {
 
 DisplaySettings SettingsPanel::CurrentDisplay() const {
   return {controls_.OrientationShown(), controls_.TimerInterval()};
+}
+
+std::string SettingsPanel::OpenStateFile(const std::string& path) {
+  auto field = std::make_unique<ParticleField>();
+  DisplaySettings display;
+  const std::string problem = ReadStateFile(path, *field, &display, StateSource::kRegularFile);
+  if (!problem.empty()) return OpenFailedText(problem);
+  AdoptState(*field, display);
+  return {};
 }
 
 void SettingsPanel::AdoptState(const ParticleField& field, const DisplaySettings& display) {

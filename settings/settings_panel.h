@@ -96,6 +96,13 @@ class SettingsPanel {
   // the next tick may be seconds away.
   void AdoptState(const ParticleField& field, const DisplaySettings& display);
 
+  // Reads the plain state file at path (UTF-8) and adopts it. Returns "" or
+  // the line the box shows; a file that cannot be opened changes nothing.
+  std::string OpenStateFile(const std::string& path);
+
+  // Returns the text of a saved state: the field with the display settings.
+  std::string SavedStateText() const { return StateToJson(field_, CurrentDisplay()); }
+
   const ParticleField& Field() const { return field_; }
 
  private:

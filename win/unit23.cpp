@@ -4,11 +4,9 @@
 #include <shlobj.h>
 
 #include <ctime>
-#include <memory>
 #include <vector>
 
 #include "settings/display_texts.h"
-#include "state/state_file.h"
 #include "win/error_box.h"
 #include "win/file_output.h"
 #include "win/unit21.h"
@@ -263,23 +261,19 @@ std::wstring TForm2::Ask(bool save, bool picture) {
 }
 
 bool TForm2::SaveState(const std::wstring& path) {
-  SettingsPanel& panel = form1_.Panel();
-  const std::string problem = WriteWholeFile(path, StateToJson(panel.Field(), panel.CurrentDisplay()));
+  const std::string problem = WriteWholeFile(path, form1_.Panel().SavedStateText());
   if (problem.empty()) return true;
   Errors().Report(window_, SaveStateFailedText(Narrow(path), problem));
   return false;
 }
 
 bool TForm2::OpenState(const std::wstring& path) {
-  auto field = std::make_unique<ParticleField>();
-  DisplaySettings display;
-  const std::string problem = ReadStateFile(Narrow(path), *field, &display, StateSource::kRegularFile);
-  if (!problem.empty()) {
-    Errors().Report(window_, OpenFailedText(problem));
+  if (const std::string problem = form1_.Panel().OpenStateFile(Narrow(path)); !problem.empty()) {
+    Errors().Report(window_, problem);
     return false;
   }
-  form1_.Panel().AdoptState(*field, display);
-  const SIZE wanted{field->FieldWidth, field->FieldHeight};
+  const ParticleField& field = form1_.Panel().Field();
+  const SIZE wanted{field.FieldWidth, field.FieldHeight};
   const SIZE given = SetFieldSize(wanted);
   if (!IsWindowVisible(window_)) ShowIfHidden();
   if (given.cx != wanted.cx || given.cy != wanted.cy) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -243,6 +245,37 @@ TEST_F(SettingsPanelTest, AdoptingAStateSetsExactValuesQuietly) {
   panel_.AdoptState(*state, {});
   EXPECT_FALSE(controls_.orientation);
   EXPECT_EQ(controls_.interval, 256);
+}
+
+// Both shells open files through the panel: a saved state comes back whole,
+// and a file that is no state gives the box's line and changes nothing.
+TEST_F(SettingsPanelTest, OpensAndSavesStateFiles) {
+  const std::string path = testing::TempDir() + "settings_panel_state.zintrel";
+  controls_.orientation = false;
+  controls_.interval = 256;
+  panel_.Timer1Timer(320, 200);
+  {
+    std::ofstream file(path, std::ios::binary);
+    file << panel_.SavedStateText();
+  }
+  const std::uint64_t saved = HashField(*field_);
+  controls_.orientation = true;
+  controls_.interval = 16;
+  panel_.Timer1Timer(320, 200);
+  EXPECT_EQ(panel_.OpenStateFile(path), "");
+  EXPECT_EQ(HashField(*field_), saved);
+  EXPECT_FALSE(controls_.orientation);
+  EXPECT_EQ(controls_.interval, 256);
+
+  {
+    std::ofstream file(path, std::ios::binary);
+    file << "not a state";
+  }
+  const std::string line = panel_.OpenStateFile(path);
+  EXPECT_EQ(line.rfind("'" + path + "': malformed JSON", 0), 0u) << line;
+  EXPECT_EQ(HashField(*field_), saved);
+  EXPECT_EQ(panel_.OpenStateFile(path + ".missing").rfind("Cannot read '", 0), 0u);
+  std::remove(path.c_str());
 }
 
 }  // namespace
