@@ -10,7 +10,12 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
 
 #include <benchmark/benchmark.h>
 #include <hwy/targets.h>
@@ -104,8 +109,30 @@ void Register(std::int64_t avx2) {
   })->Unit(benchmark::kMillisecond);
 }
 
+// Returns the processor's own name for itself (the brand string), so a
+// printed table says which machine its numbers come from.
+std::string CpuModel() {
+#if defined(__x86_64__) || defined(__i386__)
+  unsigned int words[12] = {};
+  unsigned int highest = __get_cpuid_max(0x80000000u, nullptr);
+  if (highest >= 0x80000004u) {
+    for (unsigned int leaf = 0; leaf < 3; ++leaf) {
+      __get_cpuid(0x80000002u + leaf, &words[4 * leaf], &words[4 * leaf + 1], &words[4 * leaf + 2],
+                  &words[4 * leaf + 3]);
+    }
+    std::string name(reinterpret_cast<const char*>(words), sizeof(words));
+    name = name.substr(0, name.find('\0'));
+    const auto first = name.find_first_not_of(' ');
+    const auto last = name.find_last_not_of(' ');
+    if (first != std::string::npos) return name.substr(first, last - first + 1);
+  }
+#endif
+  return "unknown processor";
+}
+
 void PrintRatios() {
   const auto& seconds = Seconds();
+  std::printf("\nCPU: %s, %u hardware threads\n", CpuModel().c_str(), std::thread::hardware_concurrency());
   const auto ratio = [&](const std::string& slow, const std::string& fast) {
     const auto a = seconds.find(slow), b = seconds.find(fast);
     return a == seconds.end() || b == seconds.end() || b->second <= 0.0 ? 0.0 : a->second / b->second;

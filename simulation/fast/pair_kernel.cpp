@@ -6,10 +6,11 @@
 // product of powers of it.
 //
 // Every target gives the same bits. Each lane's arithmetic is the same
-// sequence of IEEE operations on every target: multiplications and
-// additions are never fused (the build has -ffp-contract=off, and the code
-// never asks for a fused multiply-add), and the first guess uses only
-// correctly rounded operations. The lanes are summed in a pattern that does
+// sequence of IEEE operations on every target: a multiplication and an
+// addition are fused exactly where the code asks for it (FusedMulAdd rounds
+// once on every target, in hardware or emulated) and never elsewhere (the
+// build has -ffp-contract=off), and the first guess uses only correctly
+// rounded operations. The lanes are summed in a pattern that does
 // not depend on the vector width: every run of pairs is cut into groups of
 // kPartialSums consecutive pairs counted from the run's start, pair k of
 // each group goes to partial sum k (one vector of eight on AVX-512, two of
@@ -26,6 +27,7 @@
 
 #include <hwy/highway.h>
 
+#include "simulation/fast/fused_multiply_add-inl.h"
 #include "simulation/fast/power_kernel-inl.h"
 
 #include "simulation/fast/pair_kernel.h"
@@ -70,7 +72,7 @@ HWY_INLINE VF FirstGuess(V s) {
 // pair, and the powers of sqrt(2) go into the law's constants.)
 HWY_INLINE V HalfReciprocalSqrt(D d, V s, VF firstGuess) {
   const V guess = hn::PromoteTo(d, firstGuess);
-  return hn::Mul(guess, hn::Sub(hn::Set(d, 1.5), hn::Mul(hn::Mul(s, guess), guess)));
+  return hn::Mul(guess, FusedNegMulAdd(d, hn::Mul(s, guess), guess, hn::Set(d, 1.5)));
 }
 
 // Returns base^n for a whole n >= 0 by repeated squaring.
@@ -179,11 +181,12 @@ struct Pulls {
   V x, y;
 };
 
-// Returns `pulls` with the lanes of `near` replaced by the pair-by-pair pull
-// of their separations (dx, dy). Taken by value and out of line, so the hot
-// loop keeps its pulls in registers.
-HWY_NOINLINE Pulls ReplaceNearLanes(const PairLaw& law, hn::Mask<D> near, V dx, V dy, Pulls pulls) {
+// Returns the pair-by-pair pull of the separations (dx, dy) in the lanes of
+// `near`, and 0 in the others. Out of line, so the hot loop keeps its
+// partial sums in registers.
+HWY_NOINLINE Pulls NearLanePulls(const PairLaw& law, hn::Mask<D> near, V dx, V dy) {
   const D d;
+  const Pulls pulls{hn::Zero(d), hn::Zero(d)};
   HWY_ALIGN double bufferX[hn::MaxLanes(d)];
   HWY_ALIGN double bufferY[hn::MaxLanes(d)];
   HWY_ALIGN double outX[hn::MaxLanes(d)];
@@ -201,27 +204,30 @@ HWY_NOINLINE Pulls ReplaceNearLanes(const PairLaw& law, hn::Mask<D> near, V dx, 
 }
 
 // Adds the pull of the pairs begun in `start` to the partial sums (accX,
-// accY), lane by lane. Lanes holding (0, 0) add nothing.
+// accY), lane by lane: perPixel dx + acc in one rounding. Lanes holding
+// (0, 0) add nothing.
 template <int kPull, int kExtra>
 HWY_INLINE void AddPulls(D d, const PairLaw& law, const VectorLaw& vl, const PairStart<kPull>& start,
                          V& accX, V& accY) {
   const V perPixel = PullPerPixel<kPull, kExtra>(d, law, vl, start);
-  Pulls pulls{hn::Mul(perPixel, start.dx), hn::Mul(perPixel, start.dy)};
+  const V sumX = FusedMulAdd(d, perPixel, start.dx, accX);
+  const V sumY = FusedMulAdd(d, perPixel, start.dy, accY);
   // Lanes with s below kMinSquare take the branch: at s = 0 (the row itself,
   // or a particle on the same point) the vector formula is not finite and
   // the pair gives no force; closer than 1e-10 pixels (0 < s < kMinSquare)
   // the pair is left to the pair-by-pair path, lane by lane, so the other
   // lanes keep their vector values whatever the vector width.
   const auto belowMin = hn::Lt(start.s, vl.minSquare);
-  if (HWY_UNLIKELY(!hn::AllFalse(d, belowMin))) {
-    const auto apart = hn::Gt(start.s, hn::Zero(d));
-    pulls.x = hn::IfThenElseZero(apart, pulls.x);
-    pulls.y = hn::IfThenElseZero(apart, pulls.y);
-    const auto near = hn::And(belowMin, apart);
-    if (!hn::AllFalse(d, near)) pulls = ReplaceNearLanes(law, near, start.dx, start.dy, pulls);
+  if (HWY_LIKELY(hn::AllFalse(d, belowMin))) {
+    accX = sumX;
+    accY = sumY;
+    return;
   }
-  accX = hn::Add(accX, pulls.x);
-  accY = hn::Add(accY, pulls.y);
+  const auto near = hn::And(belowMin, hn::Gt(start.s, hn::Zero(d)));
+  Pulls pulls{hn::Zero(d), hn::Zero(d)};
+  if (!hn::AllFalse(d, near)) pulls = NearLanePulls(law, near, start.dx, start.dy);
+  accX = hn::IfThenElse(belowMin, hn::Add(accX, pulls.x), sumX);
+  accY = hn::IfThenElse(belowMin, hn::Add(accY, pulls.y), sumY);
 }
 
 // Pairs per group: partial sum k collects pair k of every group.
@@ -252,10 +258,14 @@ template <int kPull>
 constexpr int kAhead = WholeGroups(kPull == kGeneralShape ? kGeneralAhead : kWholeAhead);
 
 // The loops over the vectors ahead must be unrolled, so that every stage
-// and partial sum stays in a register, and GCC needs asking. Only the
-// fuzzing build uses clang, where speed does not matter and asking would
-// take this file's compile time under the sanitizers from one minute to six.
-#if defined(__clang__)
+// and partial sum stays in a register, and GCC needs asking. Not on targets
+// that emulate the fused multiply-add: the emulation binds them whatever the
+// registers hold, and unrolled it would double this file's compile time.
+// Nor under clang, which only the fuzzing build uses: there speed does not
+// matter, and asking would take the compile time under the sanitizers from
+// one minute to six.
+#undef ZINTREL_UNROLL_RING
+#if defined(__clang__) || !HWY_NATIVE_FMA
 #define ZINTREL_UNROLL_RING
 #else
 #define ZINTREL_UNROLL_RING _Pragma("GCC unroll 16")
