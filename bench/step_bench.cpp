@@ -124,7 +124,18 @@ std::string CpuModel() {
     name = name.substr(0, name.find('\0'));
     const auto first = name.find_first_not_of(' ');
     const auto last = name.find_last_not_of(' ');
-    if (first != std::string::npos) return name.substr(first, last - first + 1);
+    // Virtual machines often shorten the name ("AMD EPYC"); the family and
+    // model still tell the core apart (AMD family 25 model 1 is Zen 3,
+    // model 17 Zen 4).
+    unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
+    __get_cpuid(1, &eax, &ebx, &ecx, &edx);
+    const unsigned int baseFamily = (eax >> 8) & 0xf;
+    const unsigned int family = baseFamily == 0xf ? baseFamily + ((eax >> 20) & 0xff) : baseFamily;
+    const unsigned int model = ((eax >> 4) & 0xf) | (baseFamily >= 0x6 ? ((eax >> 16) & 0xf) << 4 : 0);
+    if (first != std::string::npos) {
+      return name.substr(first, last - first + 1) + " (family " + std::to_string(family) + ", model " +
+             std::to_string(model) + ")";
+    }
   }
 #endif
   return "unknown processor";
