@@ -207,7 +207,6 @@ void RegisterKernels() {
 }
 
 void RegisterTargets() {
-  RegisterKernels();
   for (const ForceLaw& law : kTargetLaws) {
     for (const std::int64_t target : StepTargets()) {
       const std::string key = TargetKey(target, law);
@@ -323,6 +322,7 @@ int main(int argc, char** argv) {
   std::printf("step kernel in use: %s (this CPU runs: %s)\n", BestPairKernel().name, names.c_str());
   Register(avx2);
   RegisterTargets();
+  RegisterKernels();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

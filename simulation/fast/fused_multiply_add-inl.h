@@ -73,9 +73,9 @@ HWY_INLINE V TwoSum(V x, V y, V& error) {
 }
 
 // Returns a * b + c rounded once to nearest. Out of line: inlined at every
-// use in every kernel, it took the pair kernels' compile time under the
-// sanitizers from three minutes to over ten, and the call costs little
-// beside forty operations.
+// use in every kernel, it kept the fuzzing build's compiler on the pair
+// kernels for over nine minutes, and the call costs little beside forty
+// operations.
 template <class D>
 HWY_NOINLINE hn::Vec<D> EmulatedFusedMulAdd(D d, hn::Vec<D> a, hn::Vec<D> b, hn::Vec<D> c) {
   const auto p = hn::Mul(a, b);

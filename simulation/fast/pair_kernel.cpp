@@ -186,7 +186,6 @@ struct Pulls {
 // partial sums in registers.
 HWY_NOINLINE Pulls NearLanePulls(const PairLaw& law, hn::Mask<D> near, V dx, V dy) {
   const D d;
-  const Pulls pulls{hn::Zero(d), hn::Zero(d)};
   HWY_ALIGN double bufferX[hn::MaxLanes(d)];
   HWY_ALIGN double bufferY[hn::MaxLanes(d)];
   HWY_ALIGN double outX[hn::MaxLanes(d)];
@@ -194,8 +193,8 @@ HWY_NOINLINE Pulls NearLanePulls(const PairLaw& law, hn::Mask<D> near, V dx, V d
   HWY_ALIGN double isNear[hn::MaxLanes(d)];
   hn::Store(dx, d, bufferX);
   hn::Store(dy, d, bufferY);
-  hn::Store(pulls.x, d, outX);
-  hn::Store(pulls.y, d, outY);
+  hn::Store(hn::Zero(d), d, outX);
+  hn::Store(hn::Zero(d), d, outY);
   hn::Store(hn::IfThenElseZero(near, hn::Set(d, 1.0)), d, isNear);
   for (size_t k = 0; k < hn::Lanes(d); ++k) {
     if (isNear[k] != 0.0) LiteralPairPull(law, bufferX[k], bufferY[k], outX[k], outY[k]);
@@ -260,7 +259,7 @@ constexpr int kAhead = WholeGroups(kPull == kGeneralShape ? kGeneralAhead : kWho
 // The loops over the vectors ahead must be unrolled, so that every stage
 // and partial sum stays in a register, and GCC needs asking. Not on targets
 // that emulate the fused multiply-add: the emulation binds them whatever the
-// registers hold, and unrolled it would double this file's compile time.
+// registers hold, and unrolling them would only lengthen the compile.
 // Nor under clang, which only the fuzzing build uses: there speed does not
 // matter, and asking would take the compile time under the sanitizers from
 // one minute to six.
