@@ -87,7 +87,7 @@ void FrameBitmap::Ellipse(int x1, int y1, int x2, int y2) {
     raster::DrawBox(*this, left, top, right, bottom);
     return;
   }
-  if (right <= 0 || bottom <= 0 || left >= Width() || top >= Height()) return;
+  if (right <= 0 || bottom <= ClipTop() || left >= Width() || top >= ClipBottom()) return;
 
   BitmapQuadrantSink sink(*this, left, top, width, height);
   if (width <= raster::kDirectWalkLimit && height <= raster::kDirectWalkLimit) {
@@ -95,7 +95,8 @@ void FrameBitmap::Ellipse(int x1, int y1, int x2, int y2) {
     return;
   }
   const Range columns = VisibleQuarter(left, width, Width());
-  const Range rows = VisibleQuarter(top, height, Height());
+  // A band's rows are a frame of their own, ClipTop() lower.
+  const Range rows = VisibleQuarter(top - ClipTop(), height, ClipBottom() - ClipTop());
   raster::TraceEllipseQuadrant(width, height, {columns.first, columns.last, rows.first, rows.last},
                                sink);
 }

@@ -18,16 +18,32 @@ void FrameBitmap::Resize(int width, int height) { Reallocate(width, height); }
 
 std::uint32_t FrameBitmap::PixelAt(int x, int y) const {
   assert(x >= 0 && x < width_ && y >= 0 && y < height_);
-  return pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
-                 static_cast<std::size_t>(x)];
+  return Pixels()[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
+                  static_cast<std::size_t>(x)];
+}
+
+FrameBitmap FrameBitmap::Band(FrameBitmap& whole, int top, int bottom) {
+  FrameBitmap band;
+  band.width_ = whole.width_;
+  band.height_ = whole.height_;
+  band.clipTop_ = std::clamp(top, whole.clipTop_, whole.clipBottom_);
+  band.clipBottom_ = std::clamp(bottom, band.clipTop_, whole.clipBottom_);
+  band.borrowed_ = whole.Pixels();
+  band.PenColor = whole.PenColor;
+  band.BrushColor = whole.BrushColor;
+  return band;
 }
 
 void FrameBitmap::Reallocate(int width, int height) {
+  assert(borrowed_ == nullptr && "a band cannot be resized");
+  if (borrowed_ != nullptr) return;  // Its pixels belong to the whole bitmap.
   width = std::max(width, 0);
   height = std::max(height, 0);
   if (width == width_ && height == height_) return;
   width_ = width;
   height_ = height;
+  clipTop_ = 0;
+  clipBottom_ = height;
   // assign() rather than resize(): the old rows no longer line up with the new
   // stride, so keeping their bytes would only leave a sheared picture behind.
   pixels_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),

@@ -27,10 +27,22 @@ class FrameBitmap {
   // Returns the distance between the starts of two rows, in pixels.
   int Stride() const { return width_; }
 
+  // Returns a bitmap that draws into rows top .. bottom - 1 of `whole` and
+  // nowhere else, with whole's size, coordinates and colours: those rows get
+  // exactly the pixels that drawing the same shapes into `whole` gives them,
+  // so several threads can draw one frame, each into its own band. It borrows
+  // whole's pixels, so `whole` must outlive it and keep its size; the band
+  // itself cannot be resized.
+  static FrameBitmap Band(FrameBitmap& whole, int top, int bottom);
+  // The rows drawing may change: ClipTop() <= y < ClipBottom(). A bitmap
+  // that is not a band may change all of them.
+  int ClipTop() const { return clipTop_; }
+  int ClipBottom() const { return clipBottom_; }
+
   // Pixels are 0xffRRGGBB (the layout of QImage::Format_RGB32), rows top to
   // bottom, Stride() pixels apart.
-  const std::uint32_t* Pixels() const { return pixels_.data(); }
-  std::uint32_t* Pixels() { return pixels_.data(); }
+  const std::uint32_t* Pixels() const { return borrowed_ != nullptr ? borrowed_ : pixels_.data(); }
+  std::uint32_t* Pixels() { return borrowed_ != nullptr ? borrowed_ : pixels_.data(); }
   // Returns the pixel at (x, y), which must lie inside the bitmap.
   std::uint32_t PixelAt(int x, int y) const;
 
@@ -51,7 +63,10 @@ class FrameBitmap {
 
   int width_ = 0;
   int height_ = 0;
+  int clipTop_ = 0;
+  int clipBottom_ = 0;
   std::vector<std::uint32_t> pixels_;
+  std::uint32_t* borrowed_ = nullptr;  // A band's pixels, owned by the whole bitmap.
 };
 
 }  // namespace zintrel

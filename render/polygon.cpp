@@ -41,8 +41,8 @@ void FillTriangle(FrameBitmap& bitmap, const Point (&corners)[3], std::uint32_t 
     rowFirst = std::min(rowFirst, v.y);
     rowEnd = std::max(rowEnd, v.y);
   }
-  rowFirst = std::max<std::int64_t>(rowFirst, 0);
-  rowEnd = std::min<std::int64_t>(rowEnd, bitmap.Height());
+  rowFirst = std::max<std::int64_t>(rowFirst, bitmap.ClipTop());
+  rowEnd = std::min<std::int64_t>(rowEnd, bitmap.ClipBottom());
   if (rowFirst >= rowEnd) return;
 
   std::array<ActiveEdge, 3> edges{};
@@ -97,7 +97,9 @@ void DrawEdge(FrameBitmap& bitmap, Vertex from, Vertex to, std::uint32_t pixel) 
   const std::int64_t minor0 = xMajor ? from.y : from.x;
   const std::int64_t majorDelta = xMajor ? dx : dy;
   const std::int64_t minorDelta = xMajor ? dy : dx;
-  const std::int64_t majorSize = xMajor ? bitmap.Width() : bitmap.Height();
+  // The drawable range of the major coordinate: low <= major < end.
+  const std::int64_t majorLow = xMajor ? 0 : bitmap.ClipTop();
+  const std::int64_t majorEnd = xMajor ? bitmap.Width() : bitmap.ClipBottom();
   const std::int64_t length = std::llabs(majorDelta);
   const std::int64_t direction = majorDelta > 0 ? 1 : -1;
 
@@ -105,11 +107,11 @@ void DrawEdge(FrameBitmap& bitmap, Vertex from, Vertex to, std::uint32_t pixel) 
   std::int64_t stepFirst = 0;
   std::int64_t stepLast = length - 1;
   if (direction > 0) {
-    stepFirst = std::max<std::int64_t>(stepFirst, -major0);
-    stepLast = std::min(stepLast, majorSize - 1 - major0);
+    stepFirst = std::max(stepFirst, majorLow - major0);
+    stepLast = std::min(stepLast, majorEnd - 1 - major0);
   } else {
-    stepFirst = std::max(stepFirst, major0 - (majorSize - 1));
-    stepLast = std::min(stepLast, major0);
+    stepFirst = std::max(stepFirst, major0 - (majorEnd - 1));
+    stepLast = std::min(stepLast, major0 - majorLow);
   }
   if (stepFirst > stepLast) return;
 

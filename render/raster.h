@@ -48,14 +48,15 @@ inline void FillRow(std::uint32_t* first, std::uint32_t* end, std::uint32_t pixe
 }
 
 // Fills the part of the inclusive block x0..x1 by y0..y1 that lies inside the
-// bitmap. An empty or wholly outside block costs nothing. Inline, like
-// PlotClipped, because the primitives call it for every short run.
+// bitmap (inside its band's rows, for a band). An empty or wholly outside
+// block costs nothing. Inline, like PlotClipped, because the primitives call
+// it for every short run.
 inline void FillClipped(FrameBitmap& bitmap, std::int64_t x0, std::int64_t x1, std::int64_t y0,
                         std::int64_t y1, std::uint32_t pixel) {
   x0 = std::max<std::int64_t>(x0, 0);
-  y0 = std::max<std::int64_t>(y0, 0);
+  y0 = std::max<std::int64_t>(y0, bitmap.ClipTop());
   x1 = std::min<std::int64_t>(x1, bitmap.Width() - 1);
-  y1 = std::min<std::int64_t>(y1, bitmap.Height() - 1);
+  y1 = std::min<std::int64_t>(y1, bitmap.ClipBottom() - 1);
   if (x0 > x1 || y0 > y1) return;
   const auto stride = static_cast<std::size_t>(bitmap.Stride());
   if (x1 - x0 + 1 == bitmap.Stride()) {
@@ -70,9 +71,9 @@ inline void FillClipped(FrameBitmap& bitmap, std::int64_t x0, std::int64_t x1, s
   }
 }
 
-// Sets one pixel if it lies inside the bitmap.
+// Sets one pixel if it lies inside the bitmap (and its band's rows).
 inline void PlotClipped(FrameBitmap& bitmap, std::int64_t x, std::int64_t y, std::uint32_t pixel) {
-  if (x < 0 || y < 0 || x >= bitmap.Width() || y >= bitmap.Height()) return;
+  if (x < 0 || y < bitmap.ClipTop() || x >= bitmap.Width() || y >= bitmap.ClipBottom()) return;
   bitmap.Pixels()[static_cast<std::size_t>(y) * static_cast<std::size_t>(bitmap.Stride()) +
                   static_cast<std::size_t>(x)] = pixel;
 }
@@ -86,8 +87,9 @@ void DrawBox(FrameBitmap& bitmap, std::int64_t left, std::int64_t top, std::int6
 // that the alternate rule puts inside the triangle, without its outline.
 void FillTriangle(FrameBitmap& bitmap, const Point (&vertices)[3], std::uint32_t pixel);
 
-// Returns whether all three corners lie inside the bitmap. The triangle and
-// its outline then lie inside too, so the two functions below apply.
+// Returns whether all three corners lie inside the bitmap and its band's
+// rows. The triangle and its outline then lie inside too, so the two
+// functions below apply.
 bool CornersInside(const FrameBitmap& bitmap, const Point (&corners)[3]);
 
 // FillTriangle for corners inside the bitmap: the same pixels, no clipping.

@@ -45,13 +45,15 @@ void FillShortSpan(std::uint32_t* first, std::int64_t count, std::uint32_t pixel
 
 }  // namespace
 
-// Returns whether all three corners lie inside the bitmap. The triangle and
-// its outline then lie inside too (every pixel either rule lights is within
-// the corners' bounding box), so nothing needs clipping, and every coordinate
-// and difference fits comfortably in 64-bit arithmetic.
+// Returns whether all three corners lie inside the bitmap's drawable rows.
+// The triangle and its outline then lie inside too (every pixel either rule
+// lights is within the corners' bounding box), so nothing needs clipping,
+// and every coordinate and difference fits comfortably in 64-bit arithmetic.
 bool CornersInside(const FrameBitmap& bitmap, const Point (&corners)[3]) {
   for (const Point& v : corners) {
-    if (v.x < 0 || v.y < 0 || v.x >= bitmap.Width() || v.y >= bitmap.Height()) return false;
+    if (v.x < 0 || v.y < bitmap.ClipTop() || v.x >= bitmap.Width() || v.y >= bitmap.ClipBottom()) {
+      return false;
+    }
   }
   return true;
 }
@@ -91,8 +93,10 @@ void FillTriangleInside(FrameBitmap& bitmap, const Point (&corners)[3], std::uin
   RationalStepper longEdge = walk(v[0], v[2]);
   const auto stride = static_cast<std::size_t>(bitmap.Stride());
   std::uint32_t* row = bitmap.Pixels() + static_cast<std::size_t>(v[0].y) * stride;
-  // Spans starting at or before this index have kShortSpan pixels to spare.
-  const std::int64_t lastShortSpan = bitmap.Height() * bitmap.Stride() - kShortSpan;
+  // Spans starting at or before this index have kShortSpan pixels to spare
+  // before the end of the drawable rows: in a band, the pixels written back
+  // past a span must not be ones another thread is drawing.
+  const std::int64_t lastShortSpan = std::int64_t{bitmap.ClipBottom()} * bitmap.Stride() - kShortSpan;
   for (int half = 0; half < 2; ++half) {
     const Vertex& top = v[half];
     const Vertex& bottom = v[half + 1];

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <random>
+#include <vector>
+
 #include "render/frame_bitmap.h"
 
 namespace zintrel {
@@ -51,6 +55,94 @@ TEST(FrameBitmapTest, NegativeSizesCountAsZero) {
   bitmap.Resize(7, -1);
   EXPECT_EQ(bitmap.Width(), 7);
   EXPECT_EQ(bitmap.Height(), 0);
+}
+
+// Shapes of every kind and size, many crossing any given row: small and
+// large rectangles, ellipses of both drawing methods (the large ones traced
+// only over their visible part), and triangles inside, across the edges and
+// with corners at the ends of the int range.
+struct Shape {
+  int kind;  // 0 rectangle, 1 ellipse, 2 polygon
+  Point p[3];
+};
+
+std::vector<Shape> RandomShapes(int width, int height, unsigned seed) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> near(-20, std::max(width, height) + 20), size(0, 40), kind(0, 2);
+  std::vector<Shape> shapes;
+  for (int i = 0; i < 300; ++i) {
+    Shape s{kind(random), {}};
+    for (Point& p : s.p) p = {near(random), near(random)};
+    if (s.kind != 2 && i % 3 != 0) s.p[1] = {s.p[0].x + size(random), s.p[0].y + size(random)};
+    shapes.push_back(s);
+  }
+  shapes.push_back({1, {{-1500, -1200}, {width + 900, height + 1700}, {}}});  // traced, crossing all rows
+  shapes.push_back({1, {{-3000, 5}, {1100, height - 3}, {}}});
+  shapes.push_back({2, {{INT_MIN, 3}, {width / 2, INT_MAX}, {INT_MAX, height / 3}}});
+  shapes.push_back({2, {{5, INT_MIN}, {width - 2, height / 2}, {-7, INT_MAX}}});
+  shapes.push_back({0, {{INT_MIN, INT_MIN}, {INT_MAX, 7}, {}}});
+  return shapes;
+}
+
+void Draw(FrameBitmap& bitmap, const std::vector<Shape>& shapes) {
+  int colour = 0;
+  for (const Shape& s : shapes) {
+    bitmap.PenColor = 0x010203 * (++colour % 80);
+    bitmap.BrushColor = 0x030201 * (colour % 70);
+    if (s.kind == 0) bitmap.Rectangle(s.p[0].x, s.p[0].y, s.p[1].x, s.p[1].y);
+    if (s.kind == 1) bitmap.Ellipse(s.p[0].x, s.p[0].y, s.p[1].x, s.p[1].y);
+    if (s.kind == 2) bitmap.Polygon(s.p);
+  }
+}
+
+// A band gives its rows the pixels the whole bitmap gets and leaves every
+// other row alone, wherever the band boundaries fall.
+TEST(FrameBitmapTest, BandsDrawExactlyTheirRowsOfTheWholePicture) {
+  constexpr int kWidth = 90, kHeight = 70;
+  constexpr std::uint32_t kUntouched = 0xFF123456u;
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    const std::vector<Shape> shapes = RandomShapes(kWidth, kHeight, seed);
+    FrameBitmap whole;
+    whole.Resize(kWidth, kHeight);
+    Draw(whole, shapes);
+    for (const int top : {0, 1, 17, 35, 69}) {
+      for (const int bottom : {top, top + 1, top + 9, 52, kHeight}) {
+        if (bottom < top) continue;
+        FrameBitmap banded;
+        banded.Resize(kWidth, kHeight);
+        std::fill(banded.Pixels(), banded.Pixels() + kWidth * kHeight, kUntouched);
+        FrameBitmap band = FrameBitmap::Band(banded, top, bottom);
+        ASSERT_EQ(band.ClipTop(), top);
+        ASSERT_EQ(band.ClipBottom(), std::min(bottom, kHeight));
+        Draw(band, shapes);
+        for (int y = 0; y < kHeight; ++y) {
+          for (int x = 0; x < kWidth; ++x) {
+            const std::uint32_t expected = y >= top && y < bottom ? whole.PixelAt(x, y) : kUntouched;
+            ASSERT_EQ(banded.PixelAt(x, y), expected) << seed << " band " << top << ".." << bottom << " at " << x << "," << y;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(FrameBitmapTest, BandsStayInsideTheirBitmapAndCannotBeResized) {
+  FrameBitmap whole;
+  whole.Resize(8, 6);
+  whole.PenColor = 0x112233;
+  FrameBitmap band = FrameBitmap::Band(whole, -4, 99);
+  EXPECT_EQ(band.ClipTop(), 0);
+  EXPECT_EQ(band.ClipBottom(), 6);
+  EXPECT_EQ(band.PenColor, 0x112233u);
+  EXPECT_EQ(band.Pixels(), whole.Pixels());
+  FrameBitmap inner = FrameBitmap::Band(band, 4, 2);  // A band of a band stays within it.
+  EXPECT_EQ(inner.ClipTop(), 4);
+  EXPECT_EQ(inner.ClipBottom(), 4);
+#ifdef NDEBUG
+  band.Resize(3, 3);  // Ignored: the pixels are the whole bitmap's.
+  EXPECT_EQ(band.Width(), 8);
+  EXPECT_EQ(band.Pixels(), whole.Pixels());
+#endif
 }
 
 }  // namespace
