@@ -28,6 +28,7 @@
 #include "simulation/vector_state.h"
 #include "tests/simulation/force_laws.h"
 #include "render/frame_bitmap.h"
+#include "render/render_frame.h"
 #include "render/tick.h"
 
 namespace zintrel {
@@ -103,6 +104,15 @@ void Register(std::int64_t avx2) {
       });
     })->Unit(benchmark::kMillisecond);
   }
+  // The frame alone, as the tick above draws it: the part of the tick the
+  // step does not explain.
+  const std::string render = Key("render", kLaws[0], 2500);
+  benchmark::RegisterBenchmark(render.c_str(), [=](benchmark::State& state) {
+    FrameBitmap bitmap;
+    ParticleField field = SpreadField(kLaws[0], 2500);
+    RunTick(field, bitmap, kStartWidth, kStartHeight, true);
+    Measure(state, render, field, [&](ParticleField& drawn) { RenderFrame(drawn, bitmap, true); });
+  })->Unit(benchmark::kMillisecond);
   const std::string literal = Key("literal", kSliderLaw, 2500);
   benchmark::RegisterBenchmark(literal.c_str(), [=](benchmark::State& state) {
     Measure(state, literal, SpreadField(kSliderLaw, 2500), StepParticlesLiteral);
@@ -163,6 +173,8 @@ void PrintRatios() {
   }
   const double tick = ratio(Key("tick", kLaws[0], 2500), Key("fast", kLaws[0], 2500));
   if (tick > 0.0) std::printf("whole tick / step alone at N = 2500, start law: %.2f\n", tick);
+  const double frame = ratio(Key("render", kLaws[0], 2500), Key("fast", kLaws[0], 2500));
+  if (frame > 0.0) std::printf("its frame alone / step alone: %.2f\n", frame);
   const double dirty = ratio(Key("literal_dirty", kLaws[0], 2500), Key("literal", kLaws[0], 2500));
   if (dirty > 0.0) {
     std::printf("literal step after a dirty upper vector state / clean, N = 2500: %.2f\n", dirty);
