@@ -308,10 +308,11 @@ ZINTREL_UNROLL_RING
     for (int k = 0; k < kAhead<kPull>; ++k) {
       if (j + k * kLanes >= end) break;
       // Finishing a stage before starting its successor lets the successor
-      // take the stage's registers: started first, both were alive at once,
-      // and GCC moved every stage between registers at the end of each pass
-      // (18 register moves and stores per four AVX-512 vectors, about a
-      // tenth of the loop's operations). The processor still overlaps the two.
+      // take the stage's registers. Started first, both were alive at once,
+      // and GCC moved the stages between registers and the stack on every
+      // pass: the AVX-512 loop of four vectors had 14 more register moves
+      // and 10 more stack accesses, a fifth more operations than now. The
+      // processor still overlaps the two.
       AddPulls<kPull, kExtra>(d, law, vl, ahead[k], accX[k % kVectors], accY[k % kVectors]);
       ahead[k] = StartVector<kPull>(d, law, xs, ys, j + (kAhead<kPull> + k) * kLanes, end, rowX, rowY);
     }
