@@ -209,19 +209,21 @@ template <int kPull, int kExtra>
 HWY_INLINE void AddPulls(D d, const PairLaw& law, const VectorLaw& vl, const PairStart<kPull>& start,
                          V& accX, V& accY) {
   const V perPixel = PullPerPixel<kPull, kExtra>(d, law, vl, start);
-  const V sumX = FusedMulAdd(d, perPixel, start.dx, accX);
-  const V sumY = FusedMulAdd(d, perPixel, start.dy, accY);
   // Lanes with s below kMinSquare take the branch: at s = 0 (the row itself,
   // or a particle on the same point) the vector formula is not finite and
   // the pair gives no force; closer than 1e-10 pixels (0 < s < kMinSquare)
   // the pair is left to the pair-by-pair path, lane by lane, so the other
-  // lanes keep their vector values whatever the vector width.
+  // lanes keep their vector values whatever the vector width. (Tested before
+  // the sums are formed, so that on the common path they can overwrite the
+  // partial sums in place.)
   const auto belowMin = hn::Lt(start.s, vl.minSquare);
   if (HWY_LIKELY(hn::AllFalse(d, belowMin))) {
-    accX = sumX;
-    accY = sumY;
+    accX = FusedMulAdd(d, perPixel, start.dx, accX);
+    accY = FusedMulAdd(d, perPixel, start.dy, accY);
     return;
   }
+  const V sumX = FusedMulAdd(d, perPixel, start.dx, accX);
+  const V sumY = FusedMulAdd(d, perPixel, start.dy, accY);
   const auto near = hn::And(belowMin, hn::Gt(start.s, hn::Zero(d)));
   Pulls pulls{hn::Zero(d), hn::Zero(d)};
   if (!hn::AllFalse(d, near)) pulls = NearLanePulls(law, near, start.dx, start.dy);
