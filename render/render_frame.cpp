@@ -176,12 +176,12 @@ class BandHelper {
 void RenderFrame(const ParticleField& field, FrameBitmap& bitmap, bool showOrientation) {
   bitmap.BrushColor = 0x000000;
   const int count = std::clamp<int>(field.ParticleCount, 0, MaxParticles);
+  // Asked once: the C library counts the processors anew on every call.
+  static const bool twoProcessors = std::thread::hardware_concurrency() >= 2;
   // Two bands split at the median particle, one drawn here and one beside
   // it. Each band clears and draws only its own rows, and gets every
   // particle that reaches them in the same order, so together they give the
   // pixels one thread drawing the whole frame gives.
-  // Asked once: the C library counts the processors anew on every call.
-  static const bool twoProcessors = std::thread::hardware_concurrency() >= 2;
   if (count >= kMinBandedCount && bitmap.Height() >= 2 && twoProcessors) {
     static BandHelper helper;
     const int split = MedianRow(field, count, bitmap.Height());
