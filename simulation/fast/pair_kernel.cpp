@@ -251,9 +251,11 @@ HWY_INLINE double SumPartials(D d, const V* partial) {
 // the work of the vectors in between, and few enough that the stages
 // waiting stay in registers. (One vector of 2500 particles' pairs on one
 // AVX-512 thread: 4.8 ms a tick with none ahead, 3.9 with four, 4.5 with
-// eight, which spill. The general shape's larger stage gains little.)
+// eight, which spill. The general shape's larger stage needs two: a group
+// of AVX2 vectors holds two already, and with one ahead the AVX-512 loop
+// waits on its table look-ups and division.)
 constexpr int kWholeAhead = 4;
-constexpr int kGeneralAhead = 1;
+constexpr int kGeneralAhead = 2;
 constexpr int WholeGroups(int vectors) { return (vectors + kVectors - 1) / kVectors * kVectors; }
 template <int kPull>
 constexpr int kAhead = WholeGroups(kPull == kGeneralShape ? kGeneralAhead : kWholeAhead);

@@ -44,15 +44,26 @@ template <class D, class VI>
 HWY_INLINE void LoadEntryPairs(D d, const double* scaled, VI index, hn::Vec<D>& pull, hn::Vec<D>& push) {
   constexpr size_t kLanes = hn::MaxLanes(d);
   const hn::RebindToSigned<D> di;
+  // Offsets in doubles, twice the pair's index, so that each address is
+  // the table plus offset times 8 with no shift: x86 scales by 8 at most.
   HWY_ALIGN std::int64_t at[kLanes];
-  hn::Store(index, di, at);
+  hn::Store(hn::Add(index, index), di, at);
+#if HWY_TARGET == HWY_AVX3
+  // Read back from memory rather than extracted lane by lane: on AVX-512
+  // the eight extractions take some twenty operations on the two ports the
+  // 512-bit arithmetic needs, and eight loads take none of them. (Where
+  // vectors are narrower the extractions are cheaper, and there the store's
+  // forwarding latency made the loop slower.) The empty statement tells the
+  // compiler the stored offsets may have changed, so it must load them.
+  __asm__("" : "+m"(at));
+#endif
 #if HWY_TARGET == HWY_SCALAR
   static_assert(kLanes == 1, "the scalar target has one lane");
-  pull = hn::Set(d, scaled[2 * at[0]]);
-  push = hn::Set(d, scaled[2 * at[0] + 1]);
+  pull = hn::Set(d, scaled[at[0]]);
+  push = hn::Set(d, scaled[at[0] + 1]);
 #else
   const hn::Full128<double> d2;
-  const auto pair = [&](size_t lane) { return hn::LoadU(d2, scaled + 2 * at[lane]); };
+  const auto pair = [&](size_t lane) { return hn::LoadU(d2, scaled + at[lane]); };
   hn::Vec<D> even, odd;
   if constexpr (kLanes == 2) {
     even = pair(0);
