@@ -125,10 +125,15 @@ class BandHelper {
     }
     wake_.notify_one();
     Take(draw, bands);
-    std::unique_lock lock(mutex_);
-    // A helper that wakes from here on finds the frame closed.
-    open_ = false;
-    idle_.wait(lock, [&] { return !busy_; });
+    {
+      std::lock_guard lock(mutex_);
+      // A helper that wakes from here on finds the frame closed.
+      open_ = false;
+    }
+    // The helper's band is about as long as this thread's, so it is
+    // usually nearly done: yielding until it is costs less than sleeping
+    // and being woken, and hands it the core when the two share one.
+    while (busy_.load(std::memory_order_acquire)) std::this_thread::yield();
     draw_ = nullptr;
     return true;
   }
@@ -145,29 +150,30 @@ class BandHelper {
       wake_.wait(lock, [&] { return quit_ || (open_ && generation_ != seen); });
       if (quit_) return;
       seen = generation_;
-      busy_ = true;
+      busy_.store(true, std::memory_order_relaxed);
       const std::function<void(int)>* draw = draw_;
       const int bands = bands_;
       lock.unlock();
       Take(*draw, bands);
+      busy_.store(false, std::memory_order_release);
       lock.lock();
-      busy_ = false;
-      idle_.notify_one();
     }
   }
 
   std::mutex callerMutex_;  // Held by the thread drawing a frame.
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::condition_variable idle_;
   // Guarded by mutex_.
   const std::function<void(int)>* draw_ = nullptr;
   int bands_ = 0;
   std::uint64_t generation_ = 0;  // Counts frames handed over.
   bool open_ = false;             // A frame's bands may still be taken.
-  bool busy_ = false;             // The helper is drawing.
   bool quit_ = false;
   std::thread thread_;
+  // The helper is drawing: set under mutex_ while the frame is open, so a
+  // caller that closed the frame and then sees it clear knows the helper
+  // has finished with it.
+  std::atomic<bool> busy_{false};
   std::atomic<int> next_{0};  // The next band to take.
 };
 
