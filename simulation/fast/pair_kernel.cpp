@@ -99,13 +99,18 @@ HWY_INLINE V InversePower(D d, V z, V s, int power) {
   return power >= 0 ? PowerWhole(d, z, power) : PowerWhole(d, hn::Mul(s, z), -power);
 }
 
-// The law's constants, broadcast once per row.
+// The law's constants, broadcast once per batch of rows.
 struct VectorLaw {
   V pull, push, minSquare;
   explicit VectorLaw(D d, const PairLaw& law)
       : pull(hn::Set(d, law.form == PairLaw::Form::kWhole ? law.pullFactor : law.pull)),
         push(hn::Set(d, law.form == PairLaw::Form::kWhole ? law.pushFactor : law.push)),
         minSquare(hn::Set(d, kMinSquare)) {}
+};
+// A non-whole law's, with its power tables'.
+struct GeneralLaw : VectorLaw {
+  PowerTableLanes<D> powers;
+  explicit GeneralLaw(D d, const PairLaw& law) : VectorLaw(d, law), powers(d, *law.powers) {}
 };
 
 // Returns z^n for a whole n known when compiling.
@@ -147,13 +152,15 @@ struct GeneralStart {
 };
 template <int kPull>
 using PairStart = std::conditional_t<kPull == kGeneralShape, GeneralStart, WholeStart>;
+template <int kPull>
+using LawLanes = std::conditional_t<kPull == kGeneralShape, GeneralLaw, VectorLaw>;
 
 // Returns the first stage for the separations (dx, dy).
 template <int kPull>
-HWY_INLINE PairStart<kPull> StartPairs(D d, const PairLaw& law, V dx, V dy) {
+HWY_INLINE PairStart<kPull> StartPairs(D d, const LawLanes<kPull>& vl, V dx, V dy) {
   const V s = hn::Add(hn::Mul(dx, dx), hn::Mul(dy, dy));
   if constexpr (kPull == kGeneralShape) {
-    return GeneralStart{dx, dy, s, LookUpPowers(d, *law.powers, s)};
+    return GeneralStart{dx, dy, s, LookUpPowers(d, vl.powers, s)};
   } else {
     return WholeStart{dx, dy, s, FirstGuess(s)};
   }
@@ -161,9 +168,10 @@ HWY_INLINE PairStart<kPull> StartPairs(D d, const PairLaw& law, V dx, V dy) {
 
 // Returns F(d) / r for squared separations s of at least kMinSquare.
 template <int kPull, int kExtra>
-HWY_INLINE V PullPerPixel(D d, const PairLaw& law, const VectorLaw& vl, const PairStart<kPull>& start) {
+HWY_INLINE V PullPerPixel(D d, const PairLaw& law, const LawLanes<kPull>& vl,
+                          const PairStart<kPull>& start) {
   if constexpr (kPull == kGeneralShape) {
-    return PowerDifference(d, *law.powers, start.lookups);
+    return PowerDifference(d, vl.powers, start.lookups);
   } else if constexpr (kPull == kAnyWhole) {
     const V z = HalfReciprocalSqrt(d, start.s, start.guess);
     const V pullTerm = InversePower(d, z, start.s, law.pullPower);
@@ -206,7 +214,7 @@ HWY_NOINLINE Pulls NearLanePulls(const PairLaw& law, hn::Mask<D> near, V dx, V d
 // accY), lane by lane: perPixel dx + acc in one rounding. Lanes holding
 // (0, 0) add nothing.
 template <int kPull, int kExtra>
-HWY_INLINE void AddPulls(D d, const PairLaw& law, const VectorLaw& vl, const PairStart<kPull>& start,
+HWY_INLINE void AddPulls(D d, const PairLaw& law, const LawLanes<kPull>& vl, const PairStart<kPull>& start,
                          V& accX, V& accY) {
   const V perPixel = PullPerPixel<kPull, kExtra>(d, law, vl, start);
   // Lanes with s below kMinSquare take the branch: at s = 0 (the row itself,
@@ -279,14 +287,14 @@ constexpr int kAhead = WholeGroups(kPull == kGeneralShape ? kGeneralAhead : kWho
 // which adds nothing (whatever lies there, NaN included, must not reach the
 // sums); a vector wholly past it reads no memory.
 template <int kPull>
-HWY_INLINE PairStart<kPull> StartVector(D d, const PairLaw& law, const double* xs, const double* ys,
+HWY_INLINE PairStart<kPull> StartVector(D d, const LawLanes<kPull>& vl, const double* xs, const double* ys,
                                         int j, int end, V rowX, V rowY) {
   if (HWY_LIKELY(j + kLanes <= end)) {
-    return StartPairs<kPull>(d, law, hn::Sub(hn::LoadU(d, xs + j), rowX), hn::Sub(hn::LoadU(d, ys + j), rowY));
+    return StartPairs<kPull>(d, vl, hn::Sub(hn::LoadU(d, xs + j), rowX), hn::Sub(hn::LoadU(d, ys + j), rowY));
   }
-  if (j >= end) return StartPairs<kPull>(d, law, hn::Zero(d), hn::Zero(d));
+  if (j >= end) return StartPairs<kPull>(d, vl, hn::Zero(d), hn::Zero(d));
   const auto inRun = hn::FirstN(d, static_cast<size_t>(end - j));
-  return StartPairs<kPull>(d, law, hn::IfThenElseZero(inRun, hn::Sub(hn::LoadU(d, xs + j), rowX)),
+  return StartPairs<kPull>(d, vl, hn::IfThenElseZero(inRun, hn::Sub(hn::LoadU(d, xs + j), rowX)),
                            hn::IfThenElseZero(inRun, hn::Sub(hn::LoadU(d, ys + j), rowY)));
 }
 
@@ -295,7 +303,7 @@ HWY_INLINE PairStart<kPull> StartVector(D d, const PairLaw& law, const double* x
 // q % kVectors, in ascending q, whichever target computes it; its first
 // stage is started kAhead vectors earlier.
 template <int kPull, int kExtra>
-HWY_INLINE void SumRow(const PairLaw& law, const VectorLaw& vl, const double* xs, const double* ys,
+HWY_INLINE void SumRow(const PairLaw& law, const LawLanes<kPull>& vl, const double* xs, const double* ys,
                        int begin, int end, double xi, double yi, double& sumX, double& sumY) {
   const D d;
   const V rowX = hn::Set(d, xi);
@@ -305,7 +313,7 @@ HWY_INLINE void SumRow(const PairLaw& law, const VectorLaw& vl, const double* xs
   PairStart<kPull> ahead[kAhead<kPull>];
 ZINTREL_UNROLL_RING
   for (int k = 0; k < kAhead<kPull>; ++k) {
-    ahead[k] = StartVector<kPull>(d, law, xs, ys, begin + k * kLanes, end, rowX, rowY);
+    ahead[k] = StartVector<kPull>(d, vl, xs, ys, begin + k * kLanes, end, rowX, rowY);
   }
   for (int j = begin; j < end; j += kAhead<kPull> * kLanes) {
 ZINTREL_UNROLL_RING
@@ -318,7 +326,7 @@ ZINTREL_UNROLL_RING
       // and 10 more stack accesses, a fifth more operations than now. The
       // processor still overlaps the two.
       AddPulls<kPull, kExtra>(d, law, vl, ahead[k], accX[k % kVectors], accY[k % kVectors]);
-      ahead[k] = StartVector<kPull>(d, law, xs, ys, j + (kAhead<kPull> + k) * kLanes, end, rowX, rowY);
+      ahead[k] = StartVector<kPull>(d, vl, xs, ys, j + (kAhead<kPull> + k) * kLanes, end, rowX, rowY);
     }
   }
   sumX = SumPartials(d, accX);
@@ -330,7 +338,7 @@ void SumRows(const PairLaw& law, const double* xs, const double* ys, int begin, 
              const double* rowX, const double* rowY, int rowBegin, int rowEnd, double* sumX,
              double* sumY) {
   const D d;
-  const VectorLaw vl(d, law);
+  const LawLanes<kPull> vl(d, law);
   for (int i = rowBegin; i < rowEnd; ++i) {
     SumRow<kPull, kExtra>(law, vl, xs, ys, begin, end, rowX[i], rowY[i], sumX[i - rowBegin],
                           sumY[i - rowBegin]);

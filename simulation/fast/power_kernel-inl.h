@@ -82,59 +82,115 @@ HWY_INLINE void LoadEntryPairs(D d, const double* scaled, VI index, hn::Vec<D>& 
 #endif
 }
 
-// Looks up both terms of table for every lane of s. Lanes below the table's
-// range (s = 0 included) are looked up at its lower end, so any lane may
-// hold a value the caller then discards.
+// A table's constants, each broadcast to a whole vector in memory once per
+// batch of rows (see LoadConstant).
 template <class D>
-HWY_INLINE PowerLookups<D> LookUpPowers(D d, const PowerTable& table, hn::Vec<D> s) {
+struct PowerTableLanes {
+  static constexpr size_t kLanes = hn::MaxLanes(D());
+  using Lanes = double[kLanes];
+  using Bits = std::uint64_t[kLanes];
+  const double* scaled;
+  HWY_ALIGN Lanes minSquare, maxSquare;
+  HWY_ALIGN Bits indexBias, mantissaMask, centreMask, oneBits, centreBits;
+  // series[term][n - 1]: binom(power, n) of the pull (term 0) and push.
+  HWY_ALIGN Lanes series[2][kSeriesDegree];
+
+  PowerTableLanes(D d, const PowerTable& table) : scaled(table.scaled.data()) {
+    const hn::RebindToUnsigned<D> du;
+    hn::Store(hn::Set(d, table.minSquare), d, minSquare);
+    hn::Store(hn::Set(d, table.maxSquare), d, maxSquare);
+    hn::Store(hn::Set(du, kIndexBias), du, indexBias);
+    hn::Store(hn::Set(du, kMantissaMask), du, mantissaMask);
+    hn::Store(hn::Set(du, kCentreMask), du, centreMask);
+    hn::Store(hn::Set(du, kOneBits), du, oneBits);
+    hn::Store(hn::Set(du, kOneBits | kHalfStepBits), du, centreBits);
+    for (int n = 0; n < kSeriesDegree; ++n) {
+      hn::Store(hn::Set(d, table.pull.series[n]), d, series[0][n]);
+      hn::Store(hn::Set(d, table.push.series[n]), d, series[1][n]);
+    }
+  }
+};
+
+// Returns the constant broadcast in `lanes`. AVX2 and older read it as the
+// memory operand of the arithmetic: a broadcast from a scalar costs (on
+// Zen 3, measured) a vector pipe that the arithmetic needs, and kept in
+// registers the constants would push the stages ahead onto the stack.
+// AVX-512 broadcasts a scalar within the operation itself for free.
+template <class D>
+HWY_INLINE hn::Vec<D> LoadConstant(D d, const double* lanes) {
+#if HWY_TARGET == HWY_AVX3
+  return hn::Set(d, lanes[0]);
+#else
+  return hn::Load(d, lanes);
+#endif
+}
+// The same for the bit mask kBits held in `lanes`. With 32 vector
+// registers AVX-512 keeps the masks in registers.
+template <std::uint64_t kBits, class D>
+HWY_INLINE hn::Vec<hn::RebindToUnsigned<D>> LoadBits(D, const std::uint64_t* lanes) {
+  const hn::RebindToUnsigned<D> du;
+#if HWY_TARGET == HWY_AVX3
+  (void)lanes;
+  return hn::Set(du, kBits);
+#else
+  return hn::Load(du, lanes);
+#endif
+}
+
+// Looks up both terms of the table for every lane of s. Lanes below the
+// table's range (s = 0 included) are looked up at its lower end, so any
+// lane may hold a value the caller then discards.
+template <class D>
+HWY_INLINE PowerLookups<D> LookUpPowers(D d, const PowerTableLanes<D>& table, hn::Vec<D> s) {
   const hn::RebindToUnsigned<D> du;
   const hn::RebindToSigned<D> di;
-  s = hn::Min(hn::Max(s, hn::Set(d, table.minSquare)), hn::Set(d, table.maxSquare));
+  s = hn::Min(hn::Max(s, LoadConstant(d, table.minSquare)), LoadConstant(d, table.maxSquare));
   const auto bits = hn::BitCast(du, s);
   // Logical shifts of 64-bit lanes are native everywhere; s > 0, so the
   // index is also its signed value.
   const auto index = hn::BitCast(
-      di, hn::Sub(hn::ShiftRight<kIndexShift>(bits), hn::Set(du, kIndexBias)));
-  const auto m = hn::BitCast(d, hn::Or(hn::And(bits, hn::Set(du, kMantissaMask)), hn::Set(du, kOneBits)));
-  const auto c = hn::BitCast(
-      d, hn::Or(hn::And(bits, hn::Set(du, kCentreMask)), hn::Set(du, kOneBits | kHalfStepBits)));
+      di, hn::Sub(hn::ShiftRight<kIndexShift>(bits), LoadBits<kIndexBias>(d, table.indexBias)));
+  const auto fraction = hn::And(bits, LoadBits<kMantissaMask>(d, table.mantissaMask));
+  const auto m = hn::BitCast(d, hn::Or(fraction, LoadBits<kOneBits>(d, table.oneBits)));
+  const auto centre = hn::And(bits, LoadBits<kCentreMask>(d, table.centreMask));
+  const auto c = hn::BitCast(d, hn::Or(centre, LoadBits<kOneBits | kHalfStepBits>(d, table.centreBits)));
   // m - c is exact: both lie in [1, 2). The division runs on the divider,
   // which this path leaves idle; a look-up of 1 / c would cost more loads.
   PowerLookups<D> lookups;
   lookups.t = hn::Div(hn::Sub(m, c), c);
-  LoadEntryPairs(d, table.scaled.data(), index, lookups.pullScaled, lookups.pushScaled);
+  LoadEntryPairs(d, table.scaled, index, lookups.pullScaled, lookups.pushScaled);
   return lookups;
 }
 
-// Returns term's factor s^power from its table entry and t = (m - c) / c,
-// with t2 = t^2. The series is summed in two halves (Estrin's scheme), which
-// shortens the chain of dependent operations; EvaluatePowerTerm uses the
-// same grouping.
+// Returns a term's factor s^power from its table entry, its series
+// coefficients a and t = (m - c) / c, with t2 = t^2. The series is summed in
+// two halves (Estrin's scheme), which shortens the chain of dependent
+// operations; EvaluatePowerTerm uses the same grouping.
 template <class D>
-HWY_INLINE hn::Vec<D> PowerTermLanes(D d, const PowerTerm& term, hn::Vec<D> scaled, hn::Vec<D> t,
-                                     hn::Vec<D> t2) {
+HWY_INLINE hn::Vec<D> PowerTermLanes(D d, const typename PowerTableLanes<D>::Lanes* a,
+                                     hn::Vec<D> scaled, hn::Vec<D> t, hn::Vec<D> t2) {
   static_assert(kSeriesDegree == 4, "the grouping below is written out for four terms");
-  const auto& a = term.series;
-  const auto inner = hn::Add(hn::Add(hn::Set(d, a[1]), hn::Mul(hn::Set(d, a[2]), t)),
-                             hn::Mul(hn::Set(d, a[3]), t2));
+  const auto inner = hn::Add(hn::Add(LoadConstant(d, a[1]), hn::Mul(LoadConstant(d, a[2]), t)),
+                             hn::Mul(LoadConstant(d, a[3]), t2));
   const auto series =
-      hn::Add(hn::Add(hn::Set(d, 1.0), hn::Mul(hn::Set(d, a[0]), t)), hn::Mul(inner, t2));
+      hn::Add(hn::Add(hn::Set(d, 1.0), hn::Mul(LoadConstant(d, a[0]), t)), hn::Mul(inner, t2));
   return hn::Mul(scaled, series);
 }
 
-// Returns pullFactor s^pullPower - pushFactor s^pushPower of table from the
-// look-ups of s.
+// Returns pullFactor s^pullPower - pushFactor s^pushPower of the table from
+// the look-ups of s.
 template <class D>
-HWY_INLINE hn::Vec<D> PowerDifference(D d, const PowerTable& table, const PowerLookups<D>& lookups) {
+HWY_INLINE hn::Vec<D> PowerDifference(D d, const PowerTableLanes<D>& table,
+                                      const PowerLookups<D>& lookups) {
   const auto t2 = hn::Mul(lookups.t, lookups.t);
-  return hn::Sub(PowerTermLanes(d, table.pull, lookups.pullScaled, lookups.t, t2),
-                 PowerTermLanes(d, table.push, lookups.pushScaled, lookups.t, t2));
+  return hn::Sub(PowerTermLanes(d, table.series[0], lookups.pullScaled, lookups.t, t2),
+                 PowerTermLanes(d, table.series[1], lookups.pushScaled, lookups.t, t2));
 }
 
-// Returns pullFactor s^pullPower - pushFactor s^pushPower of table for every
-// lane of s (see LookUpPowers for lanes below the table's range).
+// Returns pullFactor s^pullPower - pushFactor s^pushPower of the table for
+// every lane of s (see LookUpPowers for lanes below the table's range).
 template <class D>
-HWY_INLINE hn::Vec<D> PowerDifference(D d, const PowerTable& table, hn::Vec<D> s) {
+HWY_INLINE hn::Vec<D> PowerDifference(D d, const PowerTableLanes<D>& table, hn::Vec<D> s) {
   return PowerDifference(d, table, LookUpPowers(d, table, s));
 }
 

@@ -21,8 +21,9 @@ namespace HWY_NAMESPACE {
 std::int64_t EvaluateDifferences(const PowerTable& table, const double* s, double* out,
                                  size_t count) {
   const hn::ScalableTag<double> d;
+  const PowerTableLanes<hn::ScalableTag<double>> lanes(d, table);
   for (size_t i = 0; i < count; i += hn::Lanes(d)) {
-    hn::StoreU(PowerDifference(d, table, hn::LoadU(d, s + i)), d, out + i);
+    hn::StoreU(PowerDifference(d, lanes, hn::LoadU(d, s + i)), d, out + i);
   }
   return HWY_TARGET;
 }
