@@ -83,7 +83,9 @@ HWY_INLINE void LoadEntryPairs(D d, const double* scaled, VI index, hn::Vec<D>& 
 }
 
 // A table's constants, each broadcast to a whole vector in memory once per
-// batch of rows (see LoadConstant).
+// batch of rows (see LoadConstant). The bit masks are stored too, though
+// known when compiling: written as constants, the compiler broadcasts them
+// from a scalar again on every vector.
 template <class D>
 struct PowerTableLanes {
   static constexpr size_t kLanes = hn::MaxLanes(D());
