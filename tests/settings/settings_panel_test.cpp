@@ -272,7 +272,7 @@ TEST_F(SettingsPanelTest, OpensAndSavesStateFiles) {
     file << "not a state";
   }
   const std::string line = panel_.OpenStateFile(path);
-  EXPECT_EQ(line.rfind("'" + path + "': malformed JSON", 0), 0u) << line;
+  EXPECT_EQ(line.rfind("'" + path + "' is not a state this program can open: malformed JSON", 0), 0u) << line;
   EXPECT_EQ(HashField(*field_), saved);
   EXPECT_EQ(panel_.OpenStateFile(path + ".missing").rfind("Cannot read '", 0), 0u);
   std::remove(path.c_str());

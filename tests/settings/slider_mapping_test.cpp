@@ -128,8 +128,9 @@ TEST(SliderMappingTest, ValueTextGivesTheValueWithItsUnit) {
 TEST(SliderMappingTest, ValueTextWritesAnyDoubleInFull) {
   const std::string largest =
       SliderValueText(SliderQuantity::kActivity, std::numeric_limits<double>::max());
-  EXPECT_EQ(largest.size(), std::string("A = ").size() + 309 + 4);
-  EXPECT_EQ(largest.substr(0, 9), "How strongly the particles pull and push: A = 17976");
+  const std::string prefix = "How strongly the particles pull and push: A = ";
+  EXPECT_EQ(largest.size(), prefix.size() + 309 + 4);
+  EXPECT_EQ(largest.substr(0, prefix.size() + 5), prefix + "17976");
   EXPECT_EQ(largest.substr(largest.size() - 4), ".000");
   EXPECT_EQ(SliderValueText(SliderQuantity::kInitialRadius, 1e9),
             "The disc Initialise scatters the particles in: radius 1000000000.00 px");
