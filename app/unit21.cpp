@@ -105,7 +105,7 @@ void TForm1::BuildControls() {
   TrackBar6 = AddTrackBar(this, "TrackBar6", 0, 99, 1, TickMarks::kEndsOnly, 176);
   StaticText5 = AddLabel(this, "StaticText5", Tr("Repulsion"), {24, 221, 40, 16});
   TrackBar7 = AddTrackBar(this, "TrackBar7", 0, 99, 8, TickMarks::kEndsOnly, 216);
-  StaticText6 = AddLabel(this, "StaticText6", Tr("Acceleration"), {24, 261, 40, 16});
+  StaticText6 = AddLabel(this, "StaticText6", Tr("Accel."), {24, 261, 40, 16});
   TrackBar4 = AddTrackBar(this, "TrackBar4", 0, 99, 33, TickMarks::kEndsOnly, 256);
   StaticText7 = AddLabel(this, "StaticText7", Tr("Push accel."), {8, 301, 64, 16});
   TrackBar5 = AddTrackBar(this, "TrackBar5", 0, 99, 33, TickMarks::kEndsOnly, 296);
@@ -113,7 +113,7 @@ void TForm1::BuildControls() {
   Button2 = AddButton(this, "Button2", Tr("type2"), {112, 336, 49, 25});
   StaticText8 = AddLabel(this, "StaticText8", Tr("Radius"), {16, 389, 52, 16});
   TrackBar8 = AddTrackBar(this, "TrackBar8", 0, 99, 10, TickMarks::kEndsOnly, 384);
-  Button3 = AddButton(this, "Button3", Tr("Initialise"), {28, 424, 49, 25});
+  Button3 = AddButton(this, "Button3", Tr("Scatter"), {28, 424, 49, 25});
   Button4 = AddButton(this, "Button4", Tr("Play / Pause"), {96, 424, 77, 25});
   StaticText9 = AddLabel(this, "StaticText9", Tr("Tick rate"), {16, 477, 52, 16});
   TrackBar9 = AddTrackBar(this, "TrackBar9", 0, 99, 33, TickMarks::kEndsOnly, 472);

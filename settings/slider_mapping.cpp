@@ -127,7 +127,7 @@ std::string SliderValueText(SliderQuantity quantity, double value) {
     case SliderQuantity::kRepulsiveAcceleration:
       return Format(Tr("How sharply the push takes over up close: b = %1$s"), {Fixed(value, 3)});
     case SliderQuantity::kInitialRadius:
-      return Format(Tr("The disc Initialise scatters the particles in: radius %1$s px"), {Fixed(value, 2)});
+      return Format(Tr("The disc the particles are scattered in: radius %1$s px"), {Fixed(value, 2)});
     case SliderQuantity::kTimerInterval:
       return Format(Tr("Time between two ticks: %1$s ms"), {Plain(value)});
   }

@@ -29,7 +29,7 @@ std::string Escaped(const std::wstring& text) {
 }  // namespace
 
 void TForm1::WriteTexts() const {
-  FILE* file = _wfopen(textsFile_.c_str(), L"w");
+  FILE* file = _wfopen(textsFile_.c_str(), L"wb");
   if (file == nullptr) return;
   const auto line = [file](const char* name, const std::wstring& text, const char* fit = nullptr) {
     std::fprintf(file, "%s\t%s%s%s\n", name, Escaped(text).c_str(), fit ? "\t" : "", fit ? fit : "");

@@ -109,7 +109,7 @@ void TForm1::BuildControls() {
   Button1 = AddControl(window_, WC_BUTTONW, Widen(Tr("type1")).c_str(), WS_TABSTOP | BS_PUSHBUTTON, kButton1);
   Button2 = AddControl(window_, WC_BUTTONW, Widen(Tr("type2")).c_str(), WS_TABSTOP | BS_PUSHBUTTON, kButton2);
   TrackBar8 = AddTrackBar(window_, kTrackBar8, 0, 99, 10, false);
-  Button3 = AddControl(window_, WC_BUTTONW, Widen(Tr("Initialise")).c_str(), WS_TABSTOP | BS_PUSHBUTTON, kButton3);
+  Button3 = AddControl(window_, WC_BUTTONW, Widen(Tr("Scatter")).c_str(), WS_TABSTOP | BS_PUSHBUTTON, kButton3);
   Button4 = AddControl(window_, WC_BUTTONW, Widen(Tr("Play / Pause")).c_str(), WS_TABSTOP | BS_PUSHBUTTON, kButton4);
   TrackBar9 = AddTrackBar(window_, kTrackBar9, 0, 99, 33, false);
   // The labels never take the focus.
@@ -118,7 +118,7 @@ void TForm1::BuildControls() {
   StaticText3 = AddControl(window_, WC_STATICW, Widen(Tr("MAX SPEED")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
   StaticText4 = AddControl(window_, WC_STATICW, Widen(Tr("Activity")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
   StaticText5 = AddControl(window_, WC_STATICW, Widen(Tr("Repulsion")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
-  StaticText6 = AddControl(window_, WC_STATICW, Widen(Tr("Acceleration")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
+  StaticText6 = AddControl(window_, WC_STATICW, Widen(Tr("Accel.")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
   StaticText7 = AddControl(window_, WC_STATICW, Widen(Tr("Push accel.")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
   StaticText8 = AddControl(window_, WC_STATICW, Widen(Tr("Radius")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
   StaticText9 = AddControl(window_, WC_STATICW, Widen(Tr("Tick rate")).c_str(), SS_LEFT | SS_NOPREFIX, 0);

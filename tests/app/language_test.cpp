@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -60,9 +61,9 @@ const Language kLanguages[] = {
      {{"StaticText1", "Particles", {16, 29, 52, 16}},     {"CheckBox1", "Show direction", {32, 57, 113, 17}},
       {"StaticText2", "Size", {32, 85, 35, 16}},          {"StaticText3", "MAX SPEED", {4, 133, 68, 16}},
       {"StaticText4", "Activity", {24, 181, 40, 16}},     {"StaticText5", "Repulsion", {24, 221, 40, 16}},
-      {"StaticText6", "Acceleration", {24, 261, 40, 16}}, {"StaticText7", "Push accel.", {8, 301, 64, 16}},
+      {"StaticText6", "Accel.", {24, 261, 40, 16}}, {"StaticText7", "Push accel.", {8, 301, 64, 16}},
       {"Button1", "type1", {40, 336, 49, 25}},            {"Button2", "type2", {112, 336, 49, 25}},
-      {"StaticText8", "Radius", {16, 389, 52, 16}},       {"Button3", "Initialise", {28, 424, 49, 25}},
+      {"StaticText8", "Radius", {16, 389, 52, 16}},       {"Button3", "Scatter", {28, 424, 49, 25}},
       {"Button4", "Play / Pause", {96, 424, 77, 25}},     {"StaticText9", "Tick rate", {16, 477, 52, 16}}},
      {"Save state…", "Open state…", "Save picture…", "Copy picture"},
      "How many particles move: 50",
@@ -128,7 +129,9 @@ TEST_P(LanguageTest, EveryTextFitsItsControl) {
     EXPECT_EQ(placed.top(), control.layout.top());
     EXPECT_EQ(placed.height(), control.layout.height());
     if (const auto* label = qobject_cast<QLabel*>(widget)) {
-      if (japanese) EXPECT_EQ(placed, control.layout);
+      if (japanese) {
+        EXPECT_EQ(placed, control.layout);
+      }
       EXPECT_GE(placed.left(), 2);
       EXPECT_LE(placed.left() + placed.width(), 72);
       EXPECT_LE(metrics.horizontalAdvance(label->text()), label->contentsRect().width());

@@ -51,7 +51,7 @@ TEST_F(TForm1ValueTipTest, StartTipsShowTheValuesInUse) {
       {form1_.TrackBar4, "How fast the force fades with distance: a = 1.000"},
       {form1_.TrackBar5, "How sharply the push takes over up close: b = 1.000"},
       // The field still has radius 0; this is what Initialise would use.
-      {form1_.TrackBar8, "The disc Initialise scatters the particles in: radius 23.02 px"},
+      {form1_.TrackBar8, "The disc the particles are scattered in: radius 23.02 px"},
       {form1_.TrackBar9, "Time between two ticks: 16 ms"},
   };
   for (const auto& c : cases) {
@@ -110,9 +110,9 @@ TEST_F(TForm1ValueTipTest, InitialRadiusTipFollowsTheDisplaySize) {
   program_->Form2().resize(300, 200);
   form1_.Timer1Timer();
   // 196 * (10 / 99) / 2 + 1 = 10.899...
-  EXPECT_EQ(HoverText(form1_.TrackBar8), QStringLiteral("The disc Initialise scatters the particles in: radius 10.90 px"));
+  EXPECT_EQ(HoverText(form1_.TrackBar8), QStringLiteral("The disc the particles are scattered in: radius 10.90 px"));
   form1_.TrackBar8->setValue(99);
-  EXPECT_EQ(form1_.TrackBar8->toolTip(), QStringLiteral("The disc Initialise scatters the particles in: radius 99.00 px"));
+  EXPECT_EQ(form1_.TrackBar8->toolTip(), QStringLiteral("The disc the particles are scattered in: radius 99.00 px"));
 }
 
 // A desktop theme whose window colour differs from its button face, unlike

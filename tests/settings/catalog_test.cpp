@@ -25,9 +25,9 @@ TEST_F(CatalogTest, JapaneseGivesTheWindowsOwnTexts) {
       {"Particles", "粒子の数"},                {"Show direction", "粒子の向きを表示"},
       {"Size", "大きさ"},                       {"MAX SPEED", "MAX SPEED"},
       {"Activity", "活性度"},                   {"Repulsion", "反発度"},
-      {"Acceleration", "加速性"},               {"Push accel.", "反発加速性"},
+      {"Accel.", "加速性"},               {"Push accel.", "反発加速性"},
       {"type1", "type1"},                       {"type2", "type2"},
-      {"Radius", "初期半径"},                   {"Initialise", "初期化"},
+      {"Radius", "初期半径"},                   {"Scatter", "初期化"},
       {"Play / Pause", "Play / Pause"},         {"Tick rate", "描画速度"},
       {"Cannot obtain a timer", "タイマーを取得できません"},
   };

@@ -213,7 +213,7 @@ TEST_F(SettingsPanelTest, TipsShowTheValuesInUse) {
   panel_.RefreshTips();
   EXPECT_EQ(controls_.tips[Slider::kTrackBar1], "How many particles move: 50");
   EXPECT_EQ(controls_.tips[Slider::kTrackBar4], "How fast the force fades with distance: a = 1.000");
-  EXPECT_EQ(controls_.tips[Slider::kTrackBar8], "The disc Initialise scatters the particles in: radius 23.02 px");
+  EXPECT_EQ(controls_.tips[Slider::kTrackBar8], "The disc the particles are scattered in: radius 23.02 px");
   EXPECT_EQ(controls_.tips[Slider::kTrackBar9], "Time between two ticks: 16 ms");
   EXPECT_EQ(controls_.tips.size(), 9u);
 }

@@ -108,11 +108,11 @@ TEST(SliderMappingTest, ValueTextGivesTheValueWithItsUnit) {
       {SliderQuantity::kRepulsiveAcceleration, ExponentAt(2), "How sharply the push takes over up close: b = 0.061"},
       {SliderQuantity::kRepulsiveAcceleration, ExponentAt(99), "How sharply the push takes over up close: b = 3.000"},
       {SliderQuantity::kInitialRadius, InitialRadiusAt(10, 660, 440),
-       "The disc Initialise scatters the particles in: radius 23.02 px"},
+       "The disc the particles are scattered in: radius 23.02 px"},
       {SliderQuantity::kInitialRadius, InitialRadiusAt(99, 660, 440),
-       "The disc Initialise scatters the particles in: radius 219.00 px"},
+       "The disc the particles are scattered in: radius 219.00 px"},
       {SliderQuantity::kInitialRadius, InitialRadiusAt(50, 3, 3),
-       "The disc Initialise scatters the particles in: radius 1.00 px"},
+       "The disc the particles are scattered in: radius 1.00 px"},
       {SliderQuantity::kTimerInterval, static_cast<double>(TimerIntervalAt(0)), "Time between two ticks: 1 ms"},
       {SliderQuantity::kTimerInterval, static_cast<double>(TimerIntervalAt(50)), "Time between two ticks: 66 ms"},
       {SliderQuantity::kTimerInterval, static_cast<double>(TimerIntervalAt(99)),
@@ -133,7 +133,7 @@ TEST(SliderMappingTest, ValueTextWritesAnyDoubleInFull) {
   EXPECT_EQ(largest.substr(0, prefix.size() + 5), prefix + "17976");
   EXPECT_EQ(largest.substr(largest.size() - 4), ".000");
   EXPECT_EQ(SliderValueText(SliderQuantity::kInitialRadius, 1e9),
-            "The disc Initialise scatters the particles in: radius 1000000000.00 px");
+            "The disc the particles are scattered in: radius 1000000000.00 px");
   EXPECT_EQ(SliderValueText(SliderQuantity::kMaxSpeed, 2.5), "The fastest a particle may move: 2.5 px per tick");
 }
 
