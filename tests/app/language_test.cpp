@@ -1,7 +1,7 @@
 // The program started under each language, as a user starts it: the
 // environment names the language, main()'s choice reads it, and the real
 // windows show the catalog's texts, the Japanese ones exactly the window's
-// design, each fitting its control. Run on an X server.
+// original ones, each fitting its control. Run on an X server.
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -28,7 +28,7 @@ namespace {
 struct Control {
   const char* name;
   const char* text;
-  QRect layout;  // Where the window's design puts it, at 96 dpi.
+  QRect layout;  // Where the window's layout puts it, at 96 dpi.
 };
 
 struct Language {
@@ -114,7 +114,7 @@ TEST_P(LanguageTest, WindowsShowTheCatalogsTexts) {
   EXPECT_TRUE(box->text().startsWith(QString::fromUtf8(language.missingFileBox))) << box->text().toStdString();
 }
 
-// Every control keeps the place the design gives it; a label may only grow
+// Every control keeps the place the layout gives it; a label may only grow
 // within its row, left of its slider, and no text is cut off.
 TEST_P(LanguageTest, EveryTextFitsItsControl) {
   const bool japanese = std::string(GetParam().lang).rfind("ja", 0) == 0;

@@ -18,9 +18,9 @@ class CatalogTest : public ::testing::Test {
 };
 
 // The settings window's texts under a Japanese user interface are the
-// window's own design, character for character, and the timer error too.
+// window's original texts, character for character, and the timer error too.
 TEST_F(CatalogTest, JapaneseGivesTheWindowsOwnTexts) {
-  const std::map<std::string, std::string> design = {
+  const std::map<std::string, std::string> original = {
       {"Zintrel - Settings", "Zintrel - 設定"}, {"Zintrel", "Zintrel"},
       {"Particles", "粒子の数"},                {"Show direction", "粒子の向きを表示"},
       {"Size", "大きさ"},                       {"MAX SPEED", "MAX SPEED"},
@@ -33,9 +33,9 @@ TEST_F(CatalogTest, JapaneseGivesTheWindowsOwnTexts) {
   };
   SetUiLanguage("ja");
   EXPECT_EQ(UiLanguage(), "ja");
-  for (const auto& [english, japanese] : design) EXPECT_STREQ(Tr(english.c_str()), japanese.c_str()) << english;
+  for (const auto& [english, japanese] : original) EXPECT_STREQ(Tr(english.c_str()), japanese.c_str()) << english;
   SetUiLanguage(kSourceLanguage);
-  for (const auto& [english, japanese] : design) EXPECT_STREQ(Tr(english.c_str()), english.c_str());
+  for (const auto& [english, japanese] : original) EXPECT_STREQ(Tr(english.c_str()), english.c_str());
 }
 
 // A language without a catalog speaks English, and so does a text a catalog
