@@ -17,6 +17,7 @@
 
 #include "app/unit21.h"
 #include "app/unit23.h"
+#include "settings/catalog.h"
 #include "settings/display_texts.h"
 
 namespace zintrel {
@@ -38,18 +39,17 @@ QString ProposedName(const char* suffix) {
 QString ChooseWithDialog(QWidget* parent, FileRequest request, const QString& folder, const QString& name) {
   QFileDialog dialog(parent);
   dialog.setDirectory(folder);
-  const bool picture = request == FileRequest::kSavePicture;
-  dialog.setWindowTitle(picture ? QStringLiteral("Save picture")
-                        : request == FileRequest::kOpenState ? QStringLiteral("Open state")
-                                                             : QStringLiteral("Save state"));
-  dialog.setNameFilters(picture ? QStringList{QStringLiteral("PNG pictures (*.png)")}
-                                : QStringList{QStringLiteral("Zintrel states (*.zintrel)"), QStringLiteral("All files (*)")});
+  const FileDialogTexts texts = DialogTexts(request);
+  dialog.setWindowTitle(QString::fromStdString(texts.title));
+  QStringList filters;
+  for (int i = 0; i < texts.filterCount; ++i) filters << QString::fromStdString(texts.filters[i][0]);
+  dialog.setNameFilters(filters);
   if (request == FileRequest::kOpenState) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
   } else {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QLatin1String(picture ? "png" : kStateSuffix));
+    dialog.setDefaultSuffix(QLatin1String(request == FileRequest::kSavePicture ? "png" : kStateSuffix));
     dialog.selectFile(name);
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
@@ -85,11 +85,11 @@ DisplayMenu::DisplayMenu(TForm1& form1, TForm2& form2, const FrameBitmap& bitmap
   chooser_ = [this](FileRequest request, const QString& folder, const QString& name) {
     return ChooseWithDialog(&form2_, request, folder, name);
   };
-  SaveStateAction = AddAction("Save state…", QKeySequence(Qt::CTRL | Qt::Key_S), &DisplayMenu::AskAndSaveState);
-  OpenStateAction = AddAction("Open state…", QKeySequence(Qt::CTRL | Qt::Key_O), &DisplayMenu::AskAndOpenState);
-  SavePictureAction = AddAction("Save picture…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+  SaveStateAction = AddAction(Tr("Save state…"), QKeySequence(Qt::CTRL | Qt::Key_S), &DisplayMenu::AskAndSaveState);
+  OpenStateAction = AddAction(Tr("Open state…"), QKeySequence(Qt::CTRL | Qt::Key_O), &DisplayMenu::AskAndOpenState);
+  SavePictureAction = AddAction(Tr("Save picture…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
                                 &DisplayMenu::AskAndSavePicture);
-  CopyPictureAction = AddAction("Copy picture", QKeySequence(Qt::CTRL | Qt::Key_C), &DisplayMenu::CopyPicture);
+  CopyPictureAction = AddAction(Tr("Copy picture"), QKeySequence(Qt::CTRL | Qt::Key_C), &DisplayMenu::CopyPicture);
   // Right click and the Menu key both pop up the window's own actions.
   form2_.setContextMenuPolicy(Qt::ActionsContextMenu);
   for (QWidget* window : {static_cast<QWidget*>(&form1_), static_cast<QWidget*>(&form2_)}) {
@@ -172,7 +172,7 @@ void DisplayMenu::ShowAtFieldSize() {
 
 bool DisplayMenu::SavePicture(const QString& path) {
   const QImage image = FrameImage(bitmap_);
-  QString problem = image.isNull() ? QString::fromLatin1(kEmptyPictureReason) : QString();
+  QString problem = image.isNull() ? Text(EmptyPictureReason()) : QString();
   if (problem.isEmpty()) {
     problem = WriteWhole(path, [&image](QSaveFile& file) {
       QImageWriter writer(&file, "png");

@@ -7,6 +7,7 @@
 
 #include "app/error_box.h"
 #include "render/frame_bitmap.h"
+#include "settings/display_texts.h"
 
 class QAction;
 class QImage;
@@ -15,9 +16,6 @@ namespace zintrel {
 
 class TForm1;
 class TForm2;
-
-// What a file dialog is asked for.
-enum class FileRequest { kSaveState, kOpenState, kSavePicture };
 
 // Asks the user for a path, starting in folder and proposing name (for a
 // save); returns "" when the user cancels. The program shows a file dialog;

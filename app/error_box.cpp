@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "settings/display_texts.h"
+
 namespace zintrel {
 
 QString ApplicationTitle(const QString& executablePath) {
@@ -15,8 +17,7 @@ QString ApplicationTitle(const QString& executablePath) {
 }
 
 QString ErrorBoxText(const QString& message) {
-  if (message.endsWith(QLatin1Char('.'))) return message;
-  return message + QLatin1Char('.');
+  return QString::fromStdString(WithFullStop(message.toStdString()));
 }
 
 ErrorBox::ErrorBox(QWidget* owner) : QObject(owner), owner_(owner) {}

@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QString>
 
+#include "settings/catalog.h"
+
 class QWidget;
 
 namespace zintrel {
@@ -18,7 +20,7 @@ namespace zintrel {
 QString ApplicationTitle(const QString& executablePath);
 
 // Returns the text the error box shows for an error message: the message
-// with a full stop appended, unless it already ends with one.
+// with the language's full stop appended, unless it already ends with one.
 QString ErrorBoxText(const QString& message);
 
 // The application's error box: a critical message box with an OK button,
@@ -53,7 +55,7 @@ void RunGuarded(ErrorBox& box, Action&& action) {
   } catch (const std::exception& error) {
     box.Report(QString::fromUtf8(error.what()));
   } catch (...) {
-    box.Report(QStringLiteral("Unknown exception"));
+    box.Report(QString::fromUtf8(Tr("Unknown exception")));
   }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/program.h"
+#include "settings/catalog.h"
 
 // Takes at most one argument, a saved state to open; without one it reads no
 // files or settings and writes nothing unless the user asks for it.
@@ -11,15 +12,17 @@ int main(int argc, char* argv[]) {
   // (or shown 1:1), never stretched by a fraction, which would blur or
   // unevenly repeat its pixels.
   QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+  // The language the user chose for the system, before any text is made.
+  zintrel::ChooseUiLanguage();
   QApplication application(argc, argv);
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("A cloud of particles that pull on and push against each other."));
+  parser.setApplicationDescription(QString::fromUtf8(zintrel::Tr("A cloud of particles that pull on and push against each other.")));
   parser.addHelpOption();
-  parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A saved state to open (.zintrel)."),
+  parser.addPositionalArgument(QStringLiteral("file"), QString::fromUtf8(zintrel::Tr("A saved state to open (.zintrel).")),
                                QStringLiteral("[FILE]"));
   parser.process(application);
   if (parser.positionalArguments().size() > 1) {
-    std::fputs("zintrel: give at most one file\n", stderr);
+    std::fprintf(stderr, "zintrel: %s\n", zintrel::Tr("give at most one file"));
     return 2;
   }
   zintrel::PrepareApplication(application);

@@ -11,9 +11,14 @@ class QApplication;
 
 namespace zintrel {
 
+// Makes the language the user chose for the system (LANGUAGE, LC_ALL,
+// LC_MESSAGES, LANG) the language of every text; before any text is made.
+void ChooseUiLanguage();
+
 // Prepares the application object before any window exists: the Japanese
 // font mapping, the style whose slider channel steps by a page on a click,
-// and the icon every window carries.
+// the icon every window carries, and Qt's own texts (the buttons of its
+// dialogs) in the language chosen, where the system has them.
 void PrepareApplication(QApplication& application);
 
 // The running program: the process-wide particle field, frame and random

@@ -15,6 +15,8 @@
 
 #include "app/japanese_font.h"
 #include "app/unit23.h"
+#include "settings/catalog.h"
+#include "settings/label_fit.h"
 
 namespace zintrel {
 namespace {
@@ -25,11 +27,13 @@ constexpr int kSliderLeft = 72;
 constexpr int kSliderWidth = 123;
 constexpr int kSliderHeight = 33;
 
-QLabel* AddLabel(QWidget* parent, const char* name, const char* text, QRect bounds) {
+QLabel* AddLabel(QWidget* parent, const char* name, const char* text, Bounds layout) {
   auto* label = new QLabel(QString::fromUtf8(text), parent);
   label->setObjectName(QLatin1String(name));
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  label->setGeometry(bounds);
+  // Measured in the window's font, which the label inherits.
+  const Bounds bounds = FittedLabel(layout, label->fontMetrics().horizontalAdvance(label->text()));
+  label->setGeometry(bounds.left, bounds.top, bounds.width, bounds.height);
   return label;
 }
 
@@ -56,7 +60,7 @@ TForm1::TForm1(ParticleField& field, FrameBitmap& bitmap, RandomSource& random)
       panel_(field, bitmap, random, *this),
       errorBox_(new ErrorBox(this)) {
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QString::fromUtf8("Zintrel - 設定"));
+  setWindowTitle(QString::fromUtf8(Tr("Zintrel - Settings")));
   setFont(JapaneseUiFont());
   // A top-level window paints its background in the Window colour unless it
   // fills it itself; only then does the button-face colour show.
@@ -85,33 +89,33 @@ TForm1::TForm1(ParticleField& field, FrameBitmap& bitmap, RandomSource& random)
 }
 
 void TForm1::BuildControls() {
-  StaticText1 = AddLabel(this, "StaticText1", "粒子の数", {16, 29, 52, 16});
+  StaticText1 = AddLabel(this, "StaticText1", Tr("Particles"), {16, 29, 52, 16});
   TrackBar1 = AddTrackBar(this, "TrackBar1", 0, 99, 50, TickMarks::kEndsOnly, 24);
-  CheckBox1 = new QCheckBox(QString::fromUtf8("粒子の向きを表示"), this);
+  CheckBox1 = new QCheckBox(QString::fromUtf8(Tr("Show direction")), this);
   CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
   // 113 pixels were made for a font a little narrower than the substitutes;
   // widened just enough that the text is never clipped.
   CheckBox1->setGeometry(32, 57, std::max(113, CheckBox1->sizeHint().width()), 17);
   CheckBox1->setChecked(true);
-  StaticText2 = AddLabel(this, "StaticText2", "大きさ", {32, 85, 35, 16});
+  StaticText2 = AddLabel(this, "StaticText2", Tr("Size"), {32, 85, 35, 16});
   TrackBar2 = AddTrackBar(this, "TrackBar2", 0, 6, 3, TickMarks::kEveryStep, 80);
-  StaticText3 = AddLabel(this, "StaticText3", "MAX SPEED", {4, 133, 68, 16});
+  StaticText3 = AddLabel(this, "StaticText3", Tr("MAX SPEED"), {4, 133, 68, 16});
   TrackBar3 = AddTrackBar(this, "TrackBar3", 1, 24, 8, TickMarks::kEveryStep, 128);
-  StaticText4 = AddLabel(this, "StaticText4", "活性度", {24, 181, 40, 16});
+  StaticText4 = AddLabel(this, "StaticText4", Tr("Activity"), {24, 181, 40, 16});
   TrackBar6 = AddTrackBar(this, "TrackBar6", 0, 99, 1, TickMarks::kEndsOnly, 176);
-  StaticText5 = AddLabel(this, "StaticText5", "反発度", {24, 221, 40, 16});
+  StaticText5 = AddLabel(this, "StaticText5", Tr("Repulsion"), {24, 221, 40, 16});
   TrackBar7 = AddTrackBar(this, "TrackBar7", 0, 99, 8, TickMarks::kEndsOnly, 216);
-  StaticText6 = AddLabel(this, "StaticText6", "加速性", {24, 261, 40, 16});
+  StaticText6 = AddLabel(this, "StaticText6", Tr("Accel."), {24, 261, 40, 16});
   TrackBar4 = AddTrackBar(this, "TrackBar4", 0, 99, 33, TickMarks::kEndsOnly, 256);
-  StaticText7 = AddLabel(this, "StaticText7", "反発加速性", {8, 301, 64, 16});
+  StaticText7 = AddLabel(this, "StaticText7", Tr("Push accel."), {8, 301, 64, 16});
   TrackBar5 = AddTrackBar(this, "TrackBar5", 0, 99, 33, TickMarks::kEndsOnly, 296);
-  Button1 = AddButton(this, "Button1", "type1", {40, 336, 49, 25});
-  Button2 = AddButton(this, "Button2", "type2", {112, 336, 49, 25});
-  StaticText8 = AddLabel(this, "StaticText8", "初期半径", {16, 389, 52, 16});
+  Button1 = AddButton(this, "Button1", Tr("type1"), {40, 336, 49, 25});
+  Button2 = AddButton(this, "Button2", Tr("type2"), {112, 336, 49, 25});
+  StaticText8 = AddLabel(this, "StaticText8", Tr("Radius"), {16, 389, 52, 16});
   TrackBar8 = AddTrackBar(this, "TrackBar8", 0, 99, 10, TickMarks::kEndsOnly, 384);
-  Button3 = AddButton(this, "Button3", "初期化", {28, 424, 49, 25});
-  Button4 = AddButton(this, "Button4", "Play / Pause", {96, 424, 77, 25});
-  StaticText9 = AddLabel(this, "StaticText9", "描画速度", {16, 477, 52, 16});
+  Button3 = AddButton(this, "Button3", Tr("Scatter"), {28, 424, 49, 25});
+  Button4 = AddButton(this, "Button4", Tr("Play / Pause"), {96, 424, 77, 25});
+  StaticText9 = AddLabel(this, "StaticText9", Tr("Tick rate"), {16, 477, 52, 16});
   TrackBar9 = AddTrackBar(this, "TrackBar9", 0, 99, 33, TickMarks::kEndsOnly, 472);
 }
 

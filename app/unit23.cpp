@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "app/japanese_font.h"
+#include "settings/catalog.h"
 
 namespace zintrel {
 
@@ -24,7 +25,7 @@ void PaintFrame(QPainter& painter, const FrameBitmap& bitmap) {
 
 TForm2::TForm2(const FrameBitmap& bitmap) : bitmap_(bitmap) {
   setObjectName(QStringLiteral("Form2"));
-  setWindowTitle(QStringLiteral("Zintrel"));
+  setWindowTitle(QString::fromUtf8(Tr("Zintrel")));
   setFont(JapaneseUiFont());
   // Wherever no frame covers the window yet (after it grew, before the next
   // tick), the button-face colour shows. A top-level window paints its

@@ -40,14 +40,20 @@ add_custom_command(
   COMMAND gzip -9nc ${packaging_dir}/zintrel.6 > ${packaging_out}/zintrel.6.gz
   DEPENDS ${packaging_dir}/zintrel.6)
 add_custom_command(
+  OUTPUT ${packaging_out}/ja/zintrel.6.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${packaging_out}/ja
+  COMMAND gzip -9nc ${packaging_dir}/zintrel.ja.6 > ${packaging_out}/ja/zintrel.6.gz
+  DEPENDS ${packaging_dir}/zintrel.ja.6)
+add_custom_command(
   OUTPUT ${packaging_out}/changelog.gz
   COMMAND gzip -9nc ${packaging_out}/changelog > ${packaging_out}/changelog.gz
   DEPENDS ${packaging_out}/changelog)
 add_custom_target(zintrel-docs ALL DEPENDS
-  ${packaging_out}/zintrel-headless.1.gz ${packaging_out}/zintrel.6.gz
+  ${packaging_out}/zintrel-headless.1.gz ${packaging_out}/zintrel.6.gz ${packaging_out}/ja/zintrel.6.gz
   ${packaging_out}/changelog.gz)
 
 install(FILES ${packaging_out}/zintrel.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES ${packaging_out}/ja/zintrel.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/ja/man6)
 install(FILES ${packaging_out}/zintrel-headless.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging_out}/changelog.gz ${packaging_out}/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zintrel)
@@ -105,4 +111,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic")
+# The buttons of Qt's own dialogs in the user's language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 include(CPack)

@@ -2,29 +2,48 @@
 
 #include <string>
 
+#include "state/state_file.h"
+
 namespace zintrel {
 
-// The lines the display window's menu shows in its box, the same in every
-// shell. Paths and reasons are UTF-8; the box adds the full stop.
+// The lines the windows show in their boxes, the same in every shell, in the
+// user interface language. Paths and reasons are UTF-8, quoted as one
+// printable line.
 
-// Returns the line for a state that could not be opened, from the reader's
-// problem (which names the file): the problem made printable, capitalised.
-std::string OpenFailedText(const std::string& problem);
+// Returns the line for a state at path that could not be opened.
+std::string OpenFailedText(const std::string& path, const StateFileError& error);
 
 // Returns the line for a state or picture that could not be saved at path.
 std::string SaveStateFailedText(const std::string& path, const std::string& reason);
 std::string SavePictureFailedText(const std::string& path, const std::string& reason);
+std::string CopyPictureFailedText(const std::string& reason);
 
 // The reason a picture of an empty display area cannot be saved.
-inline constexpr char kEmptyPictureReason[] = "the display area is empty";
+std::string EmptyPictureReason();
 
 // Returns the notice shown when the screen has no room for a state's field
 // size: the window got given instead of wanted.
 std::string WindowTooSmallText(int wantedWidth, int wantedHeight, int givenWidth, int givenHeight);
 
+// Returns what a box shows for a message: the message with the language's
+// full stop, unless it already ends with one.
+std::string WithFullStop(const std::string& message);
+
 // The file name ending of a saved state, and the name a save proposes:
-// zintrel-YYYYMMDD-HHMMSS.<suffix> for the given local time.
+// zintrel-YYYYMMDD-HHMMSS.<suffix> for the given local time. It holds no
+// words, so it is the same in every language.
 inline constexpr char kStateSuffix[] = "zintrel";
 std::string ProposedFileName(int year, int month, int day, int hour, int minute, int second, const char* suffix);
+
+// What a file dialog is asked for, and the texts it shows.
+enum class FileRequest { kSaveState, kOpenState, kSavePicture };
+struct FileDialogTexts {
+  std::string title;
+  // (description, pattern) pairs, the first preselected; the description
+  // names its pattern, as both toolkits show it.
+  std::string filters[2][2];
+  int filterCount;
+};
+FileDialogTexts DialogTexts(FileRequest request);
 
 }  // namespace zintrel

@@ -5,11 +5,26 @@
 
 #include "render/render_frame.h"
 #include "render/tick.h"
+#include "settings/catalog.h"
 #include "settings/display_texts.h"
 #include "simulation/scatter.h"
 #include "state/state_file.h"
 
 namespace zintrel {
+namespace {
+
+// The words of the box for a tick's fault.
+const char* FaultMessage(StepFault fault) {
+  switch (fault) {
+    case StepFault::kOverflow: return Tr("Floating point overflow");
+    case StepFault::kInvalidOperation: return Tr("Invalid floating point operation");
+    case StepFault::kDivisionByZero: return Tr("Floating point division by zero");
+    case StepFault::kNone: break;
+  }
+  return "";
+}
+
+}  // namespace
 
 SettingsPanel::SettingsPanel(ParticleField& field, FrameBitmap& bitmap, RandomSource& random,
                              SettingsControls& controls)
@@ -38,7 +53,7 @@ void SettingsPanel::Timer1Timer(int width, int height) {
     // completes ends the run.
     if (tickFaultReported_) return;
     tickFaultReported_ = true;
-    throw std::runtime_error(FaultText(fault));
+    throw std::runtime_error(FaultMessage(fault));
   }
   tickFaultReported_ = false;
   controls_.RedrawDisplay();
@@ -100,7 +115,7 @@ void SettingsPanel::TrackBar9Change() {
 }
 
 void SettingsPanel::StartTimer(int interval) {
-  if (!controls_.StartTimer(interval)) throw std::runtime_error(kNoTimerText);
+  if (!controls_.StartTimer(interval)) throw std::runtime_error(Tr("Cannot obtain a timer"));
 }
 
 std::string SettingsPanel::ValueText(Slider slider) const {
@@ -139,8 +154,10 @@ DisplaySettings SettingsPanel::CurrentDisplay() const {
 std::string SettingsPanel::OpenStateFile(const std::string& path) {
   auto field = std::make_unique<ParticleField>();
   DisplaySettings display;
-  const std::string problem = ReadStateFile(path, *field, &display, StateSource::kRegularFile);
-  if (!problem.empty()) return OpenFailedText(problem);
+  if (const StateFileError error = ReadStateFileReason(path, *field, &display, StateSource::kRegularFile);
+      error.problem != StateFileProblem::kNone) {
+    return OpenFailedText(path, error);
+  }
   AdoptState(*field, display);
   return {};
 }

@@ -10,9 +10,6 @@
 
 namespace zintrel {
 
-// The error reported when the platform gives no timer.
-inline constexpr char kNoTimerText[] = "タイマーを取得できません";
-
 // What a shell's settings window gives the shared handlers: its controls as
 // they stand, and the few things only its toolkit can do. Each shell
 // implements it over its own widgets and nothing more.

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "settings/catalog.h"
 #include "simulation/power.h"
 
 namespace zintrel {
@@ -109,25 +110,26 @@ SliderPositions PositionsShowing(const ParticleField& field, bool showOrientatio
 }
 
 std::string SliderValueText(SliderQuantity quantity, double value) {
+  // Each tip says in one sentence what the slider does, then its value.
   switch (quantity) {
     case SliderQuantity::kParticleCount:
-      return Plain(value) + (value == 1.0 ? " particle" : " particles");
+      return Format(Tr("How many particles move: %1$s"), {Plain(value)});
     case SliderQuantity::kParticleSize:
-      return "radius " + Plain(value) + " px";
+      return Format(Tr("How large the particles are drawn: radius %1$s px"), {Plain(value)});
     case SliderQuantity::kMaxSpeed:
-      return "at most " + Plain(value) + " px per tick";
+      return Format(Tr("The fastest a particle may move: %1$s px per tick"), {Plain(value)});
     case SliderQuantity::kActivity:
-      return "A = " + Fixed(value, 3);
+      return Format(Tr("How strongly the particles pull and push: A = %1$s"), {Fixed(value, 3)});
     case SliderQuantity::kRepulsion:
-      return "B = " + Fixed(value, 3);
+      return Format(Tr("How much the push weighs at short range: B = %1$s"), {Fixed(value, 3)});
     case SliderQuantity::kAcceleration:
-      return "a = " + Fixed(value, 3);
+      return Format(Tr("How fast the force fades with distance: a = %1$s"), {Fixed(value, 3)});
     case SliderQuantity::kRepulsiveAcceleration:
-      return "b = " + Fixed(value, 3);
+      return Format(Tr("How sharply the push takes over up close: b = %1$s"), {Fixed(value, 3)});
     case SliderQuantity::kInitialRadius:
-      return "Initialise: radius " + Fixed(value, 2) + " px";
+      return Format(Tr("The disc the particles are scattered in: radius %1$s px"), {Fixed(value, 2)});
     case SliderQuantity::kTimerInterval:
-      return Plain(value) + " ms per tick";
+      return Format(Tr("Time between two ticks: %1$s ms"), {Plain(value)});
   }
   return Plain(value);
 }

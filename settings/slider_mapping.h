@@ -45,10 +45,11 @@ enum class SliderQuantity {
   kTimerInterval,          // TrackBar9: milliseconds between ticks.
 };
 
-// Returns the tooltip text for a slider's value as the program uses it, with
-// its unit: counts, pixels and milliseconds as plain numbers, the four
-// force-law constants to three decimals, the initial radius to two. The text
-// is the same under every locale (always a decimal point).
+// Returns the tooltip text for a slider, in the user interface language: one
+// sentence on what it does, then its value as the program uses it, with its
+// unit: counts, pixels and milliseconds as plain numbers, the four
+// force-law constants to three decimals, the initial radius to two. Numbers
+// read the same in every language (always a decimal point).
 std::string SliderValueText(SliderQuantity quantity, double value);
 
 // One force-law preset: four parameter values and the slider positions that

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <utility>
 
 
 namespace zintrel {
@@ -22,28 +23,28 @@ std::filesystem::path PathOf(const std::string& utf8) {
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
-// Returns "" when path may be read as the source allows, else the problem.
-// The checks look at the file itself, links followed.
-std::string CheckKind(const std::string& path, StateSource source) {
+// Returns no problem when path may be read as the source allows. The checks
+// look at the file itself, links followed.
+StateFileError CheckKind(const std::string& path, StateSource source) {
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(PathOf(path), error);
-  if (error) return "cannot read " + Quoted(path) + ": " + error.message();
-  if (std::filesystem::is_directory(status)) return Quoted(path) + " is a folder, not a saved state";
+  if (error) return {StateFileProblem::kCannotRead, error.message()};
+  if (std::filesystem::is_directory(status)) return {StateFileProblem::kFolder, {}};
   if (source == StateSource::kRegularFile && !std::filesystem::is_regular_file(status)) {
-    return Quoted(path) + " is not a regular file";
+    return {StateFileProblem::kNotRegularFile, {}};
   }
   return {};
 }
 
-// Reads up to limit + 1 bytes of path into bytes. Returns "" or the problem.
-std::string ReadBounded(const std::string& path, std::size_t limit, std::string& bytes) {
+// Reads up to limit + 1 bytes of path into bytes.
+StateFileError ReadBounded(const std::string& path, std::size_t limit, std::string& bytes) {
   errno = 0;
 #ifdef _WIN32
   std::unique_ptr<std::FILE, FileCloser> file(_wfopen(PathOf(path).c_str(), L"rb"));
 #else
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
 #endif
-  if (!file) return "cannot read " + Quoted(path) + ": " + std::strerror(errno);
+  if (!file) return {StateFileProblem::kCannotRead, std::strerror(errno)};
   bytes.clear();
   char chunk[64 * 1024];
   while (bytes.size() <= limit) {
@@ -52,23 +53,38 @@ std::string ReadBounded(const std::string& path, std::size_t limit, std::string&
     bytes.append(chunk, got);
     if (got < wanted) break;
   }
-  if (std::ferror(file.get())) return "cannot read " + Quoted(path) + ": " + std::strerror(errno);
-  if (bytes.size() > limit) return Quoted(path) + " is too large to be a saved state";
+  if (std::ferror(file.get())) return {StateFileProblem::kCannotRead, std::strerror(errno)};
+  if (bytes.size() > limit) return {StateFileProblem::kTooLarge, {}};
   return {};
 }
 
 }  // namespace
 
+StateFileError ReadStateFileReason(const std::string& path, ParticleField& field, DisplaySettings* display,
+                                   StateSource source) {
+  StateFileError error = CheckKind(path, source);
+  std::string bytes;
+  if (error.problem == StateFileProblem::kNone) error = ReadBounded(path, kMaxStateFileBytes, bytes);
+  if (error.problem == StateFileProblem::kNone) {
+    if (std::string problem = ReadStateJson(bytes, field, display); !problem.empty()) {
+      error = {StateFileProblem::kNotAState, std::move(problem)};
+    }
+  }
+  return error;
+}
+
 std::string ReadStateFile(const std::string& path, ParticleField& field, DisplaySettings* display,
                           StateSource source) {
-  std::string problem = CheckKind(path, source);
-  std::string bytes;
-  if (problem.empty()) problem = ReadBounded(path, kMaxStateFileBytes, bytes);
-  if (problem.empty()) {
-    problem = ReadStateJson(bytes, field, display);
-    if (!problem.empty()) problem = Quoted(path) + ": " + problem;
+  const StateFileError error = ReadStateFileReason(path, field, display, source);
+  switch (error.problem) {
+    case StateFileProblem::kNone: return {};
+    case StateFileProblem::kCannotRead: return "cannot read " + Quoted(path) + ": " + error.reason;
+    case StateFileProblem::kFolder: return Quoted(path) + " is a folder, not a saved state";
+    case StateFileProblem::kNotRegularFile: return Quoted(path) + " is not a regular file";
+    case StateFileProblem::kTooLarge: return Quoted(path) + " is too large to be a saved state";
+    case StateFileProblem::kNotAState: return Quoted(path) + ": " + error.reason;
   }
-  return problem;
+  return {};
 }
 
 }  // namespace zintrel

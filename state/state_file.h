@@ -28,4 +28,24 @@ enum class StateSource {
 std::string ReadStateFile(const std::string& path, ParticleField& field, DisplaySettings* display,
                           StateSource source = StateSource::kAnyFile);
 
+// What kept a state file from being read, for a window that words the
+// problem in its user's language.
+enum class StateFileProblem {
+  kNone,
+  kCannotRead,      // The system's reason says why.
+  kFolder,
+  kNotRegularFile,  // A pipe or a device, where only a plain file will do.
+  kTooLarge,        // More than kMaxStateFileBytes.
+  kNotAState,       // The reason says what is wrong with its contents.
+};
+
+struct StateFileError {
+  StateFileProblem problem = StateFileProblem::kNone;
+  std::string reason;  // The system's or the reader's words, in English.
+};
+
+// ReadStateFile, with the problem as a kind and a reason rather than a line.
+StateFileError ReadStateFileReason(const std::string& path, ParticleField& field, DisplaySettings* display,
+                                   StateSource source = StateSource::kAnyFile);
+
 }  // namespace zintrel

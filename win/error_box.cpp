@@ -1,5 +1,6 @@
 #include "win/error_box.h"
 
+#include "settings/display_texts.h"
 #include "win/wide_text.h"
 
 namespace zintrel {
@@ -18,8 +19,7 @@ void ErrorBox::Report(HWND owner, const std::string& message, UINT icon) {
   if (open_) return;
   wchar_t path[MAX_PATH];
   const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring text = Widen(message);
-  if (text.empty() || text.back() != L'.') text += L'.';
+  const std::wstring text = Widen(WithFullStop(message));
   open_ = true;
   MessageBoxW(owner, text.c_str(), ApplicationTitle(std::wstring(path, length)).c_str(), MB_OK | icon);
   open_ = false;

@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "settings/catalog.h"
+
 namespace zintrel {
 
 // Returns the application's title for an executable path: the file name
@@ -14,9 +16,10 @@ namespace zintrel {
 std::wstring ApplicationTitle(const std::wstring& executablePath);
 
 // The application's box: a message box with an OK button, captioned with the
-// application's title, showing a message with a full stop appended. The box
-// keeps dispatching messages, so ticks go on behind it; while one is open
-// further reports are dropped instead of piling up one box per tick.
+// application's title, showing a message with the language's full stop
+// appended. The box keeps dispatching messages, so ticks go on behind it;
+// while one is open further reports are dropped instead of piling up one
+// box per tick.
 class ErrorBox {
  public:
   // Shows message (UTF-8) over owner, with the stop icon unless told.
@@ -40,7 +43,7 @@ void RunGuarded(HWND owner, Action&& action) {
   } catch (const std::exception& error) {
     Errors().Report(owner, error.what());
   } catch (...) {
-    Errors().Report(owner, "Unknown exception");
+    Errors().Report(owner, Tr("Unknown exception"));
   }
 }
 

@@ -11,9 +11,12 @@
 #include "render/frame_bitmap.h"
 #include "simulation/particle_field.h"
 #include "simulation/random_source.h"
+#include "settings/catalog.h"
+#include "settings/ui_language.h"
 #include "win/error_box.h"
 #include "win/unit21.h"
 #include "win/unit23.h"
+#include "win/wide_text.h"
 
 namespace {
 
@@ -27,9 +30,19 @@ std::wstring StateArgument() {
   return path;
 }
 
+// The language the user chose for Windows' own texts ("ja-JP"), which need
+// not be the one of their formats or region.
+std::string UserUiLanguage() {
+  wchar_t name[LOCALE_NAME_MAX_LENGTH] = L"";
+  LCIDToLocaleName(MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT), name, LOCALE_NAME_MAX_LENGTH, 0);
+  return zintrel::Narrow(name);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  const std::string language = zintrel::MatchLanguage(UserUiLanguage());
+  zintrel::SetUiLanguage(language.empty() ? zintrel::kSourceLanguage : language);
   // The manifest declares per-monitor awareness; this covers a copy of the
   // program run without it.
   SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);

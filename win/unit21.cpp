@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "settings/catalog.h"
+#include "settings/label_fit.h"
 #include "win/error_box.h"
 #include "win/ui_font.h"
 #include "win/unit23.h"
@@ -61,9 +63,9 @@ TForm1::TForm1(HINSTANCE instance, ParticleField& field, FrameBitmap& bitmap, Ra
   RegisterWindowClass<TForm1>(instance, kClassName);
   // Created at its place first; its size follows once the monitor's dpi is
   // known.
-  CreateWindowExW(kExStyle, kClassName, L"Zintrel - 設定", kStyle, 157, 109, kClientWidth, kClientHeight,
+  CreateWindowExW(kExStyle, kClassName, Widen(Tr("Zintrel - Settings")).c_str(), kStyle, 157, 109, kClientWidth, kClientHeight,
                   nullptr, nullptr, instance, this);
-  if (window_ == nullptr) throw std::runtime_error("the settings window cannot be created");
+  if (window_ == nullptr) throw std::runtime_error(Tr("The settings window cannot be created"));
   dpi_ = GetDpiForWindow(window_);
   RECT frame{0, 0, Scaled(kClientWidth, dpi_), Scaled(kClientHeight, dpi_)};
   AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi_);
@@ -79,6 +81,7 @@ TForm1::TForm1(HINSTANCE instance, ParticleField& field, FrameBitmap& bitmap, Ra
 #ifdef ZINTREL_TEST_HOOKS
   if (const char* at = std::getenv("ZINTREL_FAULT_AT_TICK")) faultAtTick_ = std::atoll(at);
   if (const wchar_t* file = _wgetenv(L"ZINTREL_TICK_COUNTER_FILE")) counterFile_ = file;
+  if (const wchar_t* file = _wgetenv(L"ZINTREL_TEXTS_FILE")) textsFile_ = file;
 #endif
   Guarded([this] { FormCreate(); });
   // A state file dropped here opens as on the display window.
@@ -95,7 +98,7 @@ TForm1::~TForm1() {
 void TForm1::BuildControls() {
   // Created in tab order, which is also the order the keyboard visits them.
   TrackBar1 = AddTrackBar(window_, kTrackBar1, 0, 99, 50, false);
-  CheckBox1 = AddControl(window_, WC_BUTTONW, L"粒子の向きを表示", WS_TABSTOP | BS_AUTOCHECKBOX, kCheckBox1);
+  CheckBox1 = AddControl(window_, WC_BUTTONW, Widen(Tr("Show direction")).c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, kCheckBox1);
   SendMessageW(CheckBox1, BM_SETCHECK, BST_CHECKED, 0);
   TrackBar2 = AddTrackBar(window_, kTrackBar2, 0, 6, 3, true);
   TrackBar3 = AddTrackBar(window_, kTrackBar3, 1, 24, 8, true);
@@ -103,22 +106,22 @@ void TForm1::BuildControls() {
   TrackBar7 = AddTrackBar(window_, kTrackBar7, 0, 99, 8, false);
   TrackBar4 = AddTrackBar(window_, kTrackBar4, 0, 99, 33, false);
   TrackBar5 = AddTrackBar(window_, kTrackBar5, 0, 99, 33, false);
-  Button1 = AddControl(window_, WC_BUTTONW, L"type1", WS_TABSTOP | BS_PUSHBUTTON, kButton1);
-  Button2 = AddControl(window_, WC_BUTTONW, L"type2", WS_TABSTOP | BS_PUSHBUTTON, kButton2);
+  Button1 = AddControl(window_, WC_BUTTONW, Widen(Tr("type1")).c_str(), WS_TABSTOP | BS_PUSHBUTTON, kButton1);
+  Button2 = AddControl(window_, WC_BUTTONW, Widen(Tr("type2")).c_str(), WS_TABSTOP | BS_PUSHBUTTON, kButton2);
   TrackBar8 = AddTrackBar(window_, kTrackBar8, 0, 99, 10, false);
-  Button3 = AddControl(window_, WC_BUTTONW, L"初期化", WS_TABSTOP | BS_PUSHBUTTON, kButton3);
-  Button4 = AddControl(window_, WC_BUTTONW, L"Play / Pause", WS_TABSTOP | BS_PUSHBUTTON, kButton4);
+  Button3 = AddControl(window_, WC_BUTTONW, Widen(Tr("Scatter")).c_str(), WS_TABSTOP | BS_PUSHBUTTON, kButton3);
+  Button4 = AddControl(window_, WC_BUTTONW, Widen(Tr("Play / Pause")).c_str(), WS_TABSTOP | BS_PUSHBUTTON, kButton4);
   TrackBar9 = AddTrackBar(window_, kTrackBar9, 0, 99, 33, false);
   // The labels never take the focus.
-  StaticText1 = AddControl(window_, WC_STATICW, L"粒子の数", SS_LEFT | SS_NOPREFIX, 0);
-  StaticText2 = AddControl(window_, WC_STATICW, L"大きさ", SS_LEFT | SS_NOPREFIX, 0);
-  StaticText3 = AddControl(window_, WC_STATICW, L"MAX SPEED", SS_LEFT | SS_NOPREFIX, 0);
-  StaticText4 = AddControl(window_, WC_STATICW, L"活性度", SS_LEFT | SS_NOPREFIX, 0);
-  StaticText5 = AddControl(window_, WC_STATICW, L"反発度", SS_LEFT | SS_NOPREFIX, 0);
-  StaticText6 = AddControl(window_, WC_STATICW, L"加速性", SS_LEFT | SS_NOPREFIX, 0);
-  StaticText7 = AddControl(window_, WC_STATICW, L"反発加速性", SS_LEFT | SS_NOPREFIX, 0);
-  StaticText8 = AddControl(window_, WC_STATICW, L"初期半径", SS_LEFT | SS_NOPREFIX, 0);
-  StaticText9 = AddControl(window_, WC_STATICW, L"描画速度", SS_LEFT | SS_NOPREFIX, 0);
+  StaticText1 = AddControl(window_, WC_STATICW, Widen(Tr("Particles")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
+  StaticText2 = AddControl(window_, WC_STATICW, Widen(Tr("Size")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
+  StaticText3 = AddControl(window_, WC_STATICW, Widen(Tr("MAX SPEED")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
+  StaticText4 = AddControl(window_, WC_STATICW, Widen(Tr("Activity")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
+  StaticText5 = AddControl(window_, WC_STATICW, Widen(Tr("Repulsion")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
+  StaticText6 = AddControl(window_, WC_STATICW, Widen(Tr("Accel.")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
+  StaticText7 = AddControl(window_, WC_STATICW, Widen(Tr("Push accel.")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
+  StaticText8 = AddControl(window_, WC_STATICW, Widen(Tr("Radius")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
+  StaticText9 = AddControl(window_, WC_STATICW, Widen(Tr("Tick rate")).c_str(), SS_LEFT | SS_NOPREFIX, 0);
 }
 
 void TForm1::LayOut() {
@@ -141,23 +144,50 @@ void TForm1::LayOut() {
       {Button3, {28, 424, 49, 25}},      {Button4, {96, 424, 77, 25}},
       {StaticText9, {16, 477, 52, 16}},  {TrackBar9, {kSliderLeft, 472, kSliderWidth, kSliderHeight}},
   };
-  for (const auto& [control, bounds] : layout) {
+  HDC dc = GetDC(window_);
+  HGDIOBJ old = SelectObject(dc, font_);
+  for (const auto& [control, layoutBounds] : layout) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    int width = Scaled(bounds.right, dpi_);
+    const Bounds bounds{layoutBounds.left, layoutBounds.top, layoutBounds.right, layoutBounds.bottom};
+    // The text's width at 96 dpi, rounded up, so that the scaled label holds
+    // the scaled text.
+    const int textWidth = (TextWidth(dc, control) * 96 + static_cast<int>(dpi_) - 1) / static_cast<int>(dpi_);
+    Bounds placed = bounds;
+    if (IsLabel(control)) placed = FittedLabel(bounds, textWidth);
+    int width = Scaled(placed.width, dpi_);
     if (control == CheckBox1) {
-      // 113 pixels were made for a font a little narrower than some
-      // substitutes; widened just enough that the text is never clipped.
-      HDC dc = GetDC(window_);
-      HGDIOBJ old = SelectObject(dc, font_);
-      SIZE text{};
-      GetTextExtentPoint32W(dc, L"粒子の向きを表示", 8, &text);
-      SelectObject(dc, old);
-      ReleaseDC(window_, dc);
-      width = std::max(width, static_cast<int>(text.cx) + Scaled(20, dpi_));
+      // The box, a gap and the text: the layout's width was made for a font
+      // a little narrower than some substitutes, and widened just enough
+      // that the text is never clipped.
+      width = std::max(width, TextWidth(dc, control) + Scaled(20, dpi_));
     }
-    MoveWindow(control, Scaled(bounds.left, dpi_), Scaled(bounds.top, dpi_), width, Scaled(bounds.bottom, dpi_),
+    MoveWindow(control, Scaled(placed.left, dpi_), Scaled(placed.top, dpi_), width, Scaled(placed.height, dpi_),
                TRUE);
   }
+  SelectObject(dc, old);
+  ReleaseDC(window_, dc);
+}
+
+bool TForm1::IsLabel(HWND control) const {
+  for (HWND label : {StaticText1, StaticText2, StaticText3, StaticText4, StaticText5, StaticText6, StaticText7,
+                     StaticText8, StaticText9}) {
+    if (control == label) return true;
+  }
+  return false;
+}
+
+int TForm1::TextWidth(HDC dc, HWND control) {
+  const std::wstring text = WindowText(control);
+  if (text.empty()) return 0;
+  SIZE extent{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  return static_cast<int>(extent.cx);
+}
+
+std::wstring TForm1::WindowText(HWND control) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+  return text;
 }
 
 void TForm1::AddTips() {
@@ -186,6 +216,7 @@ void TForm1::Timer1Timer() {
   if (display_ == nullptr) return;
 #ifdef ZINTREL_TEST_HOOKS
   CountTick();
+  if (ticks_ == 1 && !textsFile_.empty()) WriteTexts();
   if (ticks_ == faultAtTick_) throw std::runtime_error("Injected fault");
 #endif
   const SIZE size = display_->FieldSize();

@@ -66,6 +66,10 @@ class TForm1 : private SettingsControls {
   void OnDpiChanged(UINT dpi, const RECT& suggested);
   void BuildControls();
   void LayOut();
+  bool IsLabel(HWND control) const;
+  // The width of a control's text in its window's font, selected into dc.
+  static int TextWidth(HDC dc, HWND control);
+  static std::wstring WindowText(HWND control);
   void AddTips();
   template <typename Handler>
   void Guarded(Handler&& handler);
@@ -105,6 +109,9 @@ class TForm1 : private SettingsControls {
   // ZINTREL_TICK_COUNTER_FILE (as the Linux program's preloaded counter).
   void CountTick();
   long long faultAtTick_ = 0;
+  // Where the first tick writes what the windows show (ZINTREL_TEXTS_FILE).
+  std::wstring textsFile_;
+  void WriteTexts() const;
   long long ticks_ = 0;
   std::wstring counterFile_;
   ULONGLONG lastCount_ = 0;

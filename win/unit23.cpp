@@ -6,6 +6,7 @@
 #include <ctime>
 #include <vector>
 
+#include "settings/catalog.h"
 #include "settings/display_texts.h"
 #include "win/error_box.h"
 #include "win/file_output.h"
@@ -24,10 +25,11 @@ enum Command { kSaveState = 1, kOpenState, kSavePicture, kCopyPicture };
 
 HMENU BuildMenu() {
   HMENU menu = CreatePopupMenu();
-  AppendMenuW(menu, MF_STRING, kSaveState, L"Save state…\tCtrl+S");
-  AppendMenuW(menu, MF_STRING, kOpenState, L"Open state…\tCtrl+O");
-  AppendMenuW(menu, MF_STRING, kSavePicture, L"Save picture…\tCtrl+Shift+S");
-  AppendMenuW(menu, MF_STRING, kCopyPicture, L"Copy picture\tCtrl+C");
+  // The shortcuts' key names are Windows' own, the same in every language.
+  AppendMenuW(menu, MF_STRING, kSaveState, (Widen(Tr("Save state…")) + L"\tCtrl+S").c_str());
+  AppendMenuW(menu, MF_STRING, kOpenState, (Widen(Tr("Open state…")) + L"\tCtrl+O").c_str());
+  AppendMenuW(menu, MF_STRING, kSavePicture, (Widen(Tr("Save picture…")) + L"\tCtrl+Shift+S").c_str());
+  AppendMenuW(menu, MF_STRING, kCopyPicture, (Widen(Tr("Copy picture")) + L"\tCtrl+C").c_str());
   return menu;
 }
 
@@ -67,8 +69,8 @@ TForm2::TForm2(HINSTANCE instance, const FrameBitmap& bitmap, TForm1& form1) : b
   // Wherever no frame covers the window yet (after it grew, before the next
   // tick), the button-face colour shows.
   RegisterWindowClass<TForm2>(instance, kClassName);
-  CreateWindowExW(kExStyle, kClassName, L"Zintrel", kStyle, 304, 249, 668, 467, nullptr, nullptr, instance, this);
-  if (window_ == nullptr) throw std::runtime_error("the display window cannot be created");
+  CreateWindowExW(kExStyle, kClassName, Widen(Tr("Zintrel")).c_str(), kStyle, 304, 249, 668, 467, nullptr, nullptr, instance, this);
+  if (window_ == nullptr) throw std::runtime_error(Tr("The display window cannot be created"));
   const UINT dpi = GetDpiForWindow(window_);
   const SIZE outer = OuterSize({660 * Zoom(), 440 * Zoom()}, dpi);
   SetWindowPos(window_, nullptr, MulDiv(304, static_cast<int>(dpi), 96), MulDiv(249, static_cast<int>(dpi), 96),
@@ -246,8 +248,16 @@ std::wstring TForm2::Ask(bool save, bool picture) {
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = window_;
-  dialog.lpstrFilter = picture ? L"PNG pictures (*.png)\0*.png\0"
-                               : L"Zintrel states (*.zintrel)\0*.zintrel\0All files (*.*)\0*.*\0";
+  const FileDialogTexts texts =
+      DialogTexts(!save ? FileRequest::kOpenState : picture ? FileRequest::kSavePicture : FileRequest::kSaveState);
+  const std::wstring title = Widen(texts.title);
+  // Pairs of zero-terminated description and pattern, ended by an empty one.
+  std::wstring filter;
+  for (int i = 0; i < texts.filterCount; ++i) {
+    filter += Widen(texts.filters[i][0]) + L'\0' + Widen(texts.filters[i][1]) + L'\0';
+  }
+  dialog.lpstrTitle = title.c_str();
+  dialog.lpstrFilter = filter.c_str();
   dialog.lpstrFile = path.data();
   dialog.nMaxFile = static_cast<DWORD>(path.size());
   dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
@@ -284,7 +294,7 @@ bool TForm2::OpenState(const std::wstring& path) {
 
 bool TForm2::SavePicture(const std::wstring& path) {
   const std::string problem = bitmap_.Width() > 0 && bitmap_.Height() > 0 ? WriteFramePng(path, bitmap_)
-                                                                          : std::string(kEmptyPictureReason);
+                                                                          : EmptyPictureReason();
   if (problem.empty()) return true;
   Errors().Report(window_, SavePictureFailedText(Narrow(path), problem));
   return false;
@@ -294,7 +304,7 @@ bool TForm2::CopyPicture() {
   if (bitmap_.Width() <= 0 || bitmap_.Height() <= 0) return false;
   const std::string problem = CopyFrameToClipboard(window_, bitmap_);
   if (problem.empty()) return true;
-  Errors().Report(window_, "Cannot copy the picture: " + problem);
+  Errors().Report(window_, CopyPictureFailedText(problem));
   return false;
 }
 

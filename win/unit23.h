@@ -23,6 +23,8 @@ class TForm2 {
   ~TForm2();
 
   HWND Handle() const { return window_; }
+  // The right-click menu.
+  HMENU Menu() const { return menu_; }
 
   // Returns the client size the ticks measure, in frame pixels: the restored
   // size while minimised, the last size while hidden.

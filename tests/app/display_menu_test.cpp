@@ -207,10 +207,10 @@ TEST_F(DisplayMenuTest, OpeningSetsExactValuesAndMovesSlidersQuietly) {
   EXPECT_EQ(field_.MaxSpeed, 23.625);
   EXPECT_EQ(form1_.Timer1->interval(), 60);
   EXPECT_EQ(Positions(), (SliderPositions{98, 3, 24, 16, 33, 37, 8, 10, 49}));
-  EXPECT_EQ(form1_.TrackBar1->toolTip(), QStringLiteral("2400 particles"));
-  EXPECT_EQ(form1_.TrackBar6->toolTip(), QStringLiteral("A = 37.250"));
-  EXPECT_EQ(form1_.TrackBar4->toolTip(), QStringLiteral("a = 0.490"));
-  EXPECT_EQ(form1_.TrackBar9->toolTip(), QStringLiteral("60 ms per tick"));
+  EXPECT_EQ(form1_.TrackBar1->toolTip(), QStringLiteral("How many particles move: 2400"));
+  EXPECT_EQ(form1_.TrackBar6->toolTip(), QStringLiteral("How strongly the particles pull and push: A = 37.250"));
+  EXPECT_EQ(form1_.TrackBar4->toolTip(), QStringLiteral("How fast the force fades with distance: a = 0.490"));
+  EXPECT_EQ(form1_.TrackBar9->toolTip(), QStringLiteral("Time between two ticks: 60 ms"));
   // The display window takes the state's size, so the first tick stretches
   // nothing.
   EXPECT_EQ(form2_.size(), QSize(500, 380));

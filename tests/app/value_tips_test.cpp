@@ -43,16 +43,16 @@ TEST_F(TForm1ValueTipTest, StartTipsShowTheValuesInUse) {
     const char* expected;
   } cases[] = {
       // 50 as FormCreate set it, not the 52 of the slider's position.
-      {form1_.TrackBar1, "50 particles"},
-      {form1_.TrackBar2, "radius 6 px"},
-      {form1_.TrackBar3, "at most 8 px per tick"},
-      {form1_.TrackBar6, "A = 1.000"},
-      {form1_.TrackBar7, "B = 8.000"},
-      {form1_.TrackBar4, "a = 1.000"},
-      {form1_.TrackBar5, "b = 1.000"},
+      {form1_.TrackBar1, "How many particles move: 50"},
+      {form1_.TrackBar2, "How large the particles are drawn: radius 6 px"},
+      {form1_.TrackBar3, "The fastest a particle may move: 8 px per tick"},
+      {form1_.TrackBar6, "How strongly the particles pull and push: A = 1.000"},
+      {form1_.TrackBar7, "How much the push weighs at short range: B = 8.000"},
+      {form1_.TrackBar4, "How fast the force fades with distance: a = 1.000"},
+      {form1_.TrackBar5, "How sharply the push takes over up close: b = 1.000"},
       // The field still has radius 0; this is what Initialise would use.
-      {form1_.TrackBar8, "Initialise: radius 23.02 px"},
-      {form1_.TrackBar9, "16 ms per tick"},
+      {form1_.TrackBar8, "The disc the particles are scattered in: radius 23.02 px"},
+      {form1_.TrackBar9, "Time between two ticks: 16 ms"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.slider->toolTip().toStdString(), c.expected)
@@ -65,14 +65,14 @@ TEST_F(TForm1ValueTipTest, KeysUpdateTheTipAndShowItAtOnce) {
   form1_.TrackBar4->setFocus();
   QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
   QApplication::sendEvent(form1_.TrackBar4, &right);
-  EXPECT_EQ(form1_.TrackBar4->toolTip(), QStringLiteral("a = 1.030"));
+  EXPECT_EQ(form1_.TrackBar4->toolTip(), QStringLiteral("How fast the force fades with distance: a = 1.030"));
   EXPECT_TRUE(QToolTip::isVisible());
-  EXPECT_EQ(QToolTip::text().toStdString(), "a = 1.030");
+  EXPECT_EQ(QToolTip::text().toStdString(), "How fast the force fades with distance: a = 1.030");
 
   QKeyEvent pageUp(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier);
   QApplication::sendEvent(form1_.TrackBar9, &pageUp);
   EXPECT_EQ(form1_.TrackBar9->value(), 35);
-  EXPECT_EQ(QToolTip::text().toStdString(), "18 ms per tick");
+  EXPECT_EQ(QToolTip::text().toStdString(), "Time between two ticks: 18 ms");
 }
 
 // Dragging moves the slider position with the button held down, which is
@@ -89,20 +89,20 @@ TEST_F(TForm1ValueTipTest, DraggingShowsEachValueAsItIsReached) {
     EXPECT_EQ(QToolTip::text().toStdString(), expected);
   }
   slider->setSliderDown(false);
-  EXPECT_EQ(QToolTip::text(), QStringLiteral("2500 particles"));
+  EXPECT_EQ(QToolTip::text(), QStringLiteral("How many particles move: 2500"));
 }
 
 TEST_F(TForm1ValueTipTest, ProgramMovesUpdateTipsWithoutShowingOne) {
   form1_.Button2->click();
-  EXPECT_EQ(form1_.TrackBar6->toolTip(), QStringLiteral("A = 38.000"));
-  EXPECT_EQ(form1_.TrackBar7->toolTip(), QStringLiteral("B = 6.000"));
-  EXPECT_EQ(form1_.TrackBar4->toolTip(), QStringLiteral("a = 2.000"));
-  EXPECT_EQ(form1_.TrackBar5->toolTip(), QStringLiteral("b = 1.000"));
+  EXPECT_EQ(form1_.TrackBar6->toolTip(), QStringLiteral("How strongly the particles pull and push: A = 38.000"));
+  EXPECT_EQ(form1_.TrackBar7->toolTip(), QStringLiteral("How much the push weighs at short range: B = 6.000"));
+  EXPECT_EQ(form1_.TrackBar4->toolTip(), QStringLiteral("How fast the force fades with distance: a = 2.000"));
+  EXPECT_EQ(form1_.TrackBar5->toolTip(), QStringLiteral("How sharply the push takes over up close: b = 1.000"));
   EXPECT_FALSE(QToolTip::isVisible());
 
   // The size slider's value depends on the check box as well.
   form1_.CheckBox1->click();
-  EXPECT_EQ(form1_.TrackBar2->toolTip(), QStringLiteral("radius 4 px"));
+  EXPECT_EQ(form1_.TrackBar2->toolTip(), QStringLiteral("How large the particles are drawn: radius 4 px"));
   EXPECT_FALSE(QToolTip::isVisible());
 }
 
@@ -110,9 +110,9 @@ TEST_F(TForm1ValueTipTest, InitialRadiusTipFollowsTheDisplaySize) {
   program_->Form2().resize(300, 200);
   form1_.Timer1Timer();
   // 196 * (10 / 99) / 2 + 1 = 10.899...
-  EXPECT_EQ(HoverText(form1_.TrackBar8), QStringLiteral("Initialise: radius 10.90 px"));
+  EXPECT_EQ(HoverText(form1_.TrackBar8), QStringLiteral("The disc the particles are scattered in: radius 10.90 px"));
   form1_.TrackBar8->setValue(99);
-  EXPECT_EQ(form1_.TrackBar8->toolTip(), QStringLiteral("Initialise: radius 99.00 px"));
+  EXPECT_EQ(form1_.TrackBar8->toolTip(), QStringLiteral("The disc the particles are scattered in: radius 99.00 px"));
 }
 
 // A desktop theme whose window colour differs from its button face, unlike

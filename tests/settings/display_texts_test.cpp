@@ -9,10 +9,11 @@ namespace {
 // controls and broken UTF-8, the first letter capitalised, and Windows'
 // backslashes in a path as they are.
 TEST(DisplayTextsTest, LinesAreOnePrintableLine) {
-  EXPECT_EQ(OpenFailedText("cannot read 'a': No such file or directory"),
+  EXPECT_EQ(OpenFailedText("a", {StateFileProblem::kCannotRead, "No such file or directory"}),
             "Cannot read 'a': No such file or directory");
-  EXPECT_EQ(OpenFailedText("'x\ny': malformed JSON"), "'x\\x0Ay': malformed JSON");
-  EXPECT_EQ(OpenFailedText(""), "");
+  EXPECT_EQ(OpenFailedText("x\ny", {StateFileProblem::kNotAState, "malformed JSON"}),
+            "'x\\x0Ay' is not a state this program can open: malformed JSON");
+  EXPECT_EQ(OpenFailedText("a", {}), "");
   EXPECT_EQ(SaveStateFailedText("C:\\Users\\\x1B[2J.zintrel", "Access is denied"),
             "Cannot save the state as 'C:\\Users\\\\x1B[2J.zintrel': Access is denied");
   EXPECT_EQ(SavePictureFailedText("/tmp/\xFF.png", "No space left on device"),

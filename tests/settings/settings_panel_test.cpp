@@ -175,7 +175,7 @@ TEST_F(SettingsPanelTest, DrawingSpeedRestartsTheTimerOnlyForANewInterval) {
     controls_.UserMoves(Slider::kTrackBar9, 66);
     ADD_FAILURE() << "no error without a timer";
   } catch (const std::runtime_error& error) {
-    EXPECT_STREQ(error.what(), "タイマーを取得できません");
+    EXPECT_STREQ(error.what(), "Cannot obtain a timer");
   }
 }
 
@@ -211,10 +211,10 @@ TEST_F(SettingsPanelTest, FaultingTicksAreReportedOncePerRun) {
 
 TEST_F(SettingsPanelTest, TipsShowTheValuesInUse) {
   panel_.RefreshTips();
-  EXPECT_EQ(controls_.tips[Slider::kTrackBar1], "50 particles");
-  EXPECT_EQ(controls_.tips[Slider::kTrackBar4], "a = 1.000");
-  EXPECT_EQ(controls_.tips[Slider::kTrackBar8], "Initialise: radius 23.02 px");
-  EXPECT_EQ(controls_.tips[Slider::kTrackBar9], "16 ms per tick");
+  EXPECT_EQ(controls_.tips[Slider::kTrackBar1], "How many particles move: 50");
+  EXPECT_EQ(controls_.tips[Slider::kTrackBar4], "How fast the force fades with distance: a = 1.000");
+  EXPECT_EQ(controls_.tips[Slider::kTrackBar8], "The disc the particles are scattered in: radius 23.02 px");
+  EXPECT_EQ(controls_.tips[Slider::kTrackBar9], "Time between two ticks: 16 ms");
   EXPECT_EQ(controls_.tips.size(), 9u);
 }
 
@@ -235,7 +235,7 @@ TEST_F(SettingsPanelTest, AdoptingAStateSetsExactValuesQuietly) {
   EXPECT_EQ(controls_.positions[Slider::kTrackBar6], 12);  // 12.5: 12 and 13 tie, the lower wins.
   EXPECT_EQ(controls_.positions[Slider::kTrackBar2], 3);   // Discs of radius 4.
   EXPECT_EQ(controls_.positions[Slider::kTrackBar9], 66);
-  EXPECT_EQ(controls_.tips[Slider::kTrackBar6], "A = 12.500");
+  EXPECT_EQ(controls_.tips[Slider::kTrackBar6], "How strongly the particles pull and push: A = 12.500");
   EXPECT_EQ(bitmap_.Width(), 320);
   EXPECT_EQ(controls_.redraws, redraws + 1);
   const DisplaySettings display = panel_.CurrentDisplay();
@@ -272,7 +272,7 @@ TEST_F(SettingsPanelTest, OpensAndSavesStateFiles) {
     file << "not a state";
   }
   const std::string line = panel_.OpenStateFile(path);
-  EXPECT_EQ(line.rfind("'" + path + "': malformed JSON", 0), 0u) << line;
+  EXPECT_EQ(line.rfind("'" + path + "' is not a state this program can open: malformed JSON", 0), 0u) << line;
   EXPECT_EQ(HashField(*field_), saved);
   EXPECT_EQ(panel_.OpenStateFile(path + ".missing").rfind("Cannot read '", 0), 0u);
   std::remove(path.c_str());

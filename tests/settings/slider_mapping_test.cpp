@@ -92,31 +92,31 @@ TEST(SliderMappingTest, ValueTextGivesTheValueWithItsUnit) {
     double value;
     const char* expected;
   } cases[] = {
-      {SliderQuantity::kParticleCount, static_cast<double>(ParticleCountAt(0)), "1 particle"},
-      {SliderQuantity::kParticleCount, static_cast<double>(ParticleCountAt(50)), "52 particles"},
-      {SliderQuantity::kParticleCount, static_cast<double>(ParticleCountAt(99)), "2500 particles"},
-      {SliderQuantity::kParticleSize, ParticleSizeAt(3, true), "radius 6 px"},
-      {SliderQuantity::kParticleSize, ParticleSizeAt(0, false), "radius 1 px"},
-      {SliderQuantity::kMaxSpeed, 24.0, "at most 24 px per tick"},
-      {SliderQuantity::kActivity, 38.0, "A = 38.000"},
-      {SliderQuantity::kActivity, 0.0, "A = 0.000"},
-      {SliderQuantity::kRepulsion, 99.0, "B = 99.000"},
-      {SliderQuantity::kAcceleration, ExponentAt(34), "a = 1.030"},
-      {SliderQuantity::kAcceleration, ExponentAt(50), "a = 1.515"},
-      {SliderQuantity::kAcceleration, ExponentAt(98), "a = 2.970"},
-      {SliderQuantity::kRepulsiveAcceleration, ExponentAt(1), "b = 0.030"},
-      {SliderQuantity::kRepulsiveAcceleration, ExponentAt(2), "b = 0.061"},
-      {SliderQuantity::kRepulsiveAcceleration, ExponentAt(99), "b = 3.000"},
+      {SliderQuantity::kParticleCount, static_cast<double>(ParticleCountAt(0)), "How many particles move: 1"},
+      {SliderQuantity::kParticleCount, static_cast<double>(ParticleCountAt(50)), "How many particles move: 52"},
+      {SliderQuantity::kParticleCount, static_cast<double>(ParticleCountAt(99)), "How many particles move: 2500"},
+      {SliderQuantity::kParticleSize, ParticleSizeAt(3, true), "How large the particles are drawn: radius 6 px"},
+      {SliderQuantity::kParticleSize, ParticleSizeAt(0, false), "How large the particles are drawn: radius 1 px"},
+      {SliderQuantity::kMaxSpeed, 24.0, "The fastest a particle may move: 24 px per tick"},
+      {SliderQuantity::kActivity, 38.0, "How strongly the particles pull and push: A = 38.000"},
+      {SliderQuantity::kActivity, 0.0, "How strongly the particles pull and push: A = 0.000"},
+      {SliderQuantity::kRepulsion, 99.0, "How much the push weighs at short range: B = 99.000"},
+      {SliderQuantity::kAcceleration, ExponentAt(34), "How fast the force fades with distance: a = 1.030"},
+      {SliderQuantity::kAcceleration, ExponentAt(50), "How fast the force fades with distance: a = 1.515"},
+      {SliderQuantity::kAcceleration, ExponentAt(98), "How fast the force fades with distance: a = 2.970"},
+      {SliderQuantity::kRepulsiveAcceleration, ExponentAt(1), "How sharply the push takes over up close: b = 0.030"},
+      {SliderQuantity::kRepulsiveAcceleration, ExponentAt(2), "How sharply the push takes over up close: b = 0.061"},
+      {SliderQuantity::kRepulsiveAcceleration, ExponentAt(99), "How sharply the push takes over up close: b = 3.000"},
       {SliderQuantity::kInitialRadius, InitialRadiusAt(10, 660, 440),
-       "Initialise: radius 23.02 px"},
+       "The disc the particles are scattered in: radius 23.02 px"},
       {SliderQuantity::kInitialRadius, InitialRadiusAt(99, 660, 440),
-       "Initialise: radius 219.00 px"},
+       "The disc the particles are scattered in: radius 219.00 px"},
       {SliderQuantity::kInitialRadius, InitialRadiusAt(50, 3, 3),
-       "Initialise: radius 1.00 px"},
-      {SliderQuantity::kTimerInterval, static_cast<double>(TimerIntervalAt(0)), "1 ms per tick"},
-      {SliderQuantity::kTimerInterval, static_cast<double>(TimerIntervalAt(50)), "66 ms per tick"},
+       "The disc the particles are scattered in: radius 1.00 px"},
+      {SliderQuantity::kTimerInterval, static_cast<double>(TimerIntervalAt(0)), "Time between two ticks: 1 ms"},
+      {SliderQuantity::kTimerInterval, static_cast<double>(TimerIntervalAt(50)), "Time between two ticks: 66 ms"},
       {SliderQuantity::kTimerInterval, static_cast<double>(TimerIntervalAt(99)),
-       "4096 ms per tick"},
+       "Time between two ticks: 4096 ms"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(SliderValueText(c.quantity, c.value), c.expected) << "value " << c.value;
@@ -128,12 +128,13 @@ TEST(SliderMappingTest, ValueTextGivesTheValueWithItsUnit) {
 TEST(SliderMappingTest, ValueTextWritesAnyDoubleInFull) {
   const std::string largest =
       SliderValueText(SliderQuantity::kActivity, std::numeric_limits<double>::max());
-  EXPECT_EQ(largest.size(), std::string("A = ").size() + 309 + 4);
-  EXPECT_EQ(largest.substr(0, 9), "A = 17976");
+  const std::string prefix = "How strongly the particles pull and push: A = ";
+  EXPECT_EQ(largest.size(), prefix.size() + 309 + 4);
+  EXPECT_EQ(largest.substr(0, prefix.size() + 5), prefix + "17976");
   EXPECT_EQ(largest.substr(largest.size() - 4), ".000");
   EXPECT_EQ(SliderValueText(SliderQuantity::kInitialRadius, 1e9),
-            "Initialise: radius 1000000000.00 px");
-  EXPECT_EQ(SliderValueText(SliderQuantity::kMaxSpeed, 2.5), "at most 2.5 px per tick");
+            "The disc the particles are scattered in: radius 1000000000.00 px");
+  EXPECT_EQ(SliderValueText(SliderQuantity::kMaxSpeed, 2.5), "The fastest a particle may move: 2.5 px per tick");
 }
 
 }  // namespace
