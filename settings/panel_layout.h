@@ -50,12 +50,20 @@ std::span<const PanelControl> PanelControls();
 const PanelControl& SliderControl(Slider slider);
 
 // The display window's menu, as each shell shows it: text and shortcut.
-enum class MenuAction { kSaveState, kOpenState, kSavePicture, kCopyPicture };
+enum class MenuAction { kSaveState, kOpenState, kSavePicture, kCopyPicture, kCopyLink };
 struct MenuItem {
   MenuAction action;
   const char* text;      // UTF-8.
   const char* shortcut;  // As the keyboard names it: "Ctrl+S".
 };
 std::span<const MenuItem> DisplayMenuItems();
+
+// The web page's fifth action: an address that replays the run, from its
+// start, under the settings as they stand. Where a link and a state file
+// differ is said beside it, and once more when a link has been copied.
+inline constexpr MenuItem kCopyLinkItem{MenuAction::kCopyLink, "Copy link", ""};
+inline constexpr char kCopyLinkTip[] =
+    "A link replays this run from its start under these settings; Save state… keeps this very moment";
+inline constexpr char kLinkCopiedText[] = "Link copied: it replays this run from its start under these settings";
 
 }  // namespace zintrel

@@ -18,6 +18,7 @@
 #include "settings/settings_panel.h"
 #include "simulation/particle_field.h"
 #include "simulation/random_source.h"
+#include "state/share_link.h"
 #include "state/state_file.h"
 #include "web/panel_description.h"
 #include "web/web_controls.h"
@@ -27,13 +28,18 @@ namespace {
 
 ParticleField field;
 FrameBitmap bitmap;
-RandomSource random;
+RandomSource randomSource;
 WebControls controls;
-SettingsPanel panel(field, bitmap, random, controls);
+SettingsPanel panel(field, bitmap, randomSource, controls);
 
 // What the last call hands back to JavaScript, kept until the next one.
 std::string reply;
 std::vector<std::uint32_t> rgba;
+// The seed this run started from, which a copied link carries.
+std::uint32_t seed = 0;
+// The display size a link asked for, kept until the display is resized.
+int linkWidth = -1;
+int linkHeight = -1;
 
 // Runs a handler as the desktop shells do: a fault becomes the box's line.
 template <typename Handler>
@@ -60,14 +66,41 @@ EMSCRIPTEN_KEEPALIVE const char* ZintrelPanel() {
   return reply.c_str();
 }
 
-// The settings window's creation, once the page has built the controls.
-EMSCRIPTEN_KEEPALIVE const char* ZintrelStart() {
+// The settings window's creation, once the page has built the controls:
+// a fresh seed, or the run of the link the page was opened with. A link
+// that cannot be replayed gets the box, and the fresh start.
+EMSCRIPTEN_KEEPALIVE const char* ZintrelStart(const char* link) {
   controls.Attach(panel);
-  return Guarded([] {
+  return Guarded([&] {
     panel.StartTimer(16);
     panel.FormCreate();
+    // FormCreate seeded from the clock too; the start is that of a seed
+    // the page knows, so that a link can carry it.
+    seed = MillisecondsSinceMidnightUtc();
+    StartRun(SharedRun{.seed = seed}, field, randomSource);
     panel.RefreshTips();
+    if (link[0] == '\0') return;
+    SharedRun run;
+    if (const std::string problem = ReadLink(link, run); !problem.empty()) {
+      reply = ErrorBoxText(OpenFailedText(problem));
+      return;
+    }
+    seed = run.seed;
+    auto start = std::make_unique<ParticleField>();
+    StartRun(run, *start, randomSource);
+    panel.AdoptState(*start, DisplaySettings{run.darts, std::nullopt});
+    linkWidth = run.width;
+    linkHeight = run.height;
   });
+}
+
+EMSCRIPTEN_KEEPALIVE int ZintrelLinkWidth() { return linkWidth; }
+EMSCRIPTEN_KEEPALIVE int ZintrelLinkHeight() { return linkHeight; }
+
+// Returns the fragment of a link to the run as it now stands.
+EMSCRIPTEN_KEEPALIVE const char* ZintrelLink() {
+  reply = LinkFragment(RunOf(field, seed, controls.OrientationShown()));
+  return reply.c_str();
 }
 
 // Timer1: one tick for a display area of width x height frame pixels.

@@ -154,8 +154,23 @@ var Zintrel = (function () {
     });
   }
 
+  var linkCopiedText = "";
+
+  // Puts a link to this run on the clipboard where the browser allows it,
+  // and shows it beside the menu, so it can be opened or copied by hand.
+  function copyLink() {
+    var address = location.href.split("#")[0] + "#" + call("ZintrelLink");
+    var notice = document.getElementById("notice");
+    notice.textContent = linkCopiedText + " ";
+    var link = document.createElement("a");
+    link.href = address;
+    link.textContent = "#";
+    notice.appendChild(link);
+    if (navigator.clipboard) navigator.clipboard.writeText(address).catch(function () {});
+  }
+
   var menuActions = [saveState, function () { document.getElementById("open-file").click(); }, savePicture,
-                     copyPicture];
+                     copyPicture, copyLink];
 
   function place(element, bounds) {
     element.style.left = bounds[0] + "px";
@@ -221,11 +236,15 @@ var Zintrel = (function () {
       var button = document.createElement("button");
       button.type = "button";
       button.textContent = item.text;
-      button.title = item.shortcut;
+      button.title = item.tip || item.shortcut;
       button.dataset.shortcut = item.shortcut;
       button.addEventListener("click", menuActions[item.action]);
       menu.appendChild(button);
     });
+    var notice = document.createElement("span");
+    notice.id = "notice";
+    menu.appendChild(notice);
+    linkCopiedText = description.linkCopied;
   }
 
   function shortcutOf(event) {
@@ -254,7 +273,7 @@ var Zintrel = (function () {
     document.addEventListener("keydown", function (event) {
       if (box.open) return;
       var button = document.querySelector('#menu button[data-shortcut="' + shortcutOf(event) + '"]');
-      if (!button) return;
+      if (!button || !button.dataset.shortcut) return;
       // Ctrl+C copies selected text as usual, the picture otherwise.
       if (shortcutOf(event) === "Ctrl+C" && String(window.getSelection())) return;
       event.preventDefault();
@@ -271,7 +290,8 @@ var Zintrel = (function () {
     }).observe(display);
     Module.FS.mkdir("/opened");
     Module.FS.chdir("/opened");
-    report(call("ZintrelStart"));
+    report(call("ZintrelStart", ["string"], [location.hash]));
+    if (Module._ZintrelLinkWidth() >= 0) fixedSize = [Module._ZintrelLinkWidth(), Module._ZintrelLinkHeight()];
   }
 
   return { start: start, startTimer: startTimer, requestDraw: requestDraw };

@@ -43,7 +43,12 @@ std::string PanelDescriptionJson() {
   for (const MenuItem& item : DisplayMenuItems()) {
     menu.push_back({{"action", static_cast<int>(item.action)}, {"text", item.text}, {"shortcut", item.shortcut}});
   }
+  menu.push_back({{"action", static_cast<int>(kCopyLinkItem.action)},
+                  {"text", kCopyLinkItem.text},
+                  {"shortcut", kCopyLinkItem.shortcut},
+                  {"tip", kCopyLinkTip}});
   return nlohmann::json{{"title", kPanelTitle},
+                        {"linkCopied", kLinkCopiedText},
                         {"width", kPanelWidth},
                         {"height", kPanelHeight},
                         {"controls", controls},

@@ -231,6 +231,54 @@ class PageTest(unittest.TestCase):
         self.close_dialog()
         self.assertIsNone(self.dialog_text())
 
+    def test_a_copied_link_replays_the_run_as_the_headless_tool_does(self):
+        self.press_right("TrackBar6", 5)       # A = 6
+        self.press_right("TrackBar4", 7)       # a = 40 / 33
+        self.element("CheckBox1").click()      # discs
+        self.press_right("TrackBar8", 20)
+        self.element("Button3").click()        # Initialise: the link carries its radius
+        self.menu("Copy link").click()
+        link = self.driver.find_element(By.CSS_SELECTOR, "#notice a").get_attribute("href")
+        self.assertIn("#zintrel=1&seed=", link)
+        self.assertIn("&activity=6.0&", link)
+        self.assertIn("&initial-radius=", link)
+
+        # Opened as a new page: paused after a few ticks, the state saved.
+        self.driver.get("about:blank")
+        self.driver.get(link)
+        WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
+            "return document.getElementById('frame').width > 0"))
+        time.sleep(0.3)
+        self.element("Button4").click()
+        page = self.saved_state()
+        self.assertFalse(self.element("CheckBox1").is_selected())
+        width, height = int(link.split("&width=")[1].split("&")[0]), int(link.split("&height=")[1].split("&")[0])
+        self.assertEqual((page["FieldWidth"], page["FieldHeight"]), (width, height))
+        self.assertEqual(self.frame()[:2], (width, height))
+
+        # The tool's run of the same link reaches that state after as many
+        # ticks as the page ran, every number bit for bit.
+        keys = ("x", "y", "vx", "vy", "Heading", "ParticleCount", "MaxSpeed", "ParticleSize", "Activity",
+                "Acceleration", "Repulsion", "RepulsiveAcceleration", "InitialRadius", "FieldWidth", "FieldHeight")
+        out = os.path.join(self.work.name, "replay.zintrel")
+        for ticks in range(1, 400):
+            subprocess.run([HEADLESS, "--link", link, "--ticks", str(ticks), "--state-out", out], check=True)
+            with open(out, encoding="utf-8") as file:
+                tool = json.load(file)
+            if all(tool[k] == page[k] for k in keys):
+                print("the page's state is the tool's after %d ticks" % ticks, file=sys.stderr)
+                break
+        else:
+            self.fail("no tick count of the tool's run reaches the page's state")
+
+        # A link of a later version is refused in the box, and the page
+        # starts afresh behind it.
+        self.driver.get("about:blank")
+        self.driver.get(link.split("#")[0] + "#zintrel=2&seed=1")
+        WebDriverWait(self.driver, 30).until(lambda d: self.dialog_text() is not None)
+        self.assertIn("later version", self.dialog_text())
+        self.assertNotEqual(self.frame(), self.frame_after(0.3), "the page does not run behind the box")
+
 
 if __name__ == "__main__":
     if MODE == "server":
