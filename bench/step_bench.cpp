@@ -236,14 +236,20 @@ void RegisterTargets() {
 
 void PrintTargets() {
   const auto& seconds = Seconds();
-  std::printf("\nper SIMD target at N = %d (same run; ms per tick, literal / target)\n", kTargetCount);
+  std::printf("\nper SIMD target at N = %d (same run; ms per tick, literal / target, target / AVX2)\n",
+              kTargetCount);
   for (const ForceLaw& law : kTargetLaws) {
     const auto literal = seconds.find(Key("literal", law, kTargetCount));
+    const auto avx2 = seconds.find(TargetKey(HWY_AVX2, law));
     for (const std::int64_t target : StepTargets()) {
       const auto it = seconds.find(TargetKey(target, law));
       if (it == seconds.end()) continue;
-      const double ratio = literal == seconds.end() ? 0.0 : literal->second / it->second;
-      std::printf("%-9s %-7s %9.2f ms %9.1fx\n", law.name, StepTargetName(target), 1e3 * it->second, ratio);
+      const double speedUp = literal == seconds.end() ? 0.0 : literal->second / it->second;
+      // The older targets' cost against the one most processors of the
+      // last decade run: how much slower a machine without AVX2 ticks.
+      const double toAvx2 = avx2 == seconds.end() ? 0.0 : it->second / avx2->second;
+      std::printf("%-9s %-7s %9.2f ms %9.1fx %7.2fx\n", law.name, StepTargetName(target), 1e3 * it->second,
+                  speedUp, toAvx2);
     }
   }
 }

@@ -34,13 +34,10 @@ inline StepFault FinishParticle(ParticleField& field, int i, double vx, double v
     if (!WideCappedVelocity(field, i, vx, vy)) return fault;
   } else if (const double speed = std::sqrt(vx * vx + vy * vy); std::isinf(speed)) {
     // The squares overflowed although the velocity itself is finite (a very
-    // close pair pushes hard). The cap still applies: carry this one speed
-    // at extended precision rather than report a fault.
-    const long double wideSpeed = std::sqrt(static_cast<long double>(vx) * vx +
-                                            static_cast<long double>(vy) * vy);
-    const long double factor = maxSpeed / wideSpeed;
-    vx = static_cast<double>(factor * vx);
-    vy = static_cast<double>(factor * vy);
+    // close pair pushes hard). The cap still applies, along the velocity
+    // scaled down by a power of two, rather than a fault.
+    const int shift = std::ilogb(std::fmax(std::fabs(vx), std::fabs(vy)));
+    CapDirection(std::ldexp(vx, -shift), std::ldexp(vy, -shift), maxSpeed, vx, vy);
   } else if (speed > maxSpeed) {
     // Only a negative cap can make a zero speed exceed it.
     if (speed == 0.0) return StepFault::kDivisionByZero;

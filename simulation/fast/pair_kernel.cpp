@@ -6,11 +6,14 @@
 // product of powers of it.
 //
 // Every target gives the same bits. Each lane's arithmetic is the same
-// sequence of IEEE operations on every target: a multiplication and an
-// addition are fused exactly where the code asks for it (FusedMulAdd rounds
-// once on every target, in hardware or emulated) and never elsewhere (the
-// build has -ffp-contract=off), and the first guess uses only correctly
-// rounded operations. The lanes are summed in a pattern that does
+// sequence of IEEE operations on every target: additions, subtractions,
+// multiplications, divisions and square roots, each rounded once as IEEE 754
+// defines, in a fixed order. Nothing is fused (the build has
+// -ffp-contract=off, and the code never asks for a multiply-add): SSE2,
+// NEON and WebAssembly's SIMD compute exactly these operations at full
+// speed, and a fused multiply-add exists on only some of them. The first
+// guess uses the same operations in single precision. The lanes are summed
+// in a pattern that does
 // not depend on the vector width: every run of pairs is cut into groups of
 // kPartialSums consecutive pairs counted from the run's start, pair k of
 // each group goes to partial sum k (one vector of eight on AVX-512, two of
@@ -27,7 +30,6 @@
 
 #include <hwy/highway.h>
 
-#include "simulation/fast/fused_multiply_add-inl.h"
 #include "simulation/fast/power_kernel-inl.h"
 
 #include "simulation/fast/pair_kernel.h"
@@ -72,7 +74,7 @@ HWY_INLINE VF FirstGuess(V s) {
 // pair, and the powers of sqrt(2) go into the law's constants.)
 HWY_INLINE V HalfReciprocalSqrt(D d, V s, VF firstGuess) {
   const V guess = hn::PromoteTo(d, firstGuess);
-  return hn::Mul(guess, FusedNegMulAdd(d, hn::Mul(s, guess), guess, hn::Set(d, 1.5)));
+  return hn::Mul(guess, hn::Sub(hn::Set(d, 1.5), hn::Mul(hn::Mul(s, guess), guess)));
 }
 
 // Returns base^n for a whole n >= 0 by repeated squaring.
@@ -211,8 +213,8 @@ HWY_NOINLINE Pulls NearLanePulls(const PairLaw& law, hn::Mask<D> near, V dx, V d
 }
 
 // Adds the pull of the pairs begun in `start` to the partial sums (accX,
-// accY), lane by lane: perPixel dx + acc in one rounding. Lanes holding
-// (0, 0) add nothing.
+// accY), lane by lane: perPixel dx rounded, then added to the sum. Lanes
+// holding (0, 0) add nothing.
 template <int kPull, int kExtra>
 HWY_INLINE void AddPulls(D d, const PairLaw& law, const LawLanes<kPull>& vl, const PairStart<kPull>& start,
                          V& accX, V& accY) {
@@ -226,12 +228,12 @@ HWY_INLINE void AddPulls(D d, const PairLaw& law, const LawLanes<kPull>& vl, con
   // partial sums in place.)
   const auto belowMin = hn::Lt(start.s, vl.minSquare);
   if (HWY_LIKELY(hn::AllFalse(d, belowMin))) {
-    accX = FusedMulAdd(d, perPixel, start.dx, accX);
-    accY = FusedMulAdd(d, perPixel, start.dy, accY);
+    accX = hn::Add(accX, hn::Mul(perPixel, start.dx));
+    accY = hn::Add(accY, hn::Mul(perPixel, start.dy));
     return;
   }
-  const V sumX = FusedMulAdd(d, perPixel, start.dx, accX);
-  const V sumY = FusedMulAdd(d, perPixel, start.dy, accY);
+  const V sumX = hn::Add(accX, hn::Mul(perPixel, start.dx));
+  const V sumY = hn::Add(accY, hn::Mul(perPixel, start.dy));
   const auto near = hn::And(belowMin, hn::Gt(start.s, hn::Zero(d)));
   Pulls pulls{hn::Zero(d), hn::Zero(d)};
   if (!hn::AllFalse(d, near)) pulls = NearLanePulls(law, near, start.dx, start.dy);
@@ -269,14 +271,12 @@ template <int kPull>
 constexpr int kAhead = WholeGroups(kPull == kGeneralShape ? kGeneralAhead : kWholeAhead);
 
 // The loops over the vectors ahead must be unrolled, so that every stage
-// and partial sum stays in a register, and GCC needs asking. Not on targets
-// that emulate the fused multiply-add: the emulation binds them whatever the
-// registers hold, and unrolling them would only lengthen the compile.
-// Nor under clang, which only the fuzzing build uses: there speed does not
-// matter, and asking would take the compile time under the sanitizers from
-// one minute to six.
+// and partial sum stays in a register, and GCC needs asking. Not under
+// clang, which only the fuzzing build uses: there speed does not matter, and
+// asking would take the compile time under the sanitizers from one minute to
+// six.
 #undef ZINTREL_UNROLL_RING
-#if defined(__clang__) || !HWY_NATIVE_FMA
+#if defined(__clang__)
 #define ZINTREL_UNROLL_RING
 #else
 #define ZINTREL_UNROLL_RING _Pragma("GCC unroll 16")

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "simulation/power.h"
+
 namespace zintrel {
 namespace {
 
@@ -135,27 +137,25 @@ double PortablePower(double base, double exponent) {
 
 namespace zintrel {
 
-long double PortableWidePower(long double base, double exponent) {
-  if (exponent == 0.0) return 1.0L;
-  // base = m 2^e with m in [1/2, 1), split exactly: the 64-bit mantissa as a
-  // double and the at most 11 bits the double could not hold.
-  int e = 0;
-  const long double m = std::frexp(base, &e);
-  const double mHi = static_cast<double>(m);
-  const double mLo = static_cast<double>(m - mHi);
-  // ln(mHi + mLo) = ln mHi + mLo / mHi to far below a unit in the last place.
-  const WideDouble logM = PortableLog(mHi);
-  const WideDouble logMantissa = FastTwoSum(logM.hi, logM.lo + mLo / mHi);
-  const WideDouble logE = TwoSum(e * kLn2Hi, logMantissa.hi);
-  const WideDouble logBase = FastTwoSum(logE.hi, logE.lo + (logMantissa.lo + e * kLn2Lo));
-  const WideDouble y = MultiplyWide(logBase, exponent);
+ScaledDouble PortableScaledPower(double base, double exponent) {
+  if (exponent == 0.0) return {1.0, 0};
+  const double magnitude = std::fabs(exponent);
+  if (magnitude == std::trunc(magnitude)) {
+    int e = 0;
+    const double m = std::frexp(base, &e);  // base = m 2^e, m in [1/2, 1).
+    // m^n lies in [2^-6, 1] for n <= 6; scaling by 2^(e n) is exact, so the
+    // roundings are those of the plain repeated squaring.
+    const int n = static_cast<int>(magnitude);
+    const double power = RaiseToWhole(m, static_cast<std::uint32_t>(n));
+    return exponent < 0.0 ? ScaledDouble{1.0 / power, -e * n} : ScaledDouble{power, e * n};
+  }
+  const WideDouble y = MultiplyWide(PortableLog(base), exponent);
   // e^y = 2^(4q) e^r: 4 q ln 2 is exact in its high part for |q| < 2^11,
-  // which covers every y this is asked for, and |r| <= 2 ln 2 leaves the
-  // double range of the exponential with room to spare.
+  // which covers every y this is asked for (|y| < 4500), and |r| <= 2 ln 2.
   const double q = std::floor(y.hi * kInvLn2 * 0.25 + 0.5);
   const WideDouble shifted = TwoSum(y.hi, -4.0 * (q * kLn2Hi));
   const WideDouble r = FastTwoSum(shifted.hi, shifted.lo + (y.lo - 4.0 * (q * kLn2Lo)));
-  return std::ldexp(static_cast<long double>(PortableExp(r)), 4 * static_cast<int>(q));
+  return {PortableExp(r), 4 * static_cast<int>(q)};
 }
 
 }  // namespace zintrel

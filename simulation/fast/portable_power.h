@@ -34,12 +34,20 @@ WideDouble MultiplyWide(WideDouble y, double factor);
 // about two units in the last place for normal results.
 double PortablePower(double base, double exponent);
 
-// Returns base^exponent at extended precision, for a finite base > 0 whose
-// binary exponent lies within +-2000 and |exponent| <= 6, as the sum carried
-// beyond the double range needs: results reach far past the largest double,
-// to about two units in the last place of a double. Only IEEE operations
-// and exact scalings by powers of two, so the bits are the same under every
-// C library, Windows' included.
-long double PortableWidePower(long double base, double exponent);
+// A number too large or too small for a double, held as mantissa *
+// 2^exponent; the mantissa is a double of moderate size.
+struct ScaledDouble {
+  double mantissa = 0.0;
+  int exponent = 0;
+};
+
+// Returns base^exponent as a ScaledDouble, for a finite base > 0 (subnormal
+// numbers included) and |exponent| <= 6, as the sum carried beyond the
+// double range needs: results reach far past the largest and below the
+// smallest double, with a mantissa between 1/64 and 64, to about two units
+// in its last place. A whole exponent is squared as Power does (the same bits,
+// scaled by a power of two); any other goes through the portable logarithm
+// and exponential.
+ScaledDouble PortableScaledPower(double base, double exponent);
 
 }  // namespace zintrel

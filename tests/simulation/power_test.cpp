@@ -46,39 +46,61 @@ TEST(PowerTest, OtherExponentsGoThroughExpAndLog) {
 }
 
 // The power the sum beyond the double range uses reaches far past the
-// largest double, and within about two units in the last place of one.
-TEST(PortableWidePowerTest, FollowsTheExtendedPower) {
-  for (const long double base : {1e-330L, 1e-320L, 3.5e-200L, 1e-10L, 0.0013L, 0.5L, 1.0L, 2.5L, 87.125L, 1.7e9L}) {
+// largest double and below the smallest, within about two units in the last
+// place of its mantissa.
+TEST(PortableScaledPowerTest, FollowsTheExtendedPower) {
+  for (const double base : {1e-320, 3.5e-200, 1e-10, 0.0013, 0.5, 1.0, 2.5, 87.125, 1.7e9, 1e300}) {
     for (int step = -197; step <= 198; step += 5) {
       const double exponent = step / 33.0;
-      const long double expected = std::pow(base, static_cast<long double>(exponent));
-      EXPECT_NEAR(static_cast<double>(PortableWidePower(base, exponent) / expected), 1.0, 5e-16)
-          << static_cast<double>(base) << " ^ " << exponent;
+      const long double expected = std::pow(static_cast<long double>(base), static_cast<long double>(exponent));
+      const ScaledDouble power = PortableScaledPower(base, exponent);
+      EXPECT_GE(power.mantissa, 1.0 / 64);
+      EXPECT_LE(power.mantissa, 64.0);
+      EXPECT_NEAR(static_cast<double>(std::ldexp(static_cast<long double>(power.mantissa), power.exponent) / expected),
+                  1.0, 5e-16)
+          << base << " ^ " << exponent;
     }
   }
 }
 
-// Only IEEE operations: the bits below, recorded on Linux, hold under every
-// C library, Windows' included, where the C library's own extended
-// exponential and logarithm differ.
-TEST(PortableWidePowerTest, GivesTheSameBitsEverywhere) {
+TEST(PortableScaledPowerTest, WholeExponentsScaleTheRepeatedSquaring) {
+  // Where the plain power is a normal double, the scaled one is the same
+  // number: the squaring's roundings do not depend on the scale.
+  for (const double base : {1e-40, 0.0013, 0.7, 3.0, 87.125, 1.7e9}) {
+    for (const double exponent : {-6.0, -5.0, -3.0, -1.0, 2.0, 4.0}) {
+      const ScaledDouble power = PortableScaledPower(base, exponent);
+      EXPECT_EQ(std::ldexp(power.mantissa, power.exponent), Power(base, exponent)) << base << " ^ " << exponent;
+    }
+  }
+  const ScaledDouble one = PortableScaledPower(1e-300, 0.0);
+  EXPECT_EQ(std::ldexp(one.mantissa, one.exponent), 1.0);
+}
+
+// Only IEEE operations and exact scalings: the bits below, recorded on
+// Linux, hold under every C library and processor.
+TEST(PortableScaledPowerTest, GivesTheSameBitsEverywhere) {
   const struct {
-    long double base;
+    double base;
     double exponent;
-    long double expected;
+    double mantissa;
+    int scale;
   } cases[] = {
-      {0xf.d00b897478238d1p-1067L, -0x1.7e0f83e0f83e1p+2, 0xe.d17acf5666888p+6342L},
-      {0xf.d00b897478238d1p-1067L, 0x1.7c1f07c1f07c2p+1, 0x8.f2d8aa0ac8d9p-3160L},
-      {0xa.a64c2f837b4a234p-13L, -0x1.7e0f83e0f83e1p+2, 0x9.672759a70471p+54L},
-      {0xa.a64c2f837b4a234p-13L, 0x1.5555555555555p-2, 0xd.f846b4fde2068p-7L},
-      {0x8p-3L, 0x1.7c1f07c1f07c2p+1, 0x8p-3L},
-      {0xap-2L, -0x1p-1, 0xa.1e89b12424878p-4L},
-      {0xa.e4p+3L, 0x1.5555555555555p-2, 0x8.ddc84b8c20398p-1L},
-      {0xd.953e8624b85dd79p-1100L, -0x1.83e0f83e0f83ep+1, 0xf.38db1f9dd383p+3318L},
-      {0xd.953e8624b85dd79p-1100L, 0x1.7c1f07c1f07c2p+1, 0xb.656626d51a5b8p-3259L},
+      {0x0.00000000007e8p-1022, -0x1.8p+1, 0x1.093712d33ff42p+0, 3189},
+      {0x0.00000000007e8p-1022, -0x1.41f07c1f07c1fp+1, 0x1.9161f37407177p+1, 2672},
+      {0x0.00000000007e8p-1022, -0x1.7f5c28f5c28f6p+2, 0x1.630c2cfbacf98p-1, 6368},
+      {0x1.54c985f06f694p-10, -0x1.364d9364d9365p-2, 0x1.df72fe7ed3f89p-2, 4},
+      {0x1p-2, -0x1.8p+2, 0x1p+6, 6},
+      {0x1p-2, -0x1.d1745d1745d17p+0, 0x1.8ded91f0e72eep-1, 4},
+      {0x1.18p+2, -0x1.8p+2, 0x1.2b0fee306d76ap+5, -18},
+      {0x1.5c8p+6, -0x1.d1745d1745d17p+0, 0x1.373855164b73cp+0, -12},
+      {0x1.1fee341fc585dp-535, -0x1.41f07c1f07c1fp+1, 0x1.21ed7ee680621p+1, 1344},
+      {0x1.1fee341fc585dp-535, -0x1.7f5c28f5c28f6p+2, 0x1.8d57682518ec2p-1, 3204},
+      {0x1.4e4f8914c53aap-995, -0x1.364d9364d9365p-2, 0x1.516fabde17bfcp+1, 300},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(PortableWidePower(c.base, c.exponent), c.expected) << static_cast<double>(c.base) << " ^ " << c.exponent;
+    const ScaledDouble power = PortableScaledPower(c.base, c.exponent);
+    EXPECT_EQ(power.mantissa, c.mantissa) << c.base << " ^ " << c.exponent;
+    EXPECT_EQ(power.exponent, c.scale) << c.base << " ^ " << c.exponent;
   }
 }
 

@@ -1,7 +1,8 @@
 // The production step gives the same bits on every SIMD target this CPU
-// runs, for every thread count: a seed or a saved state replays identically
-// on any x86-64 processor. The recorded hashes hold for all targets
-// together; a change to them means runs recorded before no longer replay.
+// runs, for every thread count, on small fields whose runs end mid-vector
+// and on the laws beyond the vector forms. The recorded hashes hold for all
+// targets together; a change to them means runs recorded before no longer
+// replay.
 
 #include <cstdint>
 #include <cstring>
@@ -33,15 +34,7 @@ std::uint64_t HashAfter(const ForceLaw& law, int count, int ticks, std::int64_t 
   return HashField(field);
 }
 
-// The sanitizer builds run each target on two threads only. There the older
-// targets' emulated multiply-add runs tens of times slower than in the
-// release build, which checks both thread counts against the same hashes,
-// and this test alone took over two minutes of the address sanitizer's run.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr int kThreadCounts[] = {2};
-#else
 constexpr int kThreadCounts[] = {1, 2};
-#endif
 
 TEST(StepTargetsTest, HundredTicksHashToOneValueOnEveryTargetAndThreadCount) {
   // 301 particles: two blocks of rows, and runs whose lengths are not
@@ -51,11 +44,11 @@ TEST(StepTargetsTest, HundredTicksHashToOneValueOnEveryTargetAndThreadCount) {
     int count;
     std::uint64_t hash;
   } recorded[] = {
-      {kStartLaw, 301, 0xce497e3c06f8b2c6ull},
-      {kType2Law, 301, 0xb1c014d76f95e2b5ull},
+      {kStartLaw, 301, 0x8ff0226acda0d326ull},
+      {kType2Law, 301, 0xfa19f7bf9e0551b7ull},
       {kSteepLaw, 101, 0xcd08d6f7dfac07cbull},
-      {kNonWholeLaw, 301, 0x80188590b00b6b86ull},
-      {kSliderLaw, 301, 0x79f1bf507e1ab951ull},
+      {kNonWholeLaw, 301, 0xb59ad3c44e848c67ull},
+      {kSliderLaw, 301, 0x091d14ac949031c6ull},
   };
   for (const auto& entry : recorded) {
     for (const std::int64_t target : StepTargets()) {
