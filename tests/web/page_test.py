@@ -188,7 +188,7 @@ class PageTest(unittest.TestCase):
 
     def test_play_pause_and_the_check_box(self):
         self.element("Button4").click()
-        time.sleep(0.1)
+        time.sleep(0.5)  # A tick under way, and its drawing, end first.
         paused = self.frame()
         self.assertEqual(paused, self.frame_after(0.4), "the darts move while paused")
         self.element("CheckBox1").click()
@@ -213,7 +213,10 @@ class PageTest(unittest.TestCase):
         with open(picture, "rb") as file:
             expected = rgb_of_png(file.read())
         self.open_state(state)
-        time.sleep(0.5)
+        # The file is read in the background; a busy machine may take a while.
+        deadline = time.time() + 15
+        while self.frame() != (500, 300, expected) and time.time() < deadline:
+            time.sleep(0.2)
         self.assertIsNone(self.dialog_text())
         self.assertEqual(self.frame(), (500, 300, expected))
 
