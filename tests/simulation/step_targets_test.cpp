@@ -19,9 +19,8 @@
 namespace zintrel {
 namespace {
 
-// Beyond the exponents the vector forms take: pair by pair on every target.
-// Its non-whole power still comes from the C library's exp and log, so its
-// hash holds on processors whose library takes the same code path as here.
+// Beyond the exponents the vector forms take: pair by pair on every target,
+// with the program's own power function.
 constexpr ForceLaw kSteepLaw{"steep", 1.0, 8.0, 17.5, 1.0};
 
 // Returns the hash of a scattered field after `ticks` ticks on `target`, or
