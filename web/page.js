@@ -290,6 +290,10 @@ var Zintrel = (function () {
     }).observe(display);
     Module.FS.mkdir("/opened");
     Module.FS.chdir("/opened");
+    // Served pages keep working offline; a page opened from disk needs no help.
+    if ("serviceWorker" in navigator && /^https?:$/.test(location.protocol)) {
+      navigator.serviceWorker.register("service_worker.js").catch(function () {});
+    }
     report(call("ZintrelStart", ["string"], [location.hash]));
     if (Module._ZintrelLinkWidth() >= 0) fixedSize = [Module._ZintrelLinkWidth(), Module._ZintrelLinkHeight()];
   }

@@ -50,23 +50,33 @@ def rgb_of_png(data):
                           capture_output=True).stdout
 
 
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
 class Server:
     """A plain static server for the page's folder on the loopback."""
 
     def __enter__(self):
-        handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=PAGE_DIR)
-        handler.log_message = lambda *args: None
+        handler = functools.partial(QuietHandler, directory=PAGE_DIR)
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
         return "http://127.0.0.1:%d/index.html" % self.httpd.server_address[1]
 
+    def stop(self):
+        if self.httpd is not None:
+            self.httpd.shutdown()
+            self.httpd.server_close()
+            self.httpd = None
+
     def __exit__(self, *exc):
-        self.httpd.shutdown()
-        self.httpd.server_close()
+        self.stop()
 
 
 class PageTest(unittest.TestCase):
     address = None
+    server = None
 
     @classmethod
     def setUpClass(cls):
@@ -293,15 +303,33 @@ class PageTest(unittest.TestCase):
         self.assertIn("later version", self.dialog_text())
         self.assertTrue(self.changes(self.frame()), "the page does not run behind the box")
 
+    def test_runs_offline_once_loaded_from_a_server(self):
+        if PageTest.server is None:
+            self.skipTest("a page opened from disk has no server to lose")
+        self.driver.set_script_timeout(30)
+        self.assertTrue(self.driver.execute_async_script(
+            "navigator.serviceWorker.ready.then(() => arguments[0](true), () => arguments[0](false));"))
+        manifest = self.driver.execute_script("return document.querySelector('link[rel=manifest]').href")
+        self.assertTrue(manifest.endswith("manifest.webmanifest"))
+        PageTest.server.stop()
+        self.driver.get("about:blank")
+        self.driver.get(self.address)
+        WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
+            "return document.getElementById('frame').width > 0"))
+        self.assertTrue(self.changes(self.frame()), "the page does not run offline")
+
 
 if __name__ == "__main__":
     if MODE == "server":
         # From a server the page is the same program; that it loads, runs
         # and opens a state there is what differs from file://.
-        with Server() as address:
-            PageTest.address = address
+        server = Server()
+        with server as address:
+            PageTest.address, PageTest.server = address, server
+            # The offline case stops the server, so it comes last.
             unittest.main(argv=sys.argv[:1] + ["PageTest.test_loads_and_its_darts_move",
-                                               "PageTest.test_an_opened_state_shows_the_headless_frame_and_a_bad_file_changes_nothing"],
+                                               "PageTest.test_an_opened_state_shows_the_headless_frame_and_a_bad_file_changes_nothing",
+                                               "PageTest.test_runs_offline_once_loaded_from_a_server"],
                           verbosity=2)
     else:
         PageTest.address = "file://" + os.path.abspath(os.path.join(PAGE_DIR, "index.html"))
