@@ -30,12 +30,12 @@ PAGE_DIR, HEADLESS = sys.argv[1], sys.argv[2]
 MODE = sys.argv[3] if len(sys.argv) > 3 else "file"
 
 
-def browser(profile, downloads, size=(1000, 700)):
+def browser(profile, downloads, size=(1000, 700), extra=()):
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
     for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                 "--user-data-dir=" + profile, "--window-size=%d,%d" % size):
+                 "--user-data-dir=" + profile, "--window-size=%d,%d" % size) + tuple(extra):
         options.add_argument(flag)
     options.add_experimental_option("prefs", {"download.default_directory": downloads,
                                               "download.prompt_for_download": False})
@@ -302,6 +302,28 @@ class PageTest(unittest.TestCase):
         WebDriverWait(self.driver, 30).until(lambda d: self.dialog_text() is not None)
         self.assertIn("later version", self.dialog_text())
         self.assertTrue(self.changes(self.frame()), "the page does not run behind the box")
+
+    def test_a_hidpi_screen_enlarges_each_pixel_by_a_whole_factor(self):
+        if PageTest.server is not None:
+            self.skipTest("the same page from a server")
+        # 2.5 device pixels per CSS pixel: each frame pixel takes 2 x 2.
+        driver = browser(os.path.join(self.work.name, "profile-hidpi"), self.downloads,
+                         extra=["--force-device-scale-factor=2.5"])
+        try:
+            driver.get(self.address)
+            WebDriverWait(driver, 30).until(lambda d: d.execute_script(
+                "return document.getElementById('frame').width > 0"))
+            time.sleep(0.5)
+            ratio, client, frame, shown = driver.execute_script(
+                "const c = document.getElementById('frame'), d = document.getElementById('display');"
+                "return [devicePixelRatio, [d.clientWidth, d.clientHeight], [c.width, c.height],"
+                "        [c.getBoundingClientRect().width, c.getBoundingClientRect().height]];")
+        finally:
+            driver.quit()
+        self.assertEqual(ratio, 2.5)
+        self.assertEqual(frame, [int(client[0] * 2.5 // 2), int(client[1] * 2.5 // 2)])
+        for axis in (0, 1):
+            self.assertAlmostEqual(shown[axis] * ratio, frame[axis] * 2, delta=0.01)
 
     def test_runs_offline_once_loaded_from_a_server(self):
         if PageTest.server is None:
