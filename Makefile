@@ -4,7 +4,7 @@
 PRESET ?= release
 BUILD := build/$(PRESET)
 
-.PHONY: all deps build run test bench install package screenshot clean windows windows-deps
+.PHONY: all deps build run test bench install package screenshot clean windows windows-deps web web-deps
 
 all: build
 
@@ -29,11 +29,22 @@ windows: deps windows-deps
 	@cmake --preset windows >/dev/null
 	@cmake --build --preset windows
 
+# Emscripten, Node.js, Chromium, and Highway and GoogleTest built for
+# WebAssembly (in build/web-deps); nothing when they are there.
+web-deps:
+	@scripts/install-deps --web
+
+# The web page, built with emscripten into build/web.
+web: deps web-deps
+	@NODE_PATH=/usr/share/nodejs cmake --preset web >/dev/null
+	@cmake --build --preset web
+
 # Every test in the release build, then the whole suite again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the simulation and render
 # tests under ThreadSanitizer (the step shares its work with a second
-# thread), bounded passes of the two fuzzers over their corpora, and the
-# Windows build's tests under Wine.
+# thread), bounded passes of the two fuzzers over their corpora, the
+# Windows build's tests under Wine, and the web build's tests under Node and
+# headless Chromium.
 test: build
 	@ctest --preset $(PRESET)
 	@cmake --preset asan >/dev/null
@@ -47,6 +58,8 @@ test: build
 	@ctest --preset fuzz
 	@$(MAKE) --no-print-directory windows
 	@ctest --preset windows
+	@$(MAKE) --no-print-directory web
+	@ctest --preset web
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done

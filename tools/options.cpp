@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "simulation/particle_field.h"
+#include "state/share_link.h"
 
 namespace zintrel {
 namespace {
@@ -75,6 +76,8 @@ void AddOptions(QCommandLineParser& parser) {
   };
   add("seed", "Seed of the random source, 0 .. 4294967295 (default: milliseconds since midnight UTC).", "N");
   add("state-in", "Start from a saved state (JSON) instead of the start-up state.", "FILE");
+  add("link", "Run what a link of the web page holds: its seed, parameters, drawing mode, Running and "
+      "display size, in place of those options.", "ADDRESS");
   add("count", "Number of active particles, 1 .. 2500.", "N");
   add("max-speed", "Speed cap in pixels per tick, 1 .. 24.", "V");
   add("size", "Drawing radius in pixels, 1 .. 9.", "S");
@@ -138,6 +141,17 @@ std::string ReadOptions(const QCommandLineParser& parser, HeadlessOptions& optio
   if (isSet("discs")) options.showOrientation = false;
   if (isSet("darts")) options.showOrientation = true;
   options.stats = isSet("stats");
+  if (isSet("link")) {
+    // A link is a whole run; an option beside it would make it another one.
+    for (const char* name : {"seed", "state-in", "count", "max-speed", "size", "activity", "repulsion",
+                             "acceleration", "repulsive-acceleration", "paused", "initial-radius", "width",
+                             "height", "discs", "darts"}) {
+      if (isSet(name)) return std::string("--link sets the run, so --") + name + " cannot go with it";
+    }
+    SharedRun run;
+    if (std::string problem = ReadLink(text("link"), run); !problem.empty()) return "--link: " + problem;
+    ApplyLink(run, options);
+  }
 
   if (isSet("step")) {
     const std::string step = text("step");
@@ -167,6 +181,22 @@ std::string ReadOptions(const QCommandLineParser& parser, HeadlessOptions& optio
 }
 
 }  // namespace
+
+void ApplyLink(const SharedRun& run, HeadlessOptions& options) {
+  options.seed = run.seed;
+  options.count = run.count;
+  options.maxSpeed = run.maxSpeed;
+  options.size = run.size;
+  options.activity = run.activity;
+  options.repulsion = run.repulsion;
+  options.acceleration = run.acceleration;
+  options.repulsiveAcceleration = run.repulsiveAcceleration;
+  options.paused = !run.running;
+  options.initialRadius = run.initialRadius;
+  options.width = run.width;
+  options.height = run.height;
+  options.showOrientation = run.darts;
+}
 
 ParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
   QStringList list;

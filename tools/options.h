@@ -58,6 +58,11 @@ struct ParsedOptions {
 // accept only whole numbers.
 ParsedOptions ParseOptions(const std::vector<std::string>& arguments);
 
+// Sets the options a link of the web page stands for: its seed, every
+// override, Running, the display size and the drawing mode.
+struct SharedRun;
+void ApplyLink(const SharedRun& run, HeadlessOptions& options);
+
 // Returns the --help text.
 std::string HelpText();
 

@@ -16,6 +16,7 @@
 #include "render/tick.h"
 #include "simulation/scatter.h"
 #include "tests/simulation/field_hash.h"
+#include "state/share_link.h"
 #include "state/state_json.h"
 
 // Lets failures show folder listings as text.
@@ -227,6 +228,45 @@ TEST_F(HeadlessCliTest, OverridesAndInitialRadiusReachTheState) {
   for (int k = 0; k < MaxParticles; ++k) {
     EXPECT_LT(std::hypot(state->x[k] - 330.0, state->y[k] - 220.0), 100.0) << k;
   }
+}
+
+TEST_F(HeadlessCliTest, LinkRunsWhatItHoldsAsTheSameOptionsDo) {
+  SharedRun run;
+  run.seed = 77;
+  run.count = 400;
+  run.acceleration = 34.0 / 33.0;
+  run.repulsion = 0.1;
+  run.initialRadius = 150.5;
+  run.width = 500;
+  run.height = 300;
+  run.darts = false;
+  const QString link = QString::fromStdString("https://example.org/zintrel/#" + LinkFragment(run));
+  const Outcome linked = RunTool({"--link", link, "--ticks", "15", "--state-out", Path("link.json"), "--frame-out",
+                                  Path("link.png")});
+  ASSERT_EQ(linked.status, 0) << linked.err.toStdString();
+  const Outcome spelled = RunTool({"--seed", "77", "--count", "400", "--acceleration", QString::number(34.0 / 33.0, 'g', 17),
+                                   "--repulsion", "0.1", "--initial-radius", "150.5", "--width", "500", "--height",
+                                   "300", "--discs", "--ticks", "15", "--state-out", Path("spelled.json")});
+  ASSERT_EQ(spelled.status, 0) << spelled.err.toStdString();
+  EXPECT_EQ(HashField(*ReadState(Path("link.json"))), HashField(*ReadState(Path("spelled.json"))));
+
+  // The same run through the libraries, as the page starts it.
+  auto field = std::make_unique<ParticleField>();
+  RandomSource random;
+  StartRun(run, *field, random);
+  FrameBitmap bitmap;
+  bitmap.Resize(kStartWidth, kStartHeight);
+  for (int tick = 0; tick < 15; ++tick) ASSERT_EQ(RunTick(*field, bitmap, 500, 300, false), StepFault::kNone);
+  EXPECT_EQ(HashField(*ReadState(Path("link.json"))), HashField(*field));
+  EXPECT_EQ(DifferingPixels(Path("link.png"), bitmap), 0);
+
+  const Outcome later = RunTool({"--link", "#zintrel=2&seed=1", "--state-out", Path("later.json")});
+  EXPECT_EQ(later.status, 2);
+  EXPECT_TRUE(later.err.contains(QStringLiteral("later version"))) << later.err.toStdString();
+  const Outcome mixed = RunTool({"--link", link, "--count", "5"});
+  EXPECT_EQ(mixed.status, 2);
+  EXPECT_TRUE(mixed.err.contains(QStringLiteral("--count cannot go with it"))) << mixed.err.toStdString();
+  EXPECT_FALSE(QFile::exists(Path("later.json")));
 }
 
 TEST_F(HeadlessCliTest, FramesDirHoldsOneNumberedFramePerTick) {

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <span>
+
+#include "settings/slider_mapping.h"
+
+namespace zintrel {
+
+// The settings window's controls as every shell lays them out: in tab
+// order, each with its text, its range and start position, and its place
+// in the window's 204 x 519 client area at 96 dots per inch. A shell builds
+// its widgets from this and maps their events onto SettingsPanel.
+
+enum class ControlKind { kLabel, kSlider, kCheckBox, kButton };
+
+// The four buttons, named after them.
+enum class Button { kButton1, kButton2, kButton3, kButton4 };
+
+struct PanelBounds {
+  int left;
+  int top;
+  int width;
+  int height;
+};
+
+struct PanelControl {
+  ControlKind kind;
+  const char* name;   // The control's name in the program: "TrackBar1", "StaticText1", ...
+  const char* text;   // UTF-8; empty for a slider.
+  PanelBounds bounds;
+  Slider slider;      // Sliders only.
+  int minimum;        // Sliders only.
+  int maximum;        // Sliders only.
+  int position;       // A slider's start position; a check box's start state (1 checked).
+  bool everyStep;     // Sliders only: a tick mark at every position, else at the two ends.
+  Button button;      // Buttons only.
+};
+
+inline constexpr int kPanelWidth = 204;
+inline constexpr int kPanelHeight = 519;
+
+// The settings window's title.
+inline constexpr char kPanelTitle[] = "Zintrel - 設定";
+
+// Returns every control of the settings window in tab order; the labels,
+// which never take the focus, come last.
+std::span<const PanelControl> PanelControls();
+
+// Returns the control of a slider.
+const PanelControl& SliderControl(Slider slider);
+
+// The display window's menu, as each shell shows it: text and shortcut.
+enum class MenuAction { kSaveState, kOpenState, kSavePicture, kCopyPicture, kCopyLink };
+struct MenuItem {
+  MenuAction action;
+  const char* text;      // UTF-8.
+  const char* shortcut;  // As the keyboard names it: "Ctrl+S".
+};
+std::span<const MenuItem> DisplayMenuItems();
+
+// The web page's fifth action: an address that replays the run, from its
+// start, under the settings as they stand. Where a link and a state file
+// differ is said beside it, and once more when a link has been copied.
+inline constexpr MenuItem kCopyLinkItem{MenuAction::kCopyLink, "Copy link", ""};
+inline constexpr char kCopyLinkTip[] =
+    "A link replays this run from its start under these settings; Save state… keeps this very moment";
+inline constexpr char kLinkCopiedText[] = "Link copied: it replays this run from its start under these settings";
+
+}  // namespace zintrel

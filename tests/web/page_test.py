@@ -1,0 +1,358 @@
+#!/usr/bin/python3
+"""The real page in headless Chromium, driven as a person would: from a
+file:// address (every case) and from a local static server (loading and
+opening a state), it loads, its darts move,
+each slider stores what the desktop mapping gives, Play / Pause and the
+check box work, an opened state shows the headless tool's frame pixel for
+pixel, and a bad file shows one line in a dialog and changes nothing.
+
+Usage: page_test.py PAGE_DIR HEADLESS_TOOL [file|server]
+"""
+import base64
+import functools
+import http.server
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import WebDriverWait
+
+PAGE_DIR, HEADLESS = sys.argv[1], sys.argv[2]
+MODE = sys.argv[3] if len(sys.argv) > 3 else "file"
+
+
+def browser(profile, downloads, size=(1000, 700), extra=()):
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                 "--user-data-dir=" + profile, "--window-size=%d,%d" % size) + tuple(extra):
+        options.add_argument(flag)
+    options.add_experimental_option("prefs", {"download.default_directory": downloads,
+                                              "download.prompt_for_download": False})
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
+    return driver
+
+
+def rgb_of_png(data):
+    """Returns the PNG's pixels as bytes R, G, B per pixel (ImageMagick)."""
+    return subprocess.run(["convert", "png:-", "-alpha", "off", "rgb:-"], input=data, check=True,
+                          capture_output=True).stdout
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+class Server:
+    """A plain static server for the page's folder on the loopback."""
+
+    def __enter__(self):
+        handler = functools.partial(QuietHandler, directory=PAGE_DIR)
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+        return "http://127.0.0.1:%d/index.html" % self.httpd.server_address[1]
+
+    def stop(self):
+        if self.httpd is not None:
+            self.httpd.shutdown()
+            self.httpd.server_close()
+            self.httpd = None
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+class PageTest(unittest.TestCase):
+    address = None
+    server = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.TemporaryDirectory(prefix="zintrel-page-test-")
+        cls.downloads = os.path.join(cls.work.name, "downloads")
+        os.mkdir(cls.downloads)
+        cls.driver = browser(os.path.join(cls.work.name, "profile"), cls.downloads)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.driver.quit()
+        cls.work.cleanup()
+
+    def setUp(self):
+        self.driver.get(self.address)
+        WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
+            "return document.getElementById('frame').width > 0"))
+
+    # What a person sees and does.
+
+    def frame(self):
+        """Returns (width, height, RGB bytes) of the canvas as it stands."""
+        width, height, url = self.driver.execute_script(
+            "const c = document.getElementById('frame'); return [c.width, c.height, c.toDataURL('image/png')];")
+        return width, height, rgb_of_png(base64.b64decode(url.split(",", 1)[1]))
+
+    def frame_after(self, seconds):
+        time.sleep(seconds)
+        return self.frame()
+
+    def changes(self, before, seconds=10):
+        """Whether the display changes from before within seconds: a busy
+        machine may take a while for the next tick."""
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            if self.frame() != before:
+                return True
+            time.sleep(0.1)
+        return False
+
+    def element(self, name):
+        return self.driver.find_element(By.ID, name)
+
+    def press_right(self, slider, times=1):
+        element = self.element(slider)
+        for _ in range(times):
+            element.send_keys(Keys.ARROW_RIGHT)
+
+    def tip(self, name):
+        return self.element(name).get_attribute("title")
+
+    def menu(self, text):
+        for button in self.driver.find_elements(By.CSS_SELECTOR, "#menu button"):
+            if button.text == text:
+                return button
+        self.fail("no menu button " + text)
+
+    def dialog_text(self):
+        return self.driver.execute_script(
+            "const b = document.getElementById('box'); return b.open ? b.querySelector('p').textContent : null;")
+
+    def close_dialog(self):
+        self.element("box-ok").click()
+
+    def saved_state(self):
+        """Saves the state through the menu and returns the downloaded JSON."""
+        for name in os.listdir(self.downloads):
+            os.remove(os.path.join(self.downloads, name))
+        self.menu("Save state…").click()
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            names = [n for n in os.listdir(self.downloads) if n.endswith(".zintrel")]
+            if names:
+                with open(os.path.join(self.downloads, names[0]), encoding="utf-8") as file:
+                    text = file.read()
+                if text.endswith("\n"):
+                    return json.loads(text)
+            time.sleep(0.1)
+        self.fail("no state was downloaded")
+
+    def open_state(self, path):
+        self.driver.find_element(By.ID, "open-file").send_keys(path)
+
+    # The cases.
+
+    def test_loads_and_its_darts_move(self):
+        first = self.frame()
+        self.assertIn(b"\xff\xff\xff", first[2], "no white outline on the display")
+        self.assertTrue(self.changes(first), "the darts do not move")
+        self.assertEqual(self.driver.title, "Zintrel")
+        labels = [e.text for e in self.driver.find_elements(By.CSS_SELECTOR, "#panel span")]
+        self.assertEqual(labels, ["粒子の数", "大きさ", "MAX SPEED", "活性度", "反発度", "加速性", "反発加速性",
+                                  "初期半径", "描画速度"])
+
+    def test_each_slider_stores_what_the_desktop_mapping_gives(self):
+        self.element("Button4").click()  # Paused, so InitialRadius's field size holds still.
+        self.press_right("TrackBar1")          # 50 -> 51: trunc(2500^(51/99))
+        self.press_right("TrackBar2")          # 3 -> 4: darts take 2 more
+        self.press_right("TrackBar3", 2)       # 8 -> 10
+        self.press_right("TrackBar6", 3)       # 1 -> 4
+        self.press_right("TrackBar7")          # 8 -> 9
+        self.press_right("TrackBar4")          # 33 -> 34: 34 / 33
+        self.press_right("TrackBar5", 33)      # 33 -> 66: 2
+        self.press_right("TrackBar9")          # 33 -> 34: trunc(16^(34/33))
+        state = self.saved_state()
+        self.assertEqual(state["ParticleCount"], 56)
+        self.assertEqual(state["ParticleSize"], 7.0)
+        self.assertEqual(state["MaxSpeed"], 10.0)
+        self.assertEqual(state["Activity"], 4.0)
+        self.assertEqual(state["Repulsion"], 9.0)
+        self.assertEqual(state["Acceleration"], 34 / 33)
+        self.assertEqual(state["RepulsiveAcceleration"], 2.0)
+        self.assertEqual(state["TimerInterval"], 17)
+        self.assertEqual(state["Running"], 0)
+        self.assertEqual(self.tip("TrackBar1"), "56 particles")
+        self.assertEqual(self.tip("TrackBar4"), "a = 1.030")
+        self.assertEqual(self.tip("TrackBar9"), "17 ms per tick")
+        # Initialise scatters into the radius TrackBar8 gives on this display.
+        self.press_right("TrackBar8")          # 10 -> 11
+        self.element("Button3").click()
+        state = self.saved_state()
+        shorter = min(state["FieldWidth"], state["FieldHeight"]) - 4
+        self.assertEqual(state["InitialRadius"], shorter * (11 / 99) / 2 + 1)
+        self.assertEqual(self.tip("TrackBar8"), "Initialise: radius %.2f px" % state["InitialRadius"])
+        # type2 sets all four constants of its law.
+        self.element("Button2").click()
+        state = self.saved_state()
+        self.assertEqual([state[k] for k in ("Activity", "Repulsion", "Acceleration", "RepulsiveAcceleration")],
+                         [38.0, 6.0, 2.0, 1.0])
+
+    def test_play_pause_and_the_check_box(self):
+        self.element("Button4").click()
+        time.sleep(0.5)  # A tick under way, and its drawing, end first.
+        paused = self.frame()
+        self.assertEqual(paused, self.frame_after(0.4), "the darts move while paused")
+        self.element("CheckBox1").click()
+        self.assertTrue(self.changes(paused), "the check box does not change the drawing")
+        discs = self.frame()
+        self.assertEqual(self.tip("TrackBar2"), "radius 4 px")
+        self.element("Button4").click()
+        self.assertTrue(self.changes(discs), "Play does not start the darts again")
+
+    def test_an_opened_state_shows_the_headless_frame_and_a_bad_file_changes_nothing(self):
+        state = os.path.join(self.work.name, "found.zintrel")
+        picture = os.path.join(self.work.name, "found.png")
+        subprocess.run([HEADLESS, "--seed", "7", "--count", "300", "--width", "500", "--height", "300",
+                        "--ticks", "40", "--state-out", state], check=True)
+        # Paused, the ticks draw the state as it stands.
+        with open(state, encoding="utf-8") as file:
+            paused = json.load(file)
+        paused["Running"] = 0
+        with open(state, "w", encoding="utf-8") as file:
+            json.dump(paused, file)
+        subprocess.run([HEADLESS, "--state-in", state, "--ticks", "1", "--frame-out", picture], check=True)
+        with open(picture, "rb") as file:
+            expected = rgb_of_png(file.read())
+        self.open_state(state)
+        # The file is read in the background; a busy machine may take a while.
+        deadline = time.time() + 15
+        while self.frame() != (500, 300, expected) and time.time() < deadline:
+            time.sleep(0.2)
+        self.assertIsNone(self.dialog_text())
+        self.assertEqual(self.frame(), (500, 300, expected))
+
+        bad = os.path.join(self.work.name, "bad.zintrel")
+        with open(bad, "w", encoding="utf-8") as file:
+            file.write('{"Version": 1, "ParticleCount": 12}\n')
+        self.open_state(bad)
+        WebDriverWait(self.driver, 10).until(lambda d: self.dialog_text() is not None)
+        line = self.dialog_text()
+        self.assertIn("'bad.zintrel'", line)
+        self.assertNotIn("\n", line)
+        self.assertTrue(line.endswith("."))
+        time.sleep(0.3)
+        self.assertEqual(self.frame(), (500, 300, expected), "a bad file changed the display")
+        self.close_dialog()
+        self.assertIsNone(self.dialog_text())
+
+    def test_a_copied_link_replays_the_run_as_the_headless_tool_does(self):
+        self.press_right("TrackBar6", 5)       # A = 6
+        self.press_right("TrackBar4", 7)       # a = 40 / 33
+        self.element("CheckBox1").click()      # discs
+        self.press_right("TrackBar8", 20)
+        self.element("Button3").click()        # Initialise: the link carries its radius
+        self.menu("Copy link").click()
+        link = self.driver.find_element(By.CSS_SELECTOR, "#notice a").get_attribute("href")
+        self.assertIn("#zintrel=1&seed=", link)
+        self.assertIn("&activity=6.0&", link)
+        self.assertIn("&initial-radius=", link)
+
+        # Opened as a new page: paused after a few ticks, the state saved.
+        self.driver.get("about:blank")
+        self.driver.get(link)
+        WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
+            "return document.getElementById('frame').width > 0"))
+        time.sleep(0.3)
+        self.element("Button4").click()
+        page = self.saved_state()
+        self.assertFalse(self.element("CheckBox1").is_selected())
+        width, height = int(link.split("&width=")[1].split("&")[0]), int(link.split("&height=")[1].split("&")[0])
+        self.assertEqual((page["FieldWidth"], page["FieldHeight"]), (width, height))
+        self.assertEqual(self.frame()[:2], (width, height))
+
+        # The tool's run of the same link reaches that state after as many
+        # ticks as the page ran, every number bit for bit.
+        keys = ("x", "y", "vx", "vy", "Heading", "ParticleCount", "MaxSpeed", "ParticleSize", "Activity",
+                "Acceleration", "Repulsion", "RepulsiveAcceleration", "InitialRadius", "FieldWidth", "FieldHeight")
+        out = os.path.join(self.work.name, "replay.zintrel")
+        for ticks in range(1, 400):
+            subprocess.run([HEADLESS, "--link", link, "--ticks", str(ticks), "--state-out", out], check=True)
+            with open(out, encoding="utf-8") as file:
+                tool = json.load(file)
+            if all(tool[k] == page[k] for k in keys):
+                print("the page's state is the tool's after %d ticks" % ticks, file=sys.stderr)
+                break
+        else:
+            self.fail("no tick count of the tool's run reaches the page's state")
+
+        # A link of a later version is refused in the box, and the page
+        # starts afresh behind it.
+        self.driver.get("about:blank")
+        self.driver.get(link.split("#")[0] + "#zintrel=2&seed=1")
+        WebDriverWait(self.driver, 30).until(lambda d: self.dialog_text() is not None)
+        self.assertIn("later version", self.dialog_text())
+        self.assertTrue(self.changes(self.frame()), "the page does not run behind the box")
+
+    def test_a_hidpi_screen_enlarges_each_pixel_by_a_whole_factor(self):
+        if PageTest.server is not None:
+            self.skipTest("the same page from a server")
+        # 2.5 device pixels per CSS pixel: each frame pixel takes 2 x 2.
+        driver = browser(os.path.join(self.work.name, "profile-hidpi"), self.downloads,
+                         extra=["--force-device-scale-factor=2.5"])
+        try:
+            driver.get(self.address)
+            WebDriverWait(driver, 30).until(lambda d: d.execute_script(
+                "return document.getElementById('frame').width > 0"))
+            time.sleep(0.5)
+            ratio, client, frame, shown = driver.execute_script(
+                "const c = document.getElementById('frame'), d = document.getElementById('display');"
+                "return [devicePixelRatio, [d.clientWidth, d.clientHeight], [c.width, c.height],"
+                "        [c.getBoundingClientRect().width, c.getBoundingClientRect().height]];")
+        finally:
+            driver.quit()
+        self.assertEqual(ratio, 2.5)
+        self.assertEqual(frame, [int(client[0] * 2.5 // 2), int(client[1] * 2.5 // 2)])
+        for axis in (0, 1):
+            self.assertAlmostEqual(shown[axis] * ratio, frame[axis] * 2, delta=0.01)
+
+    def test_runs_offline_once_loaded_from_a_server(self):
+        if PageTest.server is None:
+            self.skipTest("a page opened from disk has no server to lose")
+        self.driver.set_script_timeout(30)
+        self.assertTrue(self.driver.execute_async_script(
+            "navigator.serviceWorker.ready.then(() => arguments[0](true), () => arguments[0](false));"))
+        manifest = self.driver.execute_script("return document.querySelector('link[rel=manifest]').href")
+        self.assertTrue(manifest.endswith("manifest.webmanifest"))
+        PageTest.server.stop()
+        self.driver.get("about:blank")
+        self.driver.get(self.address)
+        WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
+            "return document.getElementById('frame').width > 0"))
+        self.assertTrue(self.changes(self.frame()), "the page does not run offline")
+
+
+if __name__ == "__main__":
+    if MODE == "server":
+        # From a server the page is the same program; that it loads, runs
+        # and opens a state there is what differs from file://.
+        server = Server()
+        with server as address:
+            PageTest.address, PageTest.server = address, server
+            # The offline case stops the server, so it comes last.
+            unittest.main(argv=sys.argv[:1] + ["PageTest.test_loads_and_its_darts_move",
+                                               "PageTest.test_an_opened_state_shows_the_headless_frame_and_a_bad_file_changes_nothing",
+                                               "PageTest.test_runs_offline_once_loaded_from_a_server"],
+                          verbosity=2)
+    else:
+        PageTest.address = "file://" + os.path.abspath(os.path.join(PAGE_DIR, "index.html"))
+        unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -1,0 +1,193 @@
+// The page's side of the program: the process-wide field, frame and random
+// source, the settings panel over the page's controls, and the entry points
+// page.js calls when the browser reports an event. Each entry point is a few
+// lines over settings/ and state/; a fault comes back as the error box's
+// line, which the page shows in its dialog.
+
+#include <emscripten.h>
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "render/frame_bitmap.h"
+#include "settings/display_texts.h"
+#include "settings/panel_layout.h"
+#include "settings/settings_panel.h"
+#include "simulation/particle_field.h"
+#include "simulation/random_source.h"
+#include "state/share_link.h"
+#include "state/state_file.h"
+#include "web/panel_description.h"
+#include "web/web_controls.h"
+
+namespace zintrel {
+namespace {
+
+ParticleField field;
+FrameBitmap bitmap;
+RandomSource randomSource;
+WebControls controls;
+SettingsPanel panel(field, bitmap, randomSource, controls);
+
+// What the last call hands back to JavaScript, kept until the next one.
+std::string reply;
+std::vector<std::uint32_t> rgba;
+// The seed this run started from, which a copied link carries.
+std::uint32_t seed = 0;
+// The display size a link asked for, kept until the display is resized.
+int linkWidth = -1;
+int linkHeight = -1;
+
+// Runs a handler as the desktop shells do: a fault becomes the box's line.
+template <typename Handler>
+const char* Guarded(Handler&& handler) {
+  reply.clear();
+  try {
+    handler();
+  } catch (const std::exception& fault) {
+    reply = ErrorBoxText(fault.what());
+  }
+  return reply.c_str();
+}
+
+}  // namespace
+}  // namespace zintrel
+
+using namespace zintrel;
+
+extern "C" {
+
+// Returns the panel's controls as JSON for the page to build them from.
+EMSCRIPTEN_KEEPALIVE const char* ZintrelPanel() {
+  reply = PanelDescriptionJson();
+  return reply.c_str();
+}
+
+// The settings window's creation, once the page has built the controls:
+// a fresh seed, or the run of the link the page was opened with. A link
+// that cannot be replayed gets the box, and the fresh start.
+EMSCRIPTEN_KEEPALIVE const char* ZintrelStart(const char* link) {
+  controls.Attach(panel);
+  return Guarded([&] {
+    panel.StartTimer(16);
+    panel.FormCreate();
+    // FormCreate seeded from the clock too; the start is that of a seed
+    // the page knows, so that a link can carry it.
+    seed = MillisecondsSinceMidnightUtc();
+    StartRun(SharedRun{.seed = seed}, field, randomSource);
+    panel.RefreshTips();
+    if (link[0] == '\0') return;
+    SharedRun run;
+    if (const std::string problem = ReadLink(link, run); !problem.empty()) {
+      reply = ErrorBoxText(OpenFailedText(problem));
+      return;
+    }
+    seed = run.seed;
+    auto start = std::make_unique<ParticleField>();
+    StartRun(run, *start, randomSource);
+    panel.AdoptState(*start, DisplaySettings{run.darts, std::nullopt});
+    linkWidth = run.width;
+    linkHeight = run.height;
+  });
+}
+
+EMSCRIPTEN_KEEPALIVE int ZintrelLinkWidth() { return linkWidth; }
+EMSCRIPTEN_KEEPALIVE int ZintrelLinkHeight() { return linkHeight; }
+
+// Returns the fragment of a link to the run as it now stands.
+EMSCRIPTEN_KEEPALIVE const char* ZintrelLink() {
+  reply = LinkFragment(RunOf(field, seed, controls.OrientationShown()));
+  return reply.c_str();
+}
+
+// Timer1: one tick for a display area of width x height frame pixels.
+EMSCRIPTEN_KEEPALIVE const char* ZintrelTick(int width, int height) {
+  return Guarded([&] {
+    const int before = field.FieldWidth * 16385 + field.FieldHeight;
+    panel.Timer1Timer(width, height);
+    // TrackBar8's tip tells the radius on the display area as it now is.
+    if (field.FieldWidth * 16385 + field.FieldHeight != before) panel.RefreshTips();
+  });
+}
+
+EMSCRIPTEN_KEEPALIVE const char* ZintrelSliderChanged(int slider) {
+  return Guarded([&] {
+    RunSliderHandler(panel, static_cast<Slider>(slider));
+    panel.RefreshTips();
+  });
+}
+
+EMSCRIPTEN_KEEPALIVE const char* ZintrelCheckBoxClicked() {
+  return Guarded([] {
+    panel.CheckBox1Click();
+    panel.RefreshTips();
+  });
+}
+
+EMSCRIPTEN_KEEPALIVE const char* ZintrelButtonClicked(int button) {
+  return Guarded([&] {
+    switch (static_cast<Button>(button)) {
+      case Button::kButton1: panel.Button1Click(); break;
+      case Button::kButton2: panel.Button2Click(); break;
+      case Button::kButton3: panel.Button3Click(); break;
+      case Button::kButton4: panel.Button4Click(); break;
+    }
+    panel.RefreshTips();
+  });
+}
+
+// The frame as the canvas takes it: bytes R, G, B, A per pixel, rows top to
+// bottom. Valid until the next call.
+EMSCRIPTEN_KEEPALIVE const std::uint32_t* ZintrelFramePixels() {
+  const std::size_t count = static_cast<std::size_t>(bitmap.Width()) * static_cast<std::size_t>(bitmap.Height());
+  rgba.resize(count);
+  const std::uint32_t* pixels = bitmap.Pixels();
+  for (std::size_t i = 0; i < count; ++i) {
+    // 0xffRRGGBB to the little-endian word of R, G, B, A.
+    const std::uint32_t p = pixels[i];
+    rgba[i] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+  }
+  return rgba.data();
+}
+EMSCRIPTEN_KEEPALIVE int ZintrelFrameWidth() { return bitmap.Width(); }
+EMSCRIPTEN_KEEPALIVE int ZintrelFrameHeight() { return bitmap.Height(); }
+
+// The text of a saved state, and the name a download of it proposes.
+EMSCRIPTEN_KEEPALIVE const char* ZintrelSavedState() {
+  reply = panel.SavedStateText();
+  return reply.c_str();
+}
+EMSCRIPTEN_KEEPALIVE const char* ZintrelProposedName(int year, int month, int day, int hour, int minute, int second,
+                                                    int picture) {
+  reply = ProposedFileName(year, month, day, hour, minute, second, picture != 0 ? "png" : kStateSuffix);
+  return reply.c_str();
+}
+
+// Opens the state file page.js has put at path in the page's own file
+// system, through the very reader and bound of the desktop programs.
+// Returns "" or the box's line; a file that cannot be opened changes
+// nothing.
+EMSCRIPTEN_KEEPALIVE const char* ZintrelOpenState(const char* path) {
+  return Guarded([&] {
+    const std::string problem = panel.OpenStateFile(path);
+    if (!problem.empty()) reply = ErrorBoxText(problem);
+  });
+}
+
+EMSCRIPTEN_KEEPALIVE int ZintrelRunning() { return field.Running; }
+
+// The most a state file can be: page.js hands the reader one byte more of a
+// larger file, which it then refuses as the desktop programs do.
+EMSCRIPTEN_KEEPALIVE int ZintrelMaxStateBytes() { return static_cast<int>(kMaxStateFileBytes); }
+
+// The line of the box for a picture that cannot be saved: the display area
+// is empty.
+EMSCRIPTEN_KEEPALIVE const char* ZintrelEmptyPictureText(const char* name) {
+  reply = ErrorBoxText(SavePictureFailedText(name, kEmptyPictureReason));
+  return reply.c_str();
+}
+
+}  // extern "C"

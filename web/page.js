@@ -1,0 +1,302 @@
+// The page's events, mapped onto the program's C++ (page.cpp): the controls
+// are built from the panel's description, each event calls its handler, the
+// timer runs the ticks, and the canvas shows the frame one pixel per pixel.
+// Nothing here decides what a control does.
+"use strict";
+
+var Module = { onRuntimeInitialized: function () { Zintrel.start(); } };
+
+var Zintrel = (function () {
+  var call = function (name, types, args) {
+    return Module.ccall(name, "string", types || [], args || []);
+  };
+  var canvas, box, boxText, display;
+  var interval = 16, due = 0, timerOn = false, drawPending = false;
+  // A fixed field size from a link or an opened state, kept until the
+  // display is resized; otherwise null and the field follows the display.
+  var fixedSize = null;
+  var channel = new MessageChannel();
+
+  function report(line) {
+    // One box at a time, as on the desktop: further lines are dropped while
+    // it is open, and the animation goes on behind it.
+    if (!line || box.open) return;
+    boxText.textContent = line;
+    box.showModal();
+  }
+
+  // The display's whole-factor enlargement: on a screen of 2.5 device pixels
+  // per CSS pixel each frame pixel takes 2 x 2 device pixels.
+  function factor() { return Math.max(1, Math.floor(window.devicePixelRatio || 1)); }
+
+  function measure() {
+    var ratio = window.devicePixelRatio || 1;
+    if (fixedSize) return fixedSize;
+    return [Math.floor(display.clientWidth * ratio / factor()), Math.floor(display.clientHeight * ratio / factor())];
+  }
+
+  function draw() {
+    drawPending = false;
+    var width = Module._ZintrelFrameWidth(), height = Module._ZintrelFrameHeight();
+    if (canvas.width !== width || canvas.height !== height) {
+      canvas.width = width;
+      canvas.height = height;
+    }
+    var ratio = window.devicePixelRatio || 1, scale = factor() / ratio;
+    if (fixedSize) {
+      // A picture larger than the display is shown at the largest whole
+      // fraction that fits, still without smoothing.
+      var shrink = Math.max(1, Math.ceil(Math.max(width * scale / display.clientWidth, height * scale / display.clientHeight)));
+      scale /= shrink;
+    }
+    canvas.style.width = width * scale + "px";
+    canvas.style.height = height * scale + "px";
+    if (width === 0 || height === 0) return;
+    var pixels = Module._ZintrelFramePixels();
+    var bytes = new Uint8ClampedArray(Module.HEAPU8.buffer, pixels, width * height * 4);
+    canvas.getContext("2d").putImageData(new ImageData(new Uint8ClampedArray(bytes), width, height), 0, 0);
+  }
+
+  function requestDraw() {
+    if (drawPending) return;
+    drawPending = true;
+    requestAnimationFrame(draw);
+  }
+
+  function tick() {
+    var size = measure();
+    report(call("ZintrelTick", ["number", "number"], size));
+  }
+
+  // Timer1: a tick whenever its interval has passed. Expiries merge as the
+  // desktop timer's do, so a slow machine ticks as fast as it can rather
+  // than catching up. Waits under 4 ms, which the browser's timer would
+  // stretch, are made of message round trips, which leave the page free
+  // to handle input between them.
+  function loop() {
+    var now = performance.now();
+    if (now >= due) {
+      tick();
+      due = Math.max(due + interval, performance.now());
+    }
+    var wait = due - performance.now();
+    if (wait >= 4) setTimeout(loop, wait);
+    else channel.port2.postMessage(0);
+  }
+  channel.port1.onmessage = loop;
+
+  function startTimer(milliseconds) {
+    interval = milliseconds;
+    due = performance.now() + milliseconds;
+    if (!timerOn) {
+      timerOn = true;
+      setTimeout(loop, milliseconds);
+    }
+    return true;
+  }
+
+  function now() {
+    var d = new Date();
+    return [d.getFullYear(), d.getMonth() + 1, d.getDate(), d.getHours(), d.getMinutes(), d.getSeconds()];
+  }
+
+  function download(blob, name) {
+    var link = document.createElement("a");
+    link.href = URL.createObjectURL(blob);
+    link.download = name;
+    document.body.appendChild(link);
+    link.click();
+    link.remove();
+    setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
+  }
+
+  function proposedName(picture) {
+    return call("ZintrelProposedName", ["number", "number", "number", "number", "number", "number", "number"],
+                now().concat([picture ? 1 : 0]));
+  }
+
+  function saveState() {
+    download(new Blob([call("ZintrelSavedState")], { type: "application/x-zintrel-state" }), proposedName(false));
+  }
+
+  // Hands the reader the file's first bytes, at most one beyond the bound,
+  // under the file's own name, so that its lines quote that name.
+  function openState(file) {
+    var limit = Module._ZintrelMaxStateBytes() + 1;
+    file.slice(0, limit).arrayBuffer().then(function (data) {
+      var name = /^\.{0,2}$/.test(file.name) ? "state" : file.name;
+      Module.FS.writeFile(name, new Uint8Array(data));
+      var line = call("ZintrelOpenState", ["string"], [name]);
+      Module.FS.unlink(name);
+      if (!line) fixedSize = [Module._ZintrelFrameWidth(), Module._ZintrelFrameHeight()];
+      report(line);
+    }, function (error) { report(String(error.message || error)); });
+  }
+
+  function pictureBlob(then) {
+    var name = proposedName(true);
+    if (drawPending) draw();
+    if (canvas.width === 0 || canvas.height === 0) {
+      report(call("ZintrelEmptyPictureText", ["string"], [name]));
+      return;
+    }
+    canvas.toBlob(function (blob) { then(blob, name); }, "image/png");
+  }
+
+  function savePicture() { pictureBlob(download); }
+
+  function copyPicture() {
+    pictureBlob(function (blob) {
+      if (!navigator.clipboard || !window.ClipboardItem) return;
+      navigator.clipboard.write([new ClipboardItem({ "image/png": blob })]).catch(function (error) {
+        report(String(error.message || error));
+      });
+    });
+  }
+
+  var linkCopiedText = "";
+
+  // Puts a link to this run on the clipboard where the browser allows it,
+  // and shows it beside the menu, so it can be opened or copied by hand.
+  function copyLink() {
+    var address = location.href.split("#")[0] + "#" + call("ZintrelLink");
+    var notice = document.getElementById("notice");
+    notice.textContent = linkCopiedText + " ";
+    var link = document.createElement("a");
+    link.href = address;
+    link.textContent = "#";
+    notice.appendChild(link);
+    if (navigator.clipboard) navigator.clipboard.writeText(address).catch(function () {});
+  }
+
+  var menuActions = [saveState, function () { document.getElementById("open-file").click(); }, savePicture,
+                     copyPicture, copyLink];
+
+  function place(element, bounds) {
+    element.style.left = bounds[0] + "px";
+    element.style.top = bounds[1] + "px";
+    element.style.width = bounds[2] + "px";
+    element.style.height = bounds[3] + "px";
+  }
+
+  function buildPanel(description) {
+    var panel = document.getElementById("panel");
+    panel.setAttribute("aria-label", description.title);
+    description.controls.forEach(function (control) {
+      var element;
+      if (control.kind === "slider") {
+        element = document.createElement("input");
+        element.type = "range";
+        element.min = control.minimum;
+        element.max = control.maximum;
+        element.value = control.position;
+        if (control.everyStep) {
+          var marks = document.createElement("datalist");
+          marks.id = control.name + "-marks";
+          for (var p = control.minimum; p <= control.maximum; ++p) marks.appendChild(new Option("", p));
+          panel.appendChild(marks);
+          element.setAttribute("list", marks.id);
+        }
+        element.addEventListener("input", function () {
+          report(call("ZintrelSliderChanged", ["number"], [control.slider]));
+        });
+      } else if (control.kind === "checkbox") {
+        element = document.createElement("label");
+        var box = document.createElement("input");
+        box.type = "checkbox";
+        box.id = control.name;
+        box.checked = control.checked;
+        box.addEventListener("change", function () { report(call("ZintrelCheckBoxClicked")); });
+        element.append(box, control.text);
+      } else if (control.kind === "button") {
+        element = document.createElement("button");
+        element.type = "button";
+        element.textContent = control.text;
+        element.addEventListener("click", function () {
+          report(call("ZintrelButtonClicked", ["number"], [control.button]));
+        });
+      } else {
+        element = document.createElement("span");
+        element.textContent = control.text;
+      }
+      if (control.kind !== "checkbox") element.id = control.name;
+      place(element, control.bounds);
+      panel.appendChild(element);
+      // A label names the slider to its right, for screen readers too.
+      if (control.kind === "label") {
+        var sliders = panel.querySelectorAll("input[type=range]");
+        for (var i = 0; i < sliders.length; ++i) {
+          var s = sliders[i].style;
+          if (Math.abs(parseInt(s.top, 10) + 5 - control.bounds[1]) <= 1) sliders[i].setAttribute("aria-labelledby", control.name);
+        }
+      }
+    });
+    var menu = document.getElementById("menu");
+    description.menu.forEach(function (item) {
+      var button = document.createElement("button");
+      button.type = "button";
+      button.textContent = item.text;
+      button.title = item.tip || item.shortcut;
+      button.dataset.shortcut = item.shortcut;
+      button.addEventListener("click", menuActions[item.action]);
+      menu.appendChild(button);
+    });
+    var notice = document.createElement("span");
+    notice.id = "notice";
+    menu.appendChild(notice);
+    linkCopiedText = description.linkCopied;
+  }
+
+  function shortcutOf(event) {
+    var keys = [];
+    if (event.ctrlKey || event.metaKey) keys.push("Ctrl");
+    if (event.shiftKey) keys.push("Shift");
+    keys.push(event.key.length === 1 ? event.key.toUpperCase() : event.key);
+    return keys.join("+");
+  }
+
+  function start() {
+    canvas = document.getElementById("frame");
+    display = document.getElementById("display");
+    box = document.getElementById("box");
+    boxText = document.getElementById("box-text");
+    buildPanel(JSON.parse(call("ZintrelPanel")));
+    document.getElementById("open-file").addEventListener("change", function (event) {
+      if (event.target.files.length > 0) openState(event.target.files[0]);
+      event.target.value = "";
+    });
+    document.addEventListener("dragover", function (event) { event.preventDefault(); });
+    document.addEventListener("drop", function (event) {
+      event.preventDefault();
+      if (event.dataTransfer.files.length > 0) openState(event.dataTransfer.files[0]);
+    });
+    document.addEventListener("keydown", function (event) {
+      if (box.open) return;
+      var button = document.querySelector('#menu button[data-shortcut="' + shortcutOf(event) + '"]');
+      if (!button || !button.dataset.shortcut) return;
+      // Ctrl+C copies selected text as usual, the picture otherwise.
+      if (shortcutOf(event) === "Ctrl+C" && String(window.getSelection())) return;
+      event.preventDefault();
+      button.click();
+    });
+    // Resizing the display ends a fixed field size: from then on the field
+    // follows the display, as the desktop's does after the user resizes.
+    var seen = null;
+    new ResizeObserver(function () {
+      var size = [display.clientWidth, display.clientHeight];
+      if (seen && (seen[0] !== size[0] || seen[1] !== size[1])) fixedSize = null;
+      seen = size;
+      requestDraw();
+    }).observe(display);
+    Module.FS.mkdir("/opened");
+    Module.FS.chdir("/opened");
+    // Served pages keep working offline; a page opened from disk needs no help.
+    if ("serviceWorker" in navigator && /^https?:$/.test(location.protocol)) {
+      navigator.serviceWorker.register("service_worker.js").catch(function () {});
+    }
+    report(call("ZintrelStart", ["string"], [location.hash]));
+    if (Module._ZintrelLinkWidth() >= 0) fixedSize = [Module._ZintrelLinkWidth(), Module._ZintrelLinkHeight()];
+  }
+
+  return { start: start, startTimer: startTimer, requestDraw: requestDraw };
+})();

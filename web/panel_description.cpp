@@ -1,0 +1,64 @@
+#include "web/panel_description.h"
+
+#include <nlohmann/json.hpp>
+
+#include "settings/panel_layout.h"
+
+namespace zintrel {
+namespace {
+
+const char* KindName(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kLabel: return "label";
+    case ControlKind::kSlider: return "slider";
+    case ControlKind::kCheckBox: return "checkbox";
+    case ControlKind::kButton: return "button";
+  }
+  return "label";
+}
+
+}  // namespace
+
+std::string PanelDescriptionJson() {
+  nlohmann::json controls = nlohmann::json::array();
+  for (const PanelControl& control : PanelControls()) {
+    nlohmann::json item{{"kind", KindName(control.kind)},
+                        {"name", control.name},
+                        {"text", control.text},
+                        {"bounds", {control.bounds.left, control.bounds.top, control.bounds.width, control.bounds.height}}};
+    if (control.kind == ControlKind::kSlider) {
+      item["slider"] = static_cast<int>(control.slider);
+      item["minimum"] = control.minimum;
+      item["maximum"] = control.maximum;
+      item["position"] = control.position;
+      item["everyStep"] = control.everyStep;
+    } else if (control.kind == ControlKind::kCheckBox) {
+      item["checked"] = control.position != 0;
+    } else if (control.kind == ControlKind::kButton) {
+      item["button"] = static_cast<int>(control.button);
+    }
+    controls.push_back(item);
+  }
+  nlohmann::json menu = nlohmann::json::array();
+  for (const MenuItem& item : DisplayMenuItems()) {
+    menu.push_back({{"action", static_cast<int>(item.action)}, {"text", item.text}, {"shortcut", item.shortcut}});
+  }
+  menu.push_back({{"action", static_cast<int>(kCopyLinkItem.action)},
+                  {"text", kCopyLinkItem.text},
+                  {"shortcut", kCopyLinkItem.shortcut},
+                  {"tip", kCopyLinkTip}});
+  return nlohmann::json{{"title", kPanelTitle},
+                        {"linkCopied", kLinkCopiedText},
+                        {"width", kPanelWidth},
+                        {"height", kPanelHeight},
+                        {"controls", controls},
+                        {"menu", menu}}
+      .dump();
+}
+
+std::string ErrorBoxText(const std::string& message) {
+  if (!message.empty() && message.back() == '.') return message;
+  return message + ".";
+}
+
+}  // namespace zintrel
