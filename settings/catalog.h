@@ -17,6 +17,10 @@ namespace zintrel {
 // that language has no translation for it.
 const char* Tr(const char* text);
 
+// Marks text for the catalogs where it is stored rather than shown, as in a
+// table of controls; the shell looks it up with Tr when it shows it.
+constexpr const char* TrNoop(const char* text) { return text; }
+
 // Returns pattern with %1$s ... %9$s replaced by the arguments and %% by %.
 // Numbered so that a translation may put them in its own order.
 std::string Format(std::string_view pattern, std::initializer_list<std::string_view> arguments);

@@ -41,6 +41,10 @@ std::string CopyPictureFailedText(const std::string& reason) {
   return Format(Tr("Cannot copy the picture: %1$s"), {BoxText(reason)});
 }
 
+std::string OpenLinkFailedText(const std::string& problem) {
+  return Format(Tr("This link cannot be replayed: %1$s"), {BoxText(problem)});
+}
+
 std::string EmptyPictureReason() { return Tr("the display area is empty"); }
 
 std::string WindowTooSmallText(int wantedWidth, int wantedHeight, int givenWidth, int givenHeight) {

@@ -13,6 +13,9 @@ namespace zintrel {
 // Returns the line for a state at path that could not be opened.
 std::string OpenFailedText(const std::string& path, const StateFileError& error);
 
+// Returns the line for a link (the web page's) whose run cannot be replayed.
+std::string OpenLinkFailedText(const std::string& problem);
+
 // Returns the line for a state or picture that could not be saved at path.
 std::string SaveStateFailedText(const std::string& path, const std::string& reason);
 std::string SavePictureFailedText(const std::string& path, const std::string& reason);

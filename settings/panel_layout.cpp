@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "settings/catalog.h"
+
 namespace zintrel {
 namespace {
 
@@ -25,7 +27,7 @@ constexpr PanelControl ButtonAt(const char* name, Button button, const char* tex
 
 constexpr PanelControl kControls[] = {
     SliderAt("TrackBar1", Slider::kTrackBar1, 24, 0, 99, 50, false),
-    {ControlKind::kCheckBox, "CheckBox1", "粒子の向きを表示", {32, 57, 113, 17}, Slider::kTrackBar1, 0, 1, 1, false,
+    {ControlKind::kCheckBox, "CheckBox1", TrNoop("Show direction"), {32, 57, 113, 17}, Slider::kTrackBar1, 0, 1, 1, false,
      Button::kButton1},
     SliderAt("TrackBar2", Slider::kTrackBar2, 80, 0, 6, 3, true),
     SliderAt("TrackBar3", Slider::kTrackBar3, 128, 1, 24, 8, true),
@@ -33,28 +35,28 @@ constexpr PanelControl kControls[] = {
     SliderAt("TrackBar7", Slider::kTrackBar7, 216, 0, 99, 8, false),
     SliderAt("TrackBar4", Slider::kTrackBar4, 256, 0, 99, 33, false),
     SliderAt("TrackBar5", Slider::kTrackBar5, 296, 0, 99, 33, false),
-    ButtonAt("Button1", Button::kButton1, "type1", {40, 336, 49, 25}),
-    ButtonAt("Button2", Button::kButton2, "type2", {112, 336, 49, 25}),
+    ButtonAt("Button1", Button::kButton1, TrNoop("type1"), {40, 336, 49, 25}),
+    ButtonAt("Button2", Button::kButton2, TrNoop("type2"), {112, 336, 49, 25}),
     SliderAt("TrackBar8", Slider::kTrackBar8, 384, 0, 99, 10, false),
-    ButtonAt("Button3", Button::kButton3, "初期化", {28, 424, 49, 25}),
-    ButtonAt("Button4", Button::kButton4, "Play / Pause", {96, 424, 77, 25}),
+    ButtonAt("Button3", Button::kButton3, TrNoop("Scatter"), {28, 424, 49, 25}),
+    ButtonAt("Button4", Button::kButton4, TrNoop("Play / Pause"), {96, 424, 77, 25}),
     SliderAt("TrackBar9", Slider::kTrackBar9, 472, 0, 99, 33, false),
-    Label("StaticText1", "粒子の数", {16, 29, 52, 16}),
-    Label("StaticText2", "大きさ", {32, 85, 35, 16}),
-    Label("StaticText3", "MAX SPEED", {4, 133, 68, 16}),
-    Label("StaticText4", "活性度", {24, 181, 40, 16}),
-    Label("StaticText5", "反発度", {24, 221, 40, 16}),
-    Label("StaticText6", "加速性", {24, 261, 40, 16}),
-    Label("StaticText7", "反発加速性", {8, 301, 64, 16}),
-    Label("StaticText8", "初期半径", {16, 389, 52, 16}),
-    Label("StaticText9", "描画速度", {16, 477, 52, 16}),
+    Label("StaticText1", TrNoop("Particles"), {16, 29, 52, 16}),
+    Label("StaticText2", TrNoop("Size"), {32, 85, 35, 16}),
+    Label("StaticText3", TrNoop("MAX SPEED"), {4, 133, 68, 16}),
+    Label("StaticText4", TrNoop("Activity"), {24, 181, 40, 16}),
+    Label("StaticText5", TrNoop("Repulsion"), {24, 221, 40, 16}),
+    Label("StaticText6", TrNoop("Accel."), {24, 261, 40, 16}),
+    Label("StaticText7", TrNoop("Push accel."), {8, 301, 64, 16}),
+    Label("StaticText8", TrNoop("Radius"), {16, 389, 52, 16}),
+    Label("StaticText9", TrNoop("Tick rate"), {16, 477, 52, 16}),
 };
 
 constexpr MenuItem kMenu[] = {
-    {MenuAction::kSaveState, "Save state…", "Ctrl+S"},
-    {MenuAction::kOpenState, "Open state…", "Ctrl+O"},
-    {MenuAction::kSavePicture, "Save picture…", "Ctrl+Shift+S"},
-    {MenuAction::kCopyPicture, "Copy picture", "Ctrl+C"},
+    {MenuAction::kSaveState, TrNoop("Save state…"), "Ctrl+S"},
+    {MenuAction::kOpenState, TrNoop("Open state…"), "Ctrl+O"},
+    {MenuAction::kSavePicture, TrNoop("Save picture…"), "Ctrl+Shift+S"},
+    {MenuAction::kCopyPicture, TrNoop("Copy picture"), "Ctrl+C"},
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <span>
 
+#include "settings/catalog.h"
 #include "settings/slider_mapping.h"
 
 namespace zintrel {
@@ -26,7 +27,7 @@ struct PanelBounds {
 struct PanelControl {
   ControlKind kind;
   const char* name;   // The control's name in the program: "TrackBar1", "StaticText1", ...
-  const char* text;   // UTF-8; empty for a slider.
+  const char* text;   // English, looked up with Tr where shown; empty for a slider.
   PanelBounds bounds;
   Slider slider;      // Sliders only.
   int minimum;        // Sliders only.
@@ -40,7 +41,7 @@ inline constexpr int kPanelWidth = 204;
 inline constexpr int kPanelHeight = 519;
 
 // The settings window's title.
-inline constexpr char kPanelTitle[] = "Zintrel - 設定";
+inline constexpr const char* kPanelTitle = TrNoop("Zintrel - Settings");
 
 // Returns every control of the settings window in tab order; the labels,
 // which never take the focus, come last.
@@ -53,7 +54,7 @@ const PanelControl& SliderControl(Slider slider);
 enum class MenuAction { kSaveState, kOpenState, kSavePicture, kCopyPicture, kCopyLink };
 struct MenuItem {
   MenuAction action;
-  const char* text;      // UTF-8.
+  const char* text;      // English, looked up with Tr where shown.
   const char* shortcut;  // As the keyboard names it: "Ctrl+S".
 };
 std::span<const MenuItem> DisplayMenuItems();
@@ -61,9 +62,10 @@ std::span<const MenuItem> DisplayMenuItems();
 // The web page's fifth action: an address that replays the run, from its
 // start, under the settings as they stand. Where a link and a state file
 // differ is said beside it, and once more when a link has been copied.
-inline constexpr MenuItem kCopyLinkItem{MenuAction::kCopyLink, "Copy link", ""};
-inline constexpr char kCopyLinkTip[] =
-    "A link replays this run from its start under these settings; Save state… keeps this very moment";
-inline constexpr char kLinkCopiedText[] = "Link copied: it replays this run from its start under these settings";
+inline constexpr MenuItem kCopyLinkItem{MenuAction::kCopyLink, TrNoop("Copy link"), ""};
+inline constexpr const char* kCopyLinkTip =
+    TrNoop("A link replays this run from its start under these settings; Save state… keeps this very moment");
+inline constexpr const char* kLinkCopiedText =
+    TrNoop("Link copied: it replays this run from its start under these settings");
 
 }  // namespace zintrel

@@ -14,6 +14,7 @@
 
 #include "render/frame_bitmap.h"
 #include "settings/display_texts.h"
+#include "settings/label_fit.h"
 #include "settings/panel_layout.h"
 #include "settings/settings_panel.h"
 #include "simulation/particle_field.h"
@@ -48,7 +49,7 @@ const char* Guarded(Handler&& handler) {
   try {
     handler();
   } catch (const std::exception& fault) {
-    reply = ErrorBoxText(fault.what());
+    reply = WithFullStop(fault.what());
   }
   return reply.c_str();
 }
@@ -59,6 +60,17 @@ const char* Guarded(Handler&& handler) {
 using namespace zintrel;
 
 extern "C" {
+
+// Chooses the page's language from the browser's, as the desktop programs
+// follow the system's: languages is navigator.languages joined by commas.
+EMSCRIPTEN_KEEPALIVE void ZintrelChooseLanguage(const char* languages) { ChooseLanguage(languages); }
+
+// Returns where a label of textWidth pixels goes, given its place in the
+// layout, as the desktop programs fit a longer word: left * 65536 + width.
+EMSCRIPTEN_KEEPALIVE int ZintrelFittedLabel(int left, int top, int width, int height, int textWidth) {
+  const Bounds fitted = FittedLabel({left, top, width, height}, textWidth);
+  return fitted.left * 65536 + fitted.width;
+}
 
 // Returns the panel's controls as JSON for the page to build them from.
 EMSCRIPTEN_KEEPALIVE const char* ZintrelPanel() {
@@ -82,7 +94,7 @@ EMSCRIPTEN_KEEPALIVE const char* ZintrelStart(const char* link) {
     if (link[0] == '\0') return;
     SharedRun run;
     if (const std::string problem = ReadLink(link, run); !problem.empty()) {
-      reply = ErrorBoxText(OpenFailedText(problem));
+      reply = WithFullStop(OpenLinkFailedText(problem));
       return;
     }
     seed = run.seed;
@@ -173,7 +185,7 @@ EMSCRIPTEN_KEEPALIVE const char* ZintrelProposedName(int year, int month, int da
 EMSCRIPTEN_KEEPALIVE const char* ZintrelOpenState(const char* path) {
   return Guarded([&] {
     const std::string problem = panel.OpenStateFile(path);
-    if (!problem.empty()) reply = ErrorBoxText(problem);
+    if (!problem.empty()) reply = WithFullStop(problem);
   });
 }
 
@@ -186,7 +198,7 @@ EMSCRIPTEN_KEEPALIVE int ZintrelMaxStateBytes() { return static_cast<int>(kMaxSt
 // The line of the box for a picture that cannot be saved: the display area
 // is empty.
 EMSCRIPTEN_KEEPALIVE const char* ZintrelEmptyPictureText(const char* name) {
-  reply = ErrorBoxText(SavePictureFailedText(name, kEmptyPictureReason));
+  reply = WithFullStop(SavePictureFailedText(name, EmptyPictureReason()));
   return reply.c_str();
 }
 

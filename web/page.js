@@ -222,6 +222,12 @@ var Zintrel = (function () {
       if (control.kind !== "checkbox") element.id = control.name;
       place(element, control.bounds);
       panel.appendChild(element);
+      // A longer word than the layout's grows within its row, as on the desktop.
+      if (control.kind === "label" && element.scrollWidth > control.bounds[2]) {
+        var b = control.bounds;
+        var fitted = Module._ZintrelFittedLabel(b[0], b[1], b[2], b[3], element.scrollWidth);
+        place(element, [Math.floor(fitted / 65536), b[1], fitted % 65536, b[3]]);
+      }
       // A label names the slider to its right, for screen readers too.
       if (control.kind === "label") {
         var sliders = panel.querySelectorAll("input[type=range]");
@@ -260,7 +266,11 @@ var Zintrel = (function () {
     display = document.getElementById("display");
     box = document.getElementById("box");
     boxText = document.getElementById("box-text");
-    buildPanel(JSON.parse(call("ZintrelPanel")));
+    // The browser's language, as the desktop programs follow the system's.
+    call("ZintrelChooseLanguage", ["string"], [(navigator.languages || [navigator.language || ""]).join(",")]);
+    var description = JSON.parse(call("ZintrelPanel"));
+    document.documentElement.lang = description.language;
+    buildPanel(description);
     document.getElementById("open-file").addEventListener("change", function (event) {
       if (event.target.files.length > 0) openState(event.target.files[0]);
       event.target.value = "";

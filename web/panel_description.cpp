@@ -2,7 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "settings/catalog.h"
 #include "settings/panel_layout.h"
+#include "settings/ui_language.h"
 
 namespace zintrel {
 namespace {
@@ -24,7 +26,7 @@ std::string PanelDescriptionJson() {
   for (const PanelControl& control : PanelControls()) {
     nlohmann::json item{{"kind", KindName(control.kind)},
                         {"name", control.name},
-                        {"text", control.text},
+                        {"text", Tr(control.text)},
                         {"bounds", {control.bounds.left, control.bounds.top, control.bounds.width, control.bounds.height}}};
     if (control.kind == ControlKind::kSlider) {
       item["slider"] = static_cast<int>(control.slider);
@@ -41,14 +43,15 @@ std::string PanelDescriptionJson() {
   }
   nlohmann::json menu = nlohmann::json::array();
   for (const MenuItem& item : DisplayMenuItems()) {
-    menu.push_back({{"action", static_cast<int>(item.action)}, {"text", item.text}, {"shortcut", item.shortcut}});
+    menu.push_back({{"action", static_cast<int>(item.action)}, {"text", Tr(item.text)}, {"shortcut", item.shortcut}});
   }
   menu.push_back({{"action", static_cast<int>(kCopyLinkItem.action)},
-                  {"text", kCopyLinkItem.text},
+                  {"text", Tr(kCopyLinkItem.text)},
                   {"shortcut", kCopyLinkItem.shortcut},
-                  {"tip", kCopyLinkTip}});
-  return nlohmann::json{{"title", kPanelTitle},
-                        {"linkCopied", kLinkCopiedText},
+                  {"tip", Tr(kCopyLinkTip)}});
+  return nlohmann::json{{"title", Tr(kPanelTitle)},
+                        {"language", UiLanguage()},
+                        {"linkCopied", Tr(kLinkCopiedText)},
                         {"width", kPanelWidth},
                         {"height", kPanelHeight},
                         {"controls", controls},
@@ -56,9 +59,18 @@ std::string PanelDescriptionJson() {
       .dump();
 }
 
-std::string ErrorBoxText(const std::string& message) {
-  if (!message.empty() && message.back() == '.') return message;
-  return message + ".";
+void ChooseLanguage(const std::string& browserLanguages) {
+  std::size_t begin = 0;
+  while (begin <= browserLanguages.size()) {
+    std::size_t end = browserLanguages.find(',', begin);
+    if (end == std::string::npos) end = browserLanguages.size();
+    if (const std::string language = MatchLanguage(browserLanguages.substr(begin, end - begin)); !language.empty()) {
+      SetUiLanguage(language);
+      return;
+    }
+    begin = end + 1;
+  }
+  SetUiLanguage(kSourceLanguage);
 }
 
 }  // namespace zintrel

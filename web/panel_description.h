@@ -10,8 +10,9 @@ namespace zintrel {
 // slider or button number a handler takes) and the display's menu.
 std::string PanelDescriptionJson();
 
-// Returns the error box's text for a message: the message with a full stop,
-// unless it ends with one already, as in the desktop programs' boxes.
-std::string ErrorBoxText(const std::string& message);
+// Makes the first of the browser's languages (navigator.languages, joined
+// by commas: "ja-JP,en-US") that the programs speak the page's language;
+// English where none is.
+void ChooseLanguage(const std::string& browserLanguages);
 
 }  // namespace zintrel

@@ -30,7 +30,7 @@ PAGE_DIR, HEADLESS = sys.argv[1], sys.argv[2]
 MODE = sys.argv[3] if len(sys.argv) > 3 else "file"
 
 
-def browser(profile, downloads, size=(1000, 700), extra=()):
+def browser(profile, downloads, size=(1000, 700), extra=(), languages="en-US,en"):
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
     for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
@@ -38,7 +38,8 @@ def browser(profile, downloads, size=(1000, 700), extra=()):
                  "--user-data-dir=" + profile, "--window-size=%d,%d" % size) + tuple(extra):
         options.add_argument(flag)
     options.add_experimental_option("prefs", {"download.default_directory": downloads,
-                                              "download.prompt_for_download": False})
+                                              "download.prompt_for_download": False,
+                                              "intl.accept_languages": languages})
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
     return driver
@@ -167,9 +168,13 @@ class PageTest(unittest.TestCase):
         self.assertIn(b"\xff\xff\xff", first[2], "no white outline on the display")
         self.assertTrue(self.changes(first), "the darts do not move")
         self.assertEqual(self.driver.title, "Zintrel")
-        labels = [e.text for e in self.driver.find_elements(By.CSS_SELECTOR, "#panel span")]
-        self.assertEqual(labels, ["粒子の数", "大きさ", "MAX SPEED", "活性度", "反発度", "加速性", "反発加速性",
-                                  "初期半径", "描画速度"])
+        # The browser speaks English here: the catalog's English, and no
+        # label cut off where a word is longer than the layout's.
+        labels = self.driver.find_elements(By.CSS_SELECTOR, "#panel span")
+        self.assertEqual([e.text for e in labels], ["Particles", "Size", "MAX SPEED", "Activity", "Repulsion",
+                                                    "Accel.", "Push accel.", "Radius", "Tick rate"])
+        for label in labels:
+            self.assertLessEqual(label.get_property("scrollWidth"), label.get_property("clientWidth"), label.text)
 
     def test_each_slider_stores_what_the_desktop_mapping_gives(self):
         self.element("Button4").click()  # Paused, so InitialRadius's field size holds still.
@@ -191,16 +196,17 @@ class PageTest(unittest.TestCase):
         self.assertEqual(state["RepulsiveAcceleration"], 2.0)
         self.assertEqual(state["TimerInterval"], 17)
         self.assertEqual(state["Running"], 0)
-        self.assertEqual(self.tip("TrackBar1"), "56 particles")
-        self.assertEqual(self.tip("TrackBar4"), "a = 1.030")
-        self.assertEqual(self.tip("TrackBar9"), "17 ms per tick")
+        self.assertEqual(self.tip("TrackBar1"), "How many particles move: 56")
+        self.assertEqual(self.tip("TrackBar4"), "How fast the force fades with distance: a = 1.030")
+        self.assertEqual(self.tip("TrackBar9"), "Time between two ticks: 17 ms")
         # Initialise scatters into the radius TrackBar8 gives on this display.
         self.press_right("TrackBar8")          # 10 -> 11
         self.element("Button3").click()
         state = self.saved_state()
         shorter = min(state["FieldWidth"], state["FieldHeight"]) - 4
         self.assertEqual(state["InitialRadius"], shorter * (11 / 99) / 2 + 1)
-        self.assertEqual(self.tip("TrackBar8"), "Initialise: radius %.2f px" % state["InitialRadius"])
+        self.assertEqual(self.tip("TrackBar8"),
+                         "The disc the particles are scattered in: radius %.2f px" % state["InitialRadius"])
         # type2 sets all four constants of its law.
         self.element("Button2").click()
         state = self.saved_state()
@@ -215,7 +221,7 @@ class PageTest(unittest.TestCase):
         self.element("CheckBox1").click()
         self.assertTrue(self.changes(paused), "the check box does not change the drawing")
         discs = self.frame()
-        self.assertEqual(self.tip("TrackBar2"), "radius 4 px")
+        self.assertEqual(self.tip("TrackBar2"), "How large the particles are drawn: radius 4 px")
         self.element("Button4").click()
         self.assertTrue(self.changes(discs), "Play does not start the darts again")
 
@@ -302,6 +308,32 @@ class PageTest(unittest.TestCase):
         WebDriverWait(self.driver, 30).until(lambda d: self.dialog_text() is not None)
         self.assertIn("later version", self.dialog_text())
         self.assertTrue(self.changes(self.frame()), "the page does not run behind the box")
+
+    def test_a_japanese_browser_shows_the_window_as_first_made(self):
+        if PageTest.server is not None:
+            self.skipTest("the same page from a server")
+        driver = browser(os.path.join(self.work.name, "profile-ja"), self.downloads, extra=["--lang=ja"], languages="ja,en-US")
+        try:
+            driver.get(self.address)
+            WebDriverWait(driver, 30).until(lambda d: d.execute_script(
+                "return document.getElementById('frame').width > 0"))
+            labels = [e.text for e in driver.find_elements(By.CSS_SELECTOR, "#panel span")]
+            check_box = driver.find_element(By.CSS_SELECTOR, "#panel label").text
+            buttons = [driver.find_element(By.ID, "Button%d" % n).text for n in (1, 2, 3, 4)]
+            language, title = driver.execute_script(
+                "return [document.documentElement.lang, document.getElementById('panel').getAttribute('aria-label')];")
+            tip = driver.find_element(By.ID, "TrackBar1").get_attribute("title")
+            menu = [e.text for e in driver.find_elements(By.CSS_SELECTOR, "#menu button")]
+        finally:
+            driver.quit()
+        self.assertEqual(labels, ["粒子の数", "大きさ", "MAX SPEED", "活性度", "反発度", "加速性", "反発加速性",
+                                  "初期半径", "描画速度"])
+        self.assertEqual(check_box, "粒子の向きを表示")
+        self.assertEqual(buttons, ["type1", "type2", "初期化", "Play / Pause"])
+        self.assertEqual((language, title), ("ja", "Zintrel - 設定"))
+        self.assertEqual(tip, "動く粒子の数: 50 個")
+        self.assertEqual(menu[0], "状態を保存…")
+        self.assertEqual(menu[-1], "リンクをコピー")
 
     def test_a_hidpi_screen_enlarges_each_pixel_by_a_whole_factor(self):
         if PageTest.server is not None:
