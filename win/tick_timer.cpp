@@ -45,6 +45,15 @@ bool TickTimer::Start(int interval) {
   return true;
 }
 
+bool TickTimer::ShouldDefer(UINT_PTR idTimer) {
+  // The high word tells what is in the queue now, whether or not it was
+  // seen before.
+  if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT)) == 0) return false;
+  // USER_TIMER_MINIMUM: the earliest the plain timer fires once the queue
+  // is empty, which at worst is the system tick.
+  return SetTimer(window_, idTimer, USER_TIMER_MINIMUM, nullptr) != 0;
+}
+
 DWORD WINAPI TickTimer::Run(void* self) {
   auto* timer = static_cast<TickTimer*>(self);
   const HANDLE handles[] = {timer->stop_, timer->timer_};
