@@ -1,12 +1,15 @@
 #pragma once
 
 #include <exception>
+#include <new>
 #include <utility>
 
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+
+#include "settings/display_texts.h"
 
 class QWidget;
 
@@ -50,6 +53,9 @@ template <typename Action>
 void RunGuarded(ErrorBox& box, Action&& action) {
   try {
     std::forward<Action>(action)();
+  } catch (const std::bad_alloc&) {
+    // What the library says ("std::bad_alloc") tells a person nothing.
+    box.Report(QString::fromUtf8(kNotEnoughMemoryText));
   } catch (const std::exception& error) {
     box.Report(QString::fromUtf8(error.what()));
   } catch (...) {

@@ -33,6 +33,10 @@ std::string WindowTooSmallText(int wantedWidth, int wantedHeight, int givenWidth
          ", and the next tick stretches the particles to fit";
 }
 
+std::string NotEnoughMemoryText(int width, int height) {
+  return "Not enough memory for a frame of " + std::to_string(width) + " × " + std::to_string(height) + " pixels";
+}
+
 std::string ProposedFileName(int year, int month, int day, int hour, int minute, int second, const char* suffix) {
   char name[64];
   std::snprintf(name, sizeof name, "zintrel-%04d%02d%02d-%02d%02d%02d.%s", year, month, day, hour, minute, second,

@@ -22,6 +22,13 @@ inline constexpr char kEmptyPictureReason[] = "the display area is empty";
 // size: the window got given instead of wanted.
 std::string WindowTooSmallText(int wantedWidth, int wantedHeight, int givenWidth, int givenHeight);
 
+// The line for any other action whose memory cannot be had.
+inline constexpr char kNotEnoughMemoryText[] = "Not enough memory";
+
+// Returns the line for a frame of width x height pixels whose memory cannot
+// be had.
+std::string NotEnoughMemoryText(int width, int height);
+
 // The file name ending of a saved state, and the name a save proposes:
 // zintrel-YYYYMMDD-HHMMSS.<suffix> for the given local time.
 inline constexpr char kStateSuffix[] = "zintrel";

@@ -3,8 +3,11 @@
 #include <windows.h>
 
 #include <exception>
+#include <new>
 #include <string>
 #include <utility>
+
+#include "settings/display_texts.h"
 
 namespace zintrel {
 
@@ -37,6 +40,9 @@ template <typename Action>
 void RunGuarded(HWND owner, Action&& action) {
   try {
     std::forward<Action>(action)();
+  } catch (const std::bad_alloc&) {
+    // What the library says ("std::bad_alloc") tells a person nothing.
+    Errors().Report(owner, kNotEnoughMemoryText);
   } catch (const std::exception& error) {
     Errors().Report(owner, error.what());
   } catch (...) {

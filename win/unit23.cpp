@@ -111,16 +111,21 @@ SIZE TForm2::FieldSize() const {
   return {std::max(0L, client.right / zoom), std::max(0L, client.bottom / zoom)};
 }
 
+SIZE TForm2::Room() const {
+  const int zoom = Zoom();
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
+  const SIZE frame = OuterSize({0, 0}, GetDpiForWindow(window_));
+  const RECT& work = monitor.rcWork;
+  return {((work.right - work.left) - frame.cx) / zoom, ((work.bottom - work.top) - frame.cy) / zoom};
+}
+
 SIZE TForm2::SetFieldSize(SIZE size) {
   if (IsZoomed(window_)) ShowWindow(window_, SW_RESTORE);
   const int zoom = Zoom();
   const UINT dpi = GetDpiForWindow(window_);
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
-  const SIZE frame = OuterSize({0, 0}, dpi);
-  const RECT& work = monitor.rcWork;
-  const SIZE room{((work.right - work.left) - frame.cx) / zoom, ((work.bottom - work.top) - frame.cy) / zoom};
+  const SIZE room = Room();
   const SIZE given{std::max(1L, std::min(size.cx, room.cx)), std::max(1L, std::min(size.cy, room.cy))};
   const SIZE outer = OuterSize({given.cx * zoom, given.cy * zoom}, dpi);
   SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
@@ -268,7 +273,11 @@ bool TForm2::SaveState(const std::wstring& path) {
 }
 
 bool TForm2::OpenState(const std::wstring& path) {
-  if (const std::string problem = form1_.Panel().OpenStateFile(Narrow(path)); !problem.empty()) {
+  // The frame is never drawn larger than the window can be: a file may ask
+  // for 16384 x 16384, a gigabyte of pixels no screen shows.
+  const SIZE room = Room();
+  const AreaSize bound{static_cast<int>(room.cx), static_cast<int>(room.cy)};
+  if (const std::string problem = form1_.Panel().OpenStateFile(Narrow(path), bound); !problem.empty()) {
     Errors().Report(window_, problem);
     return false;
   }

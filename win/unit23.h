@@ -27,6 +27,9 @@ class TForm2 {
   // Returns the client size the ticks measure, in frame pixels: the restored
   // size while minimised, the last size while hidden.
   SIZE FieldSize() const;
+  // Returns the largest client area, in frame pixels, the window can have on
+  // its monitor.
+  SIZE Room() const;
   // Gives the window a client area of size frame pixels; returns the size it
   // got, smaller where the screen has no room.
   SIZE SetFieldSize(SIZE size);
