@@ -30,6 +30,14 @@ void SettingsPanel::FormCreate() {
   Scatter(field_, random_);
 }
 
+namespace {
+
+// How long ticks may run at the size asked of the display window before it
+// has it: far longer than any window manager takes to answer.
+constexpr std::chrono::seconds kAwaitAskedArea{1};
+
+}  // namespace
+
 AreaSize FittedArea(AreaSize wanted, AreaSize room) {
   return {std::max(1, std::min(wanted.width, room.width)), std::max(1, std::min(wanted.height, room.height))};
 }
@@ -37,12 +45,10 @@ AreaSize FittedArea(AreaSize wanted, AreaSize room) {
 void SettingsPanel::Timer1Timer(int width, int height) {
   measured_ = {width, height};
   if (awaitingArea_) {
-    if (measured_ == measuredAtAsk_) {
+    if ((measured_ == asked_ || measured_ == measuredAtAsk_) && now_() < awaitUntil_) {
       width = asked_.width;
       height = asked_.height;
     } else {
-      // The window has answered, with the size asked for, another one, or
-      // the user's: from now on the ticks measure it.
       awaitingArea_ = false;
     }
   }
@@ -205,7 +211,8 @@ void SettingsPanel::AdoptState(const ParticleField& field, const DisplaySettings
   tickFaultReported_ = false;
   asked_ = asked;
   measuredAtAsk_ = measured_;
-  awaitingArea_ = asked != measured_;
+  awaitingArea_ = true;
+  awaitUntil_ = now_() + kAwaitAskedArea;
   // Quietly: the check box's handler would recompute ParticleSize.
   controls_.ShowOrientationQuietly(shown);
   for (const Slider slider : kSliders) controls_.MoveSliderQuietly(slider, positions[slider]);

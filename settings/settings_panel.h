@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "render/frame_bitmap.h"
 #include "settings/slider_mapping.h"
@@ -76,10 +79,14 @@ class SettingsPanel {
   // frame of a size that cannot be had is such a fault too.
   //
   // After a state is adopted the display window is asked for the state's
-  // size, which a window manager grants some ticks later; until the
-  // measured size first changes from what it was at the adoption, ticks run
-  // at the asked size (AskedArea), so that the state goes on exactly as
-  // saved instead of being stretched to the old size and back.
+  // size, which a window manager grants some ticks later, sometimes after
+  // answering an earlier request with the old size. So for up to a second
+  // after the adoption, while the window measures the asked size or the one
+  // it had, ticks run at the asked size (AskedArea), and the state goes on
+  // exactly as saved instead of being stretched to the old size and back.
+  // Any other size (the user's, or the one the manager gives instead) ends
+  // the wait at once, and a window that keeps its old size gets it back
+  // when the second is over.
   void Timer1Timer(int width, int height);
 
   void TrackBar1Change();
@@ -130,6 +137,10 @@ class SettingsPanel {
   // The display area the last adopted state asked the window for.
   AreaSize AskedArea() const { return asked_; }
 
+  // The clock the wait for the asked size is timed by; tests set their own.
+  using Clock = std::chrono::steady_clock;
+  void SetClock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
+
   // Returns the text of a saved state: the field with the display settings.
   std::string SavedStateText() const { return StateToJson(field_, CurrentDisplay()); }
 
@@ -148,11 +159,13 @@ class SettingsPanel {
   bool tickFaultReported_ = false;
   // The size the last tick measured, before any substitution.
   AreaSize measured_{kStartWidth, kStartHeight};
-  // The area asked for at the last adoption, and whether ticks still run at
-  // it while the window measures measuredAtAsk_.
+  // The area asked for at the last adoption, the size the window measured
+  // then, and until when ticks may still run at the asked size.
   AreaSize asked_;
   AreaSize measuredAtAsk_;
   bool awaitingArea_ = false;
+  Clock::time_point awaitUntil_;
+  std::function<Clock::time_point()> now_ = &Clock::now;
 };
 
 }  // namespace zintrel
