@@ -20,8 +20,8 @@
 namespace zintrel {
 namespace {
 
-// Settings window pixels can cover the display's left edge, wherever the
-// window manager places it; the columns from here on are uncovered.
+// Settings window pixels can cover the display's left edge (there is no
+// window manager to place them); the columns from here on are uncovered.
 constexpr int kFirstUncoveredColumn = 64;
 
 bool Exposed(QWidget& window) {
