@@ -24,8 +24,8 @@ class TForm2 {
 
   HWND Handle() const { return window_; }
 
-  // Returns the client size the ticks measure, in frame pixels: the restored
-  // size while minimised, the last size while hidden.
+  // Returns the client size the ticks measure, in frame pixels: the size it
+  // had before while minimised, the last size while hidden.
   SIZE FieldSize() const;
   // Returns the largest client area, in frame pixels, the window can have on
   // its monitor.
@@ -67,6 +67,8 @@ class TForm2 {
   // The folders last used in this session; nothing is remembered beyond it.
   std::wstring stateFolder_;
   std::wstring pictureFolder_;
+  // The size the ticks measured last while the window was not minimised.
+  mutable SIZE lastSize_{660, 440};
 };
 
 }  // namespace zintrel
