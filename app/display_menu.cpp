@@ -143,7 +143,11 @@ bool DisplayMenu::SaveState(const QString& path) {
 }
 
 bool DisplayMenu::OpenState(const QString& path) {
-  if (const std::string problem = form1_.Panel().OpenStateFile(path.toStdString()); !problem.empty()) {
+  // The frame is never drawn larger than the window can be: a file may ask
+  // for 16384 x 16384, a gigabyte of pixels no screen shows.
+  const QSize room = Room();
+  const AreaSize bound{room.width(), room.height()};
+  if (const std::string problem = form1_.Panel().OpenStateFile(path.toStdString(), bound); !problem.empty()) {
     messages_.Report(Text(problem));
     return false;
   }
@@ -151,14 +155,18 @@ bool DisplayMenu::OpenState(const QString& path) {
   return true;
 }
 
-void DisplayMenu::ShowAtFieldSize() {
-  const QSize wanted(form1_.Field().FieldWidth, form1_.Field().FieldHeight);
-  if (form2_.isMaximized() || form2_.isFullScreen()) form2_.showNormal();
+QSize DisplayMenu::Room() const {
   // The frame around the client area is known once the window is shown.
   const QSize frame = form2_.frameGeometry().size() - form2_.geometry().size();
   const QScreen* screen = form2_.screen() ? form2_.screen() : QGuiApplication::primaryScreen();
-  const QSize room = screen ? screen->availableGeometry().size() - frame : wanted;
-  const QSize given = wanted.boundedTo(room).expandedTo(QSize(1, 1));
+  return screen ? screen->availableGeometry().size() - frame : QSize(kUnboundedArea.width, kUnboundedArea.height);
+}
+
+void DisplayMenu::ShowAtFieldSize() {
+  const QSize wanted(form1_.Field().FieldWidth, form1_.Field().FieldHeight);
+  if (form2_.isMaximized() || form2_.isFullScreen()) form2_.showNormal();
+  const AreaSize asked = form1_.Panel().AskedArea();
+  const QSize given(asked.width, asked.height);
   form2_.resize(given);
   if (form2_.isHidden()) {
     form2_.show();

@@ -3,11 +3,13 @@
 #include <functional>
 
 #include <QObject>
+#include <QSize>
 #include <QString>
 
 #include "app/error_box.h"
 #include "render/frame_bitmap.h"
 #include "settings/display_texts.h"
+#include "settings/settings_panel.h"
 
 class QAction;
 class QImage;
@@ -61,6 +63,9 @@ class DisplayMenu : public QObject {
   void AskAndSavePicture();
   // Returns the path the user chose for request, or "".
   QString Ask(FileRequest request);
+  // Returns the largest client area the display window can have on its
+  // screen.
+  QSize Room() const;
   // Gives the display window the field's size as its client area where the
   // screen has room for it, and says so where it has not.
   void ShowAtFieldSize();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <exception>
+#include <new>
 #include <utility>
 
 #include <QMessageBox>
@@ -9,6 +10,7 @@
 #include <QString>
 
 #include "settings/catalog.h"
+#include "settings/display_texts.h"
 
 class QWidget;
 
@@ -52,6 +54,9 @@ template <typename Action>
 void RunGuarded(ErrorBox& box, Action&& action) {
   try {
     std::forward<Action>(action)();
+  } catch (const std::bad_alloc&) {
+    // What the library says ("std::bad_alloc") tells a person nothing.
+    box.Report(QString::fromUtf8(NotEnoughMemoryText()));
   } catch (const std::exception& error) {
     box.Report(QString::fromUtf8(error.what()));
   } catch (...) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstddef>
+#include <new>
 
 #include "render/raster.h"
 
@@ -40,14 +41,21 @@ void FrameBitmap::Reallocate(int width, int height) {
   width = std::max(width, 0);
   height = std::max(height, 0);
   if (width == width_ && height == height_) return;
+  // A fresh buffer rather than assign(): the old rows no longer line up with
+  // the new stride, so keeping their bytes would only leave a sheared picture
+  // behind; a shrinking frame gives its memory back, where assign() would keep
+  // the largest capacity it ever had; and when the allocation fails the
+  // bitmap is left exactly as it was, its size still matching its pixels.
+  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  // Beyond what a vector can index is as unobtainable as beyond memory, and
+  // is reported the same way.
+  if (count > pixels_.max_size()) throw std::bad_alloc();
+  std::vector<std::uint32_t> pixels(count, raster::ToPixel(0x000000));
+  pixels_.swap(pixels);
   width_ = width;
   height_ = height;
   clipTop_ = 0;
   clipBottom_ = height;
-  // assign() rather than resize(): the old rows no longer line up with the new
-  // stride, so keeping their bytes would only leave a sheared picture behind.
-  pixels_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
-                 raster::ToPixel(0x000000));
 }
 
 }  // namespace zintrel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -18,6 +19,8 @@ class FrameBitmap {
  public:
   // Changing a dimension reallocates the pixels and turns them all opaque
   // black; setting the current value again keeps them. Negative sizes count as 0.
+  // The memory held is always that of the current size; when it cannot be
+  // had, std::bad_alloc leaves the bitmap as it was.
   void SetWidth(int width);
   void SetHeight(int height);
   void Resize(int width, int height);
@@ -26,6 +29,8 @@ class FrameBitmap {
   int Height() const { return height_; }
   // Returns the distance between the starts of two rows, in pixels.
   int Stride() const { return width_; }
+  // Returns the bytes the pixels take, which follow the current size.
+  std::size_t HeldBytes() const { return pixels_.capacity() * sizeof(std::uint32_t); }
 
   // Returns a bitmap that draws into rows top .. bottom - 1 of `whole` and
   // nowhere else, with whole's size, coordinates and colours: those rows get

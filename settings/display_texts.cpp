@@ -64,6 +64,13 @@ std::string WithFullStop(const std::string& message) {
   return Format(Tr("%1$s."), {message});
 }
 
+std::string NotEnoughMemoryText() { return Tr("Not enough memory"); }
+
+std::string NotEnoughMemoryText(int width, int height) {
+  return Format(Tr("Not enough memory for a frame of %1$s × %2$s pixels"),
+                {std::to_string(width), std::to_string(height)});
+}
+
 std::string ProposedFileName(int year, int month, int day, int hour, int minute, int second, const char* suffix) {
   char name[64];
   std::snprintf(name, sizeof name, "zintrel-%04d%02d%02d-%02d%02d%02d.%s", year, month, day, hour, minute, second,

@@ -32,6 +32,13 @@ std::string WindowTooSmallText(int wantedWidth, int wantedHeight, int givenWidth
 // full stop, unless it already ends with one.
 std::string WithFullStop(const std::string& message);
 
+// Returns the line for any other action whose memory cannot be had.
+std::string NotEnoughMemoryText();
+
+// Returns the line for a frame of width x height pixels whose memory cannot
+// be had.
+std::string NotEnoughMemoryText(int width, int height);
+
 // The file name ending of a saved state, and the name a save proposes:
 // zintrel-YYYYMMDD-HHMMSS.<suffix> for the given local time. It holds no
 // words, so it is the same in every language.

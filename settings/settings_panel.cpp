@@ -1,6 +1,8 @@
 #include "settings/settings_panel.h"
 
+#include <algorithm>
 #include <memory>
+#include <new>
 #include <stdexcept>
 
 #include "render/render_frame.h"
@@ -43,9 +45,40 @@ void SettingsPanel::FormCreate() {
   Scatter(field_, random_);
 }
 
+namespace {
+
+// How long ticks may run at the size asked of the display window before it
+// has it: far longer than any window manager takes to answer.
+constexpr std::chrono::seconds kAwaitAskedArea{1};
+
+}  // namespace
+
+AreaSize FittedArea(AreaSize wanted, AreaSize room) {
+  return {std::max(1, std::min(wanted.width, room.width)), std::max(1, std::min(wanted.height, room.height))};
+}
+
 void SettingsPanel::Timer1Timer(int width, int height) {
-  const StepFault fault = RunTick(field_, bitmap_, width, height, controls_.OrientationShown());
-  if (fault != StepFault::kNone) {
+  measured_ = {width, height};
+  if (awaitingArea_) {
+    if ((measured_ == asked_ || measured_ == measuredAtAsk_) && now_() < awaitUntil_) {
+      width = asked_.width;
+      height = asked_.height;
+    } else {
+      awaitingArea_ = false;
+    }
+  }
+  StepFault fault;
+  std::string problem;
+  try {
+    fault = RunTick(field_, bitmap_, width, height, controls_.OrientationShown());
+  } catch (const std::bad_alloc&) {
+    // The frame is resized before the step, and keeps its old size when the
+    // new one cannot be had: the field is untouched.
+    fault = StepFault::kNone;
+    problem = NotEnoughMemoryText(width, height);
+  }
+  if (fault != StepFault::kNone) problem = FaultMessage(fault);
+  if (!problem.empty()) {
     // The same state faults again on every tick until something changes it.
     // Reporting each one would bring a new box the moment the last was
     // closed, leaving no chance to change the law or press Initialise; so a
@@ -53,7 +86,7 @@ void SettingsPanel::Timer1Timer(int width, int height) {
     // completes ends the run.
     if (tickFaultReported_) return;
     tickFaultReported_ = true;
-    throw std::runtime_error(FaultMessage(fault));
+    throw std::runtime_error(problem);
   }
   tickFaultReported_ = false;
   controls_.RedrawDisplay();
@@ -151,33 +184,57 @@ DisplaySettings SettingsPanel::CurrentDisplay() const {
   return {controls_.OrientationShown(), controls_.TimerInterval()};
 }
 
-std::string SettingsPanel::OpenStateFile(const std::string& path) {
+std::string SettingsPanel::OpenStateFile(const std::string& path, AreaSize room) {
   auto field = std::make_unique<ParticleField>();
   DisplaySettings display;
   if (const StateFileError error = ReadStateFileReason(path, *field, &display, StateSource::kRegularFile);
       error.problem != StateFileProblem::kNone) {
     return OpenFailedText(path, error);
   }
-  AdoptState(*field, display);
+  try {
+    AdoptState(*field, display, room);
+  } catch (const std::exception& error) {
+    return error.what();
+  }
   return {};
 }
 
-void SettingsPanel::AdoptState(const ParticleField& field, const DisplaySettings& display) {
-  field_ = field;
-  // A new state has not faulted yet; its first fault deserves a box.
-  tickFaultReported_ = false;
-  // Quietly: the check box's handler would recompute ParticleSize.
-  if (display.ShowOrientation) controls_.ShowOrientationQuietly(*display.ShowOrientation);
-  const int interval = display.TimerInterval.value_or(controls_.TimerInterval());
+void SettingsPanel::AdoptState(const ParticleField& field, const DisplaySettings& display, AreaSize room) {
+  // First everything that can fail, into a frame of its own and the timer.
+  const bool shown = display.ShowOrientation.value_or(controls_.OrientationShown());
+  const int oldInterval = controls_.TimerInterval();
+  const int interval = display.TimerInterval.value_or(oldInterval);
+  const AreaSize asked = FittedArea({field.FieldWidth, field.FieldHeight}, room);
+  FrameBitmap frame;
+  frame.PenColor = bitmap_.PenColor;
+  frame.BrushColor = bitmap_.BrushColor;
+  try {
+    frame.Resize(asked.width, asked.height);
+  } catch (const std::bad_alloc&) {
+    throw std::runtime_error(NotEnoughMemoryText(asked.width, asked.height));
+  }
+  // A field larger than the screen is drawn clipped to it, as its window
+  // shows it; the first tick stretches it to fit.
+  RenderFrame(field, frame, shown);
   SliderPositions current{};
   for (const Slider slider : kSliders) current[slider] = Position(slider);
-  const SliderPositions positions = PositionsShowing(field_, controls_.OrientationShown(), interval, current);
+  const SliderPositions positions = PositionsShowing(field, shown, interval, current);
+  if (interval != oldInterval) StartTimer(interval);
+
+  // Then the changes, none of which can fail.
+  field_ = field;
+  bitmap_ = std::move(frame);
+  // A new state has not faulted yet; its first fault deserves a box.
+  tickFaultReported_ = false;
+  asked_ = asked;
+  measuredAtAsk_ = measured_;
+  awaitingArea_ = true;
+  awaitUntil_ = now_() + kAwaitAskedArea;
+  // Quietly: the check box's handler would recompute ParticleSize.
+  controls_.ShowOrientationQuietly(shown);
   for (const Slider slider : kSliders) controls_.MoveSliderQuietly(slider, positions[slider]);
-  if (interval != controls_.TimerInterval()) StartTimer(interval);
   // The tips read the field and the timer, so they show the exact values.
   RefreshTips();
-  bitmap_.Resize(field_.FieldWidth, field_.FieldHeight);
-  RenderFrame(field_, bitmap_, controls_.OrientationShown());
   controls_.RedrawDisplay();
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "render/frame_bitmap.h"
 #include "settings/slider_mapping.h"
@@ -9,6 +12,20 @@
 #include "state/state_json.h"
 
 namespace zintrel {
+
+// A display area's size in frame pixels.
+struct AreaSize {
+  int width = 0;
+  int height = 0;
+  bool operator==(const AreaSize&) const = default;
+};
+
+// No screen limits the area: the largest size a state file may hold.
+inline constexpr AreaSize kUnboundedArea{16384, 16384};
+
+// Returns the area a display window takes for a field of size wanted on a
+// screen that has room for room: each side at most room's and at least 1.
+AreaSize FittedArea(AreaSize wanted, AreaSize room);
 
 // What a shell's settings window gives the shared handlers: its controls as
 // they stand, and the few things only its toolkit can do. Each shell
@@ -55,7 +72,18 @@ class SettingsPanel {
 
   // Runs one tick of a display area measured at width x height and has the
   // display show it. A run of faulting ticks throws its fault's text once,
-  // at the first of them; the next tick that completes ends the run.
+  // at the first of them; the next tick that completes ends the run. A
+  // frame of a size that cannot be had is such a fault too.
+  //
+  // After a state is adopted the display window is asked for the state's
+  // size, which a window manager grants some ticks later, sometimes after
+  // answering an earlier request with the old size. So for up to a second
+  // after the adoption, while the window measures the asked size or the one
+  // it had, ticks run at the asked size (AskedArea), and the state goes on
+  // exactly as saved instead of being stretched to the old size and back.
+  // Any other size (the user's, or the one the manager gives instead) ends
+  // the wait at once, and a window that keeps its old size gets it back
+  // when the second is over.
   void Timer1Timer(int width, int height);
 
   void TrackBar1Change();
@@ -90,12 +118,25 @@ class SettingsPanel {
   // state has it, the drawing mode and interval it names (those it does not
   // name stay as they are), the sliders at the positions nearest the new
   // values without any handler running, and the frame drawn at once, since
-  // the next tick may be seconds away.
-  void AdoptState(const ParticleField& field, const DisplaySettings& display);
+  // the next tick may be seconds away. The frame is at most room, the
+  // largest display area the screen shows, whatever size the state asks
+  // for; the display window is to be given AskedArea().
+  //
+  // All or nothing: what can fail (the timer, the frame's memory) is done
+  // before the first change, and a failure throws with everything as it was.
+  void AdoptState(const ParticleField& field, const DisplaySettings& display, AreaSize room = kUnboundedArea);
 
-  // Reads the plain state file at path (UTF-8) and adopts it. Returns "" or
-  // the line the box shows; a file that cannot be opened changes nothing.
-  std::string OpenStateFile(const std::string& path);
+  // Reads the plain state file at path (UTF-8) and adopts it for a screen
+  // with room. Returns "" or the line the box shows; a file that cannot be
+  // opened or adopted changes nothing.
+  std::string OpenStateFile(const std::string& path, AreaSize room = kUnboundedArea);
+
+  // The display area the last adopted state asked the window for.
+  AreaSize AskedArea() const { return asked_; }
+
+  // The clock the wait for the asked size is timed by; tests set their own.
+  using Clock = std::chrono::steady_clock;
+  void SetClock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
 
   // Returns the text of a saved state: the field with the display settings.
   std::string SavedStateText() const { return StateToJson(field_, CurrentDisplay()); }
@@ -113,6 +154,15 @@ class SettingsPanel {
   // Set once a tick's fault has been reported, cleared by the next tick that
   // completes.
   bool tickFaultReported_ = false;
+  // The size the last tick measured, before any substitution.
+  AreaSize measured_{kStartWidth, kStartHeight};
+  // The area asked for at the last adoption, the size the window measured
+  // then, and until when ticks may still run at the asked size.
+  AreaSize asked_;
+  AreaSize measuredAtAsk_;
+  bool awaitingArea_ = false;
+  Clock::time_point awaitUntil_;
+  std::function<Clock::time_point()> now_ = &Clock::now;
 };
 
 }  // namespace zintrel

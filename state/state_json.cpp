@@ -1,7 +1,9 @@
 #include "state/state_json.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -196,13 +198,49 @@ bool IsKnownField(const std::string& name) {
   return false;
 }
 
+// What a state holds at most: one object of scalars and arrays of numbers,
+// so no container opens inside an array, and no more values than its
+// fields. The parser is stopped at the first value past these bounds, so a
+// rejected file never costs more than a state's worth of parsed values.
+constexpr int kMaxContainerDepth = 1;  // The object at 0, its arrays at 1.
+constexpr std::size_t kMaxValues =
+    std::size(kArrayFields) * static_cast<std::size_t>(MaxParticles) + std::size(kDoubleFields) +
+    std::size(kWholeFields) + 16;
+constexpr std::size_t kMaxKeys = std::size(kArrayFields) + std::size(kDoubleFields) + std::size(kWholeFields) + 16;
+
+struct BeyondAState {
+  std::string problem;
+};
+
+// Parses text as JSON within a state's bounds; throws BeyondAState or the
+// parser's own exception.
+Json ParseBounded(const std::string& text) {
+  std::size_t values = 0;
+  std::size_t keys = 0;
+  return Json::parse(text, [&values, &keys](int depth, Json::parse_event_t event, Json&) {
+    if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
+        depth > kMaxContainerDepth) {
+      throw BeyondAState{"nested deeper than a state, which is an object of numbers and arrays of numbers"};
+    }
+    if (event == Json::parse_event_t::value && ++values > kMaxValues) {
+      throw BeyondAState{"more than the " + std::to_string(kMaxValues) + " values a state holds"};
+    }
+    if (event == Json::parse_event_t::key && ++keys > kMaxKeys) {
+      throw BeyondAState{"more than the " + std::to_string(kMaxKeys) + " fields a state holds"};
+    }
+    return true;
+  });
+}
+
 // Returns the first problem with text, or "" with field filled. Messages
 // may quote the file (the parser's last-read token, a field name), so the
 // caller makes them printable.
 std::string ReadState(const std::string& text, ParticleField& field, DisplaySettings* display) {
   Json object;
   try {
-    object = Json::parse(text);
+    object = ParseBounded(text);
+  } catch (const BeyondAState& beyond) {
+    return beyond.problem;
   } catch (const Json::exception& error) {
     // Drop the "[json.exception.parse_error.101] " prefix; the rest says where.
     std::string message = error.what();

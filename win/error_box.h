@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include <exception>
+#include <new>
 #include <string>
 #include <utility>
 
 #include "settings/catalog.h"
+#include "settings/display_texts.h"
 
 namespace zintrel {
 
@@ -40,6 +42,9 @@ template <typename Action>
 void RunGuarded(HWND owner, Action&& action) {
   try {
     std::forward<Action>(action)();
+  } catch (const std::bad_alloc&) {
+    // What the library says ("std::bad_alloc") tells a person nothing.
+    Errors().Report(owner, NotEnoughMemoryText());
   } catch (const std::exception& error) {
     Errors().Report(owner, error.what());
   } catch (...) {

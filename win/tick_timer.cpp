@@ -45,14 +45,53 @@ bool TickTimer::Start(int interval) {
   return true;
 }
 
+bool TickTimer::ShouldDefer(UINT_PTR idTimer) {
+  // The high word tells what is in the queue now, whether or not it was
+  // seen before. Anything but a timer goes first: input, painting, and
+  // posted messages such as the close command a window manager's close
+  // button turns into (asked for here too, since Wine reads the display's
+  // events for the kinds asked about).
+  if ((HIWORD(GetQueueStatus(QS_ALLINPUT)) & ~QS_TIMER) == 0) return false;
+  // USER_TIMER_MINIMUM: the earliest the plain timer fires once the queue
+  // is empty, which at worst is the system tick.
+  return SetTimer(window_, idTimer, USER_TIMER_MINIMUM, nullptr) != 0;
+}
+
+bool TickTimer::Post() {
+  // A message that cannot be posted must not leave the timer waiting for
+  // one that never comes.
+  if (PostMessageW(window_, message_, 0, 0)) return true;
+  state_.store(kIdle);
+  return false;
+}
+
+void TickTimer::Taken() {
+  int state = state_.load();
+  while (true) {
+    if (state == kMissed) {
+      if (state_.compare_exchange_weak(state, kPending)) {
+        Post();
+        return;
+      }
+    } else if (state_.compare_exchange_weak(state, kIdle)) {
+      return;
+    }
+  }
+}
+
 DWORD WINAPI TickTimer::Run(void* self) {
   auto* timer = static_cast<TickTimer*>(self);
   const HANDLE handles[] = {timer->stop_, timer->timer_};
   while (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-    // A message that cannot be posted must not leave the timer waiting for
-    // one that never comes.
-    if (!timer->pending_.exchange(true) && !PostMessageW(timer->window_, timer->message_, 0, 0)) {
-      timer->pending_.store(false);
+    int state = timer->state_.load();
+    while (state != kMissed) {
+      if (state == kIdle && timer->state_.compare_exchange_weak(state, kPending)) {
+        timer->Post();
+        break;
+      }
+      // Merged into the pending message, and remembered, so that a tick
+      // that ran past the expiry is followed by the next at once.
+      if (state == kPending && timer->state_.compare_exchange_weak(state, kMissed)) break;
     }
   }
   return 0;

@@ -36,6 +36,9 @@ enum ControlId {
   kButton1, kButton2, kTrackBar8, kButton3, kButton4, kTrackBar9,
 };
 
+// The plain window timer that runs a tick deferred behind input or painting.
+constexpr UINT_PTR kDeferredTick = 1;
+
 int Scaled(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), 96); }
 
 HWND AddControl(HWND parent, const wchar_t* kind, const wchar_t* text, DWORD style, int id) {
@@ -223,6 +226,19 @@ void TForm1::Timer1Timer() {
   panel_.Timer1Timer(size.cx, size.cy);
 }
 
+void TForm1::RunTick() {
+  // Answered when the tick is over, while unwinding, so that no next tick is
+  // posted during this one, yet one can be while its fault's box is open.
+  struct Answer {
+    TickTimer& timer;
+    ~Answer() { timer.Taken(); }
+  };
+  Guarded([this] {
+    const Answer answer{*timer_};
+    Timer1Timer();
+  });
+}
+
 #ifdef ZINTREL_TEST_HOOKS
 void TForm1::CountTick() {
   ++ticks_;
@@ -239,8 +255,12 @@ void TForm1::CountTick() {
 LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kTickMessage:
-      timer_->Taken();
-      Guarded([this] { Timer1Timer(); });
+      if (!timer_->ShouldDefer(kDeferredTick)) RunTick();
+      return 0;
+    case WM_TIMER:
+      if (wParam != kDeferredTick) return DefWindowProcW(window_, message, wParam, lParam);
+      KillTimer(window_, kDeferredTick);
+      RunTick();
       return 0;
     case WM_HSCROLL:
       OnHScroll(reinterpret_cast<HWND>(lParam), LOWORD(wParam));

@@ -60,6 +60,8 @@ class TForm1 : private SettingsControls {
   template <typename Window>
   friend LRESULT CALLBACK WindowProcOf(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // Runs Timer1Timer for the pending tick message and answers it.
+  void RunTick();
   void OnHScroll(HWND control, int code);
   void OnCommand(int id, int code);
   LRESULT OnNotify(const NMHDR& header);

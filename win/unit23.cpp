@@ -3,6 +3,7 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <ctime>
 #include <vector>
 
@@ -56,6 +57,11 @@ std::wstring FolderOf(const std::wstring& path) {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
+// The whole factor frame pixels are enlarged by at dpi, rounded as the Linux
+// program rounds: at 150 % the frame is enlarged 2 x 2, never stretched by a
+// fraction.
+int ZoomAt(UINT dpi) { return std::max(1, static_cast<int>((dpi + 48) / 96)); }
+
 // The outer size of a window with a client area of client pixels.
 SIZE OuterSize(SIZE client, UINT dpi) {
   RECT frame{0, 0, client.cx, client.cy};
@@ -86,46 +92,59 @@ TForm2::~TForm2() {
   if (shortcuts_ != nullptr) DestroyAcceleratorTable(shortcuts_);
 }
 
-int TForm2::Zoom() const {
-  // Whole factors only, rounded as the Linux program rounds: at 150 % the
-  // frame is enlarged 2 x 2, never stretched by a fraction.
-  const UINT dpi = window_ != nullptr ? GetDpiForWindow(window_) : 96;
-  return std::max(1, static_cast<int>((dpi + 48) / 96));
-}
+int TForm2::Zoom() const { return ZoomAt(window_ != nullptr ? GetDpiForWindow(window_) : 96); }
 
 SIZE TForm2::FieldSize() const {
+  // Minimising must rescale nothing: a minimised window's client rectangle
+  // is empty, and its restore rectangle is not the size it had when it was
+  // maximised, so the ticks measure the size it had before.
+  if (IsIconic(window_)) return lastSize_;
   RECT client{};
-  if (IsIconic(window_)) {
-    // A minimised window's client rectangle is empty; the ticks measure the
-    // size it has when restored.
-    WINDOWPLACEMENT placement{};
-    placement.length = sizeof placement;
-    GetWindowPlacement(window_, &placement);
-    RECT frame{0, 0, 0, 0};
-    AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, GetDpiForWindow(window_));
-    const RECT& outer = placement.rcNormalPosition;
-    client = {0, 0, (outer.right - outer.left) - (frame.right - frame.left),
-              (outer.bottom - outer.top) - (frame.bottom - frame.top)};
-  } else {
-    GetClientRect(window_, &client);
-  }
+  GetClientRect(window_, &client);
   const int zoom = Zoom();
-  return {std::max(0L, client.right / zoom), std::max(0L, client.bottom / zoom)};
+  lastSize_ = {std::max(0L, client.right / zoom), std::max(0L, client.bottom / zoom)};
+  return lastSize_;
+}
+
+SIZE TForm2::Room() const {
+  const int zoom = Zoom();
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
+  const SIZE frame = OuterSize({0, 0}, GetDpiForWindow(window_));
+  const RECT& work = monitor.rcWork;
+  return {((work.right - work.left) - frame.cx) / zoom, ((work.bottom - work.top) - frame.cy) / zoom};
 }
 
 SIZE TForm2::SetFieldSize(SIZE size) {
   if (IsZoomed(window_)) ShowWindow(window_, SW_RESTORE);
   const int zoom = Zoom();
   const UINT dpi = GetDpiForWindow(window_);
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
+  const SIZE room = Room();
+  // No window is narrower or lower than the system's smallest; a field that
+  // is gets that size, and is said to.
   const SIZE frame = OuterSize({0, 0}, dpi);
-  const RECT& work = monitor.rcWork;
-  const SIZE room{((work.right - work.left) - frame.cx) / zoom, ((work.bottom - work.top) - frame.cy) / zoom};
-  const SIZE given{std::max(1L, std::min(size.cx, room.cx)), std::max(1L, std::min(size.cy, room.cy))};
+  const SIZE least{(GetSystemMetricsForDpi(SM_CXMINTRACK, dpi) - frame.cx + zoom - 1) / zoom,
+                   (GetSystemMetricsForDpi(SM_CYMINTRACK, dpi) - frame.cy + zoom - 1) / zoom};
+  const SIZE given{std::max({1L, least.cx, std::min(size.cx, room.cx)}),
+                   std::max({1L, least.cy, std::min(size.cy, room.cy)})};
   const SIZE outer = OuterSize({given.cx * zoom, given.cy * zoom}, dpi);
-  SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+  if (IsIconic(window_)) {
+    // Sizing a minimised window sizes its icon; the size it comes back with
+    // is the restore rectangle's, and not a maximised one.
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    GetWindowPlacement(window_, &placement);
+    placement.flags &= ~WPF_RESTORETOMAXIMIZED;
+    placement.showCmd = SW_SHOWMINNOACTIVE;
+    RECT& normal = placement.rcNormalPosition;
+    normal.right = normal.left + outer.cx;
+    normal.bottom = normal.top + outer.cy;
+    SetWindowPlacement(window_, &placement);
+    lastSize_ = given;
+  } else {
+    SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+  }
   return given;
 }
 
@@ -181,6 +200,17 @@ LRESULT TForm2::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES:
       OpenDroppedFile(reinterpret_cast<HDROP>(wParam));
       return 0;
+    case WM_GETDPISCALEDSIZE: {
+      // Windows would scale the window by the ratio of the two dpi, while
+      // the frame is enlarged by whole factors: the field would change size
+      // and the particles shrink or grow. The window takes the field at the
+      // new monitor's factor instead.
+      const UINT dpi = static_cast<UINT>(wParam);
+      const SIZE field = FieldSize();
+      const int zoom = ZoomAt(dpi);
+      *reinterpret_cast<SIZE*>(lParam) = OuterSize({field.cx * zoom, field.cy * zoom}, dpi);
+      return TRUE;
+    }
     case WM_DPICHANGED: {
       const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
       SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
@@ -278,7 +308,11 @@ bool TForm2::SaveState(const std::wstring& path) {
 }
 
 bool TForm2::OpenState(const std::wstring& path) {
-  if (const std::string problem = form1_.Panel().OpenStateFile(Narrow(path)); !problem.empty()) {
+  // The frame is never drawn larger than the window can be: a file may ask
+  // for 16384 x 16384, a gigabyte of pixels no screen shows.
+  const SIZE room = Room();
+  const AreaSize bound{static_cast<int>(room.cx), static_cast<int>(room.cy)};
+  if (const std::string problem = form1_.Panel().OpenStateFile(Narrow(path), bound); !problem.empty()) {
     Errors().Report(window_, problem);
     return false;
   }

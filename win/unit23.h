@@ -26,9 +26,12 @@ class TForm2 {
   // The right-click menu.
   HMENU Menu() const { return menu_; }
 
-  // Returns the client size the ticks measure, in frame pixels: the restored
-  // size while minimised, the last size while hidden.
+  // Returns the client size the ticks measure, in frame pixels: the size it
+  // had before while minimised, the last size while hidden.
   SIZE FieldSize() const;
+  // Returns the largest client area, in frame pixels, the window can have on
+  // its monitor.
+  SIZE Room() const;
   // Gives the window a client area of size frame pixels; returns the size it
   // got, smaller where the screen has no room.
   SIZE SetFieldSize(SIZE size);
@@ -66,6 +69,8 @@ class TForm2 {
   // The folders last used in this session; nothing is remembered beyond it.
   std::wstring stateFolder_;
   std::wstring pictureFolder_;
+  // The size the ticks measured last while the window was not minimised.
+  mutable SIZE lastSize_{660, 440};
 };
 
 }  // namespace zintrel

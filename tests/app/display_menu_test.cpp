@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include "app/program.h"
+#include "render/tick.h"
 #include "tests/simulation/field_hash.h"
 #include "state/state_file.h"
 
@@ -230,8 +231,8 @@ TEST_F(DisplayMenuTest, OpeningSetsExactValuesAndMovesSlidersQuietly) {
 // window is smaller, and the next tick stretches the particles to it.
 TEST_F(DisplayMenuTest, AStateLargerThanTheScreenIsFittedAndSaidSo) {
   auto state = std::make_unique<ParticleField>(field_);
-  state->FieldWidth = 16384;
-  state->FieldHeight = 300;
+  state->FieldWidth = state->LastWidth = 16384;
+  state->FieldHeight = state->LastHeight = 300;
   Write("wide.zintrel", QByteArray::fromStdString(StateToJson(*state)));
   form2_.close();
   ASSERT_TRUE(menu_.OpenState(Path("wide.zintrel")));
@@ -241,15 +242,32 @@ TEST_F(DisplayMenuTest, AStateLargerThanTheScreenIsFittedAndSaidSo) {
   EXPECT_TRUE(BoxText().startsWith(QStringLiteral("The display window cannot be 16384 × 300 pixels")))
       << BoxText().toStdString();
   EXPECT_EQ(menu_.Messages().OpenBox()->icon(), QMessageBox::Information);
+  // The frame is never larger than the window can be.
+  EXPECT_EQ(program_->Bitmap().Width(), form2_.width());
+  EXPECT_LE(program_->Bitmap().HeldBytes(), static_cast<std::size_t>(form2_.width()) * 300u * 4u);
+  // One stretch, from the state's own width to the window's: the tick gives
+  // what the headless tool's gives at that size, and not what it gives at
+  // the state's own (unstretched) or at the old window's 660 x 440.
+  auto fitted = std::make_unique<ParticleField>(*state);
+  FrameBitmap frame;
+  RunTick(*fitted, frame, form2_.width(), 300, true);
+  auto unstretched = std::make_unique<ParticleField>(*state);
+  RunTick(*unstretched, frame, 16384, 300, true);
+  ASSERT_NE(HashField(*fitted), HashField(*unstretched));
   Tick(1);
   EXPECT_EQ(field_.FieldWidth, form2_.width());
+  EXPECT_EQ(HashField(field_), HashField(*fitted));
 }
 
 // Whatever the reader refuses shows one line in the box and leaves the
 // animation, the field and the sliders exactly as they were.
 TEST_F(DisplayMenuTest, BadFilesChangeNothing) {
   Tick(2);
-  form1_.Timer1->start(16);
+  // Away from every start value, so that a reset would show.
+  form1_.CheckBox1->click();
+  form1_.TrackBar9->setValue(66);
+  form1_.TrackBar6->setValue(70);
+  ASSERT_EQ(form1_.Timer1->interval(), 256);
   auto good = std::make_unique<ParticleField>(field_);
   std::string text = StateToJson(*good);
   Write("text.zintrel", "a picture, perhaps");
@@ -259,6 +277,7 @@ TEST_F(DisplayMenuTest, BadFilesChangeNothing) {
   Write("truncated.zintrel", QByteArray::fromStdString(text.substr(0, text.size() / 2)));
   ASSERT_TRUE(QDir(folder_.path()).mkdir(QStringLiteral("folder.zintrel")));
   ASSERT_EQ(mkfifo(Path("pipe.zintrel").toLocal8Bit().constData(), 0600), 0);
+  Write("nested.zintrel", QByteArray(4 << 20, '[') + QByteArray(4 << 20, ']'));
   {
     QFile huge(Path("huge.zintrel"));
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
@@ -276,6 +295,7 @@ TEST_F(DisplayMenuTest, BadFilesChangeNothing) {
       {QStringLiteral("/dev/zero"), "is not a regular file"},
       {Path("pipe.zintrel"), "is not a regular file"},
       {Path("huge.zintrel"), "is too large to be a saved state"},
+      {Path("nested.zintrel"), "nested deeper than a state"},
       {Path("missing.zintrel"), "No such file"},
   };
   const std::uint64_t before = HashField(field_);
@@ -291,7 +311,9 @@ TEST_F(DisplayMenuTest, BadFilesChangeNothing) {
     EXPECT_EQ(HashField(field_), before);
     EXPECT_EQ(Positions(), positions);
     EXPECT_TRUE(form1_.Timer1->isActive());
-    EXPECT_EQ(form1_.Timer1->interval(), 16);
+    EXPECT_EQ(form1_.Timer1->interval(), 256);
+    EXPECT_FALSE(form1_.CheckBox1->isChecked());
+    EXPECT_EQ(program_->Bitmap().Width(), 660);
     EXPECT_EQ(form2_.size(), QSize(660, 440));
   }
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <new>
 #include <random>
 #include <vector>
 
@@ -55,6 +56,27 @@ TEST(FrameBitmapTest, NegativeSizesCountAsZero) {
   bitmap.Resize(7, -1);
   EXPECT_EQ(bitmap.Width(), 7);
   EXPECT_EQ(bitmap.Height(), 0);
+}
+
+// A frame as large as a state file may ask for is given back once the field
+// shrinks again, and a size that cannot be had leaves the picture whole: the
+// next paint reads Width() x Height() pixels from it.
+TEST(FrameBitmapTest, HoldsOnlyTheMemoryOfItsSizeAndSurvivesAFailedResize) {
+  FrameBitmap bitmap;
+  bitmap.Resize(4000, 3000);
+  EXPECT_GE(bitmap.HeldBytes(), 4000u * 3000u * 4u);
+  bitmap.Resize(660, 440);
+  EXPECT_EQ(bitmap.HeldBytes(), 660u * 440u * 4u);
+
+  bitmap.PenColor = 0x123456;
+  bitmap.Rectangle(10, 10, 11, 20);
+  EXPECT_THROW(bitmap.Resize(INT_MAX, INT_MAX), std::bad_alloc);
+  EXPECT_EQ(bitmap.Width(), 660);
+  EXPECT_EQ(bitmap.Height(), 440);
+  EXPECT_EQ(bitmap.ClipBottom(), 440);
+  EXPECT_EQ(bitmap.HeldBytes(), 660u * 440u * 4u);
+  EXPECT_EQ(bitmap.PixelAt(10, 15), 0xFF123456u);
+  EXPECT_EQ(bitmap.PixelAt(659, 439), kBlack);
 }
 
 // Shapes of every kind and size, many crossing any given row: small and

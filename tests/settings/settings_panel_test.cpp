@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -9,6 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "render/tick.h"
 #include "simulation/step_fault.h"
 #include "tests/simulation/field_hash.h"
 
@@ -245,6 +248,134 @@ TEST_F(SettingsPanelTest, AdoptingAStateSetsExactValuesQuietly) {
   panel_.AdoptState(*state, {});
   EXPECT_FALSE(controls_.orientation);
   EXPECT_EQ(controls_.interval, 256);
+}
+
+// Opening is all or nothing: with no timer to be had for the state's
+// interval, or no memory for its frame, the box says why and the count,
+// the check box, every slider, the interval and the frame stay as they were.
+TEST_F(SettingsPanelTest, AdoptingAStateThatCannotBeHadChangesNothing) {
+  panel_.Timer1Timer(660, 440);
+  const std::uint64_t before = HashField(*field_);
+  const std::map<Slider, int> positions = controls_.positions;
+  const std::uint32_t corner = bitmap_.PixelAt(0, 0);
+  auto state = std::make_unique<ParticleField>(*field_);
+  state->ParticleCount = 7;
+  state->Activity = 40.0;
+  state->FieldWidth = 500;
+  state->FieldHeight = 380;
+  const auto expectNothingChanged = [&] {
+    EXPECT_EQ(HashField(*field_), before);
+    EXPECT_EQ(controls_.positions, positions);
+    EXPECT_TRUE(controls_.orientation);
+    EXPECT_EQ(controls_.interval, 16);
+    EXPECT_EQ(bitmap_.Width(), 660);
+    EXPECT_EQ(bitmap_.Height(), 440);
+    EXPECT_EQ(bitmap_.PixelAt(0, 0), corner);
+    EXPECT_TRUE(controls_.handlersRun.empty());
+  };
+
+  controls_.timerAvailable = false;
+  EXPECT_THROW(panel_.AdoptState(*state, {false, 256}), std::runtime_error);
+  expectNothingChanged();
+
+  controls_.timerAvailable = true;
+  state->FieldWidth = INT_MAX;
+  state->FieldHeight = INT_MAX;
+  try {
+    panel_.AdoptState(*state, {false, 256}, {INT_MAX, INT_MAX});
+    ADD_FAILURE() << "a frame of INT_MAX x INT_MAX pixels was adopted";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "Not enough memory for a frame of 2147483647 × 2147483647 pixels");
+  }
+  expectNothingChanged();
+  EXPECT_EQ(controls_.timerStarts, 0);
+}
+
+// A tick in a window whose frame cannot be had reports it once, as a fault,
+// and leaves the field as the last tick did.
+TEST_F(SettingsPanelTest, AFrameBeyondMemoryIsReportedAndStepsNothing) {
+  panel_.Timer1Timer(660, 440);
+  const std::uint64_t before = HashField(*field_);
+  try {
+    panel_.Timer1Timer(INT_MAX, INT_MAX);
+    ADD_FAILURE() << "the tick did not report the frame it could not have";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "Not enough memory for a frame of 2147483647 × 2147483647 pixels");
+  }
+  EXPECT_NO_THROW(panel_.Timer1Timer(INT_MAX, INT_MAX));
+  EXPECT_EQ(HashField(*field_), before);
+  EXPECT_EQ(bitmap_.Width(), 660);
+  panel_.Timer1Timer(660, 440);
+  EXPECT_NE(HashField(*field_), before);
+}
+
+// A file may ask for 16384 x 16384; the frame is never larger than the
+// screen's room, and the window is asked for no more than that either.
+TEST_F(SettingsPanelTest, AStatesFrameIsBoundedByTheScreen) {
+  auto state = std::make_unique<ParticleField>(*field_);
+  state->FieldWidth = 16384;
+  state->FieldHeight = 16384;
+  panel_.AdoptState(*state, {}, {1260, 800});
+  EXPECT_EQ(panel_.AskedArea(), (AreaSize{1260, 800}));
+  EXPECT_EQ(bitmap_.Width(), 1260);
+  EXPECT_EQ(bitmap_.Height(), 800);
+  EXPECT_LE(bitmap_.HeldBytes(), 1260u * 800u * 4u);
+  EXPECT_EQ(field_->FieldWidth, 16384);  // Stretched by the first tick, not before.
+  EXPECT_EQ(FittedArea({0, 300}, {1260, 800}), (AreaSize{1, 300}));
+}
+
+// A window manager grants the asked size some ticks after the open, and may
+// first answer an earlier request with the old size; meanwhile the ticks run
+// at the asked size, so that the state goes on exactly as the headless tool
+// steps it at its own size.
+TEST_F(SettingsPanelTest, TicksAfterAnOpenRunAtTheAskedSizeUntilTheWindowHasIt) {
+  SettingsPanel::Clock::time_point now{};
+  panel_.SetClock([&now] { return now; });
+  const auto later = [&now](int milliseconds) { now += std::chrono::milliseconds(milliseconds); };
+  panel_.Timer1Timer(660, 440);
+  auto state = std::make_unique<ParticleField>(*field_);
+  state->FieldWidth = state->LastWidth = 500;
+  state->FieldHeight = state->LastHeight = 380;
+  panel_.AdoptState(*state, {});
+  EXPECT_EQ(panel_.AskedArea(), (AreaSize{500, 380}));
+  auto expected = std::make_unique<ParticleField>(*state);
+  FrameBitmap frame;
+  // Granted at once as far as the toolkit knows, then the old size from an
+  // earlier answer, then the asked size for good.
+  for (const AreaSize measured : {AreaSize{500, 380}, AreaSize{660, 440}, AreaSize{660, 440}, AreaSize{500, 380}}) {
+    later(16);
+    RunTick(*expected, frame, 500, 380, true);
+    panel_.Timer1Timer(measured.width, measured.height);
+    EXPECT_EQ(field_->FieldWidth, 500);
+    EXPECT_EQ(HashField(*field_), HashField(*expected));
+  }
+  later(1000);
+  panel_.Timer1Timer(500, 380);
+  panel_.Timer1Timer(600, 400);  // The user's size from now on.
+  EXPECT_EQ(field_->FieldWidth, 600);
+
+  // Another size than asked or had is the window manager's or the user's,
+  // and taken at once.
+  panel_.AdoptState(*state, {});
+  panel_.Timer1Timer(600, 400);
+  EXPECT_EQ(field_->FieldWidth, 500);
+  panel_.Timer1Timer(480, 360);
+  EXPECT_EQ(field_->FieldWidth, 480);
+  EXPECT_EQ(field_->FieldHeight, 360);
+  panel_.Timer1Timer(500, 380);
+  EXPECT_EQ(field_->FieldWidth, 500);  // No longer waiting: a size like any other.
+
+  // A window that keeps its old size is taken at that size after a second.
+  panel_.Timer1Timer(640, 400);
+  panel_.AdoptState(*state, {});
+  panel_.Timer1Timer(640, 400);
+  EXPECT_EQ(field_->FieldWidth, 500);
+  later(999);
+  panel_.Timer1Timer(640, 400);
+  EXPECT_EQ(field_->FieldWidth, 500);
+  later(1);
+  panel_.Timer1Timer(640, 400);
+  EXPECT_EQ(field_->FieldWidth, 640);
 }
 
 // Both shells open files through the panel: a saved state comes back whole,

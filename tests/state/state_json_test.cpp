@@ -193,6 +193,45 @@ TEST(StateJsonTest, RejectsMalformedText) {
   }
 }
 
+// A file within the size bound may still ask the parser for far more than a
+// state: 16 MB of nested brackets took 635 MB to parse before being refused,
+// and a flat array of millions of numbers a few hundred. Both are refused at
+// the first value past a state's shape, before the rest is parsed.
+TEST(StateJsonTest, RefusesTextBeyondAStatesShapeBeforeParsingIt) {
+  const std::size_t big = 16 * 1024 * 1024 / 2;
+  std::string flat = "{\"x\": [0";
+  flat.reserve(big + 16);
+  while (flat.size() < big) flat += ",0";
+  flat += "]}";
+  const struct {
+    std::string text;
+    const char* expected;
+  } cases[] = {
+      {std::string(big, '[') + std::string(big, ']'), "nested deeper than a state"},
+      {"{\"x\": [[1]]}", "nested deeper than a state"},
+      {"{\"x\": [{}]}", "nested deeper than a state"},
+      {"{\"Version\": {\"a\": 1}}", "'Version' is of type object"},  // Still a state's depth.
+      {flat, "more than the 12529 values a state holds"},
+      {"{" + std::string(40, ' ') + [] {
+         std::string keys;
+         for (int k = 0; k < 40; ++k) keys += "\"k" + std::to_string(k) + "\": 0,";
+         return keys;
+       }() + "\"z\": 0}", "more than the 34 fields a state holds"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.text.substr(0, 20));
+    auto field = StartState(11);
+    const std::uint64_t before = HashField(*field);
+    const std::string error = StateFromJson(test.text, *field);
+    EXPECT_FALSE(error.empty());
+    EXPECT_NE(error.find(test.expected), std::string::npos) << error;
+    EXPECT_EQ(HashField(*field), before);
+  }
+  // A state itself, at its largest, is well inside both bounds.
+  auto field = StartState(11);
+  EXPECT_EQ(StateFromJson(StateToJson(*StartState(4), {true, 16}), *field), "");
+}
+
 // Whatever bytes the file holds, the message that quotes it stays one
 // printable line: the parser's last-read token may hold invalid UTF-8 and
 // terminal controls, and a field name may hold any escaped character.
