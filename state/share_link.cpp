@@ -9,28 +9,9 @@
 namespace zintrel {
 namespace {
 
-// A field of a link: its name, its control's range, whether it is a whole
-// number, and where the run keeps it.
-struct LinkField {
-  const char* name;
-  double low;
-  double high;
-  bool whole;
-};
-
-constexpr LinkField kSeed{"seed", 0.0, 4294967295.0, true};
-constexpr LinkField kCount{"count", 1.0, MaxParticles, true};
-constexpr LinkField kMaxSpeed{"max-speed", kMaxSpeedRange.low, kMaxSpeedRange.high, false};
-constexpr LinkField kSize{"size", kParticleSizeRange.low, kParticleSizeRange.high, false};
-constexpr LinkField kActivity{"activity", kActivityRange.low, kActivityRange.high, false};
-constexpr LinkField kRepulsion{"repulsion", kRepulsionRange.low, kRepulsionRange.high, false};
-constexpr LinkField kAcceleration{"acceleration", kAccelerationRange.low, kAccelerationRange.high, false};
-constexpr LinkField kRepulsiveAcceleration{"repulsive-acceleration", kRepulsiveAccelerationRange.low,
-                                           kRepulsiveAccelerationRange.high, false};
+// The fields of a link: the run's settings (share_link.h), and two of its own.
+using LinkField = RunSetting;
 constexpr LinkField kRunning{"running", 0.0, 1.0, true};
-constexpr LinkField kInitialRadius{"initial-radius", 0.0, 10000.0, false};
-constexpr LinkField kWidth{"width", 0.0, 16384.0, true};
-constexpr LinkField kHeight{"height", 0.0, 16384.0, true};
 constexpr LinkField kDarts{"darts", 0.0, 1.0, true};
 
 // The shortest text that reads back to the same double, as the state files
@@ -57,18 +38,18 @@ std::string LinkFragment(const SharedRun& run) {
   const auto add = [&text](const LinkField& field, const std::string& value) {
     text += std::string("&") + field.name + "=" + value;
   };
-  add(kSeed, std::to_string(run.seed));
-  add(kCount, std::to_string(run.count));
-  add(kMaxSpeed, Number(run.maxSpeed));
-  add(kSize, Number(run.size));
-  add(kActivity, Number(run.activity));
-  add(kRepulsion, Number(run.repulsion));
-  add(kAcceleration, Number(run.acceleration));
-  add(kRepulsiveAcceleration, Number(run.repulsiveAcceleration));
+  add(kSeedSetting, std::to_string(run.seed));
+  add(kCountSetting, std::to_string(run.count));
+  add(kMaxSpeedSetting, Number(run.maxSpeed));
+  add(kSizeSetting, Number(run.size));
+  add(kActivitySetting, Number(run.activity));
+  add(kRepulsionSetting, Number(run.repulsion));
+  add(kAccelerationSetting, Number(run.acceleration));
+  add(kRepulsiveAccelerationSetting, Number(run.repulsiveAcceleration));
   add(kRunning, run.running ? "1" : "0");
-  if (run.initialRadius) add(kInitialRadius, Number(*run.initialRadius));
-  add(kWidth, std::to_string(run.width));
-  add(kHeight, std::to_string(run.height));
+  if (run.initialRadius) add(kInitialRadiusSetting, Number(*run.initialRadius));
+  add(kWidthSetting, std::to_string(run.width));
+  add(kHeightSetting, std::to_string(run.height));
   add(kDarts, run.darts ? "1" : "0");
   return text;
 }
@@ -131,20 +112,20 @@ std::string ReadLink(std::string_view address, SharedRun& run) {
     if (!problem.empty()) return;
     if (const std::optional<double> value = take(field)) target = static_cast<std::remove_reference_t<decltype(target)>>(*value);
   };
-  need(kSeed, read.seed);
-  need(kCount, read.count);
-  need(kMaxSpeed, read.maxSpeed);
-  need(kSize, read.size);
-  need(kActivity, read.activity);
-  need(kRepulsion, read.repulsion);
-  need(kAcceleration, read.acceleration);
-  need(kRepulsiveAcceleration, read.repulsiveAcceleration);
+  need(kSeedSetting, read.seed);
+  need(kCountSetting, read.count);
+  need(kMaxSpeedSetting, read.maxSpeed);
+  need(kSizeSetting, read.size);
+  need(kActivitySetting, read.activity);
+  need(kRepulsionSetting, read.repulsion);
+  need(kAccelerationSetting, read.acceleration);
+  need(kRepulsiveAccelerationSetting, read.repulsiveAcceleration);
   need(kRunning, read.running);
   if (problem.empty()) {
-    read.initialRadius = take(kInitialRadius, true);
+    read.initialRadius = take(kInitialRadiusSetting, true);
   }
-  need(kWidth, read.width);
-  need(kHeight, read.height);
+  need(kWidthSetting, read.width);
+  need(kHeightSetting, read.height);
   need(kDarts, read.darts);
   if (!problem.empty()) return problem;
   if (!values.empty()) return "the link's field " + Quoted(values.begin()->first) + " is unknown";

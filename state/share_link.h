@@ -34,6 +34,30 @@ struct SharedRun {
   bool operator==(const SharedRun&) const = default;
 };
 
+// A number that describes a run, as a link's field and as the option of
+// zintrel-headless of the same name: the closed range its control allows,
+// and whether it counts something (a whole number).
+struct RunSetting {
+  const char* name;
+  double low;
+  double high;
+  bool whole;
+};
+
+inline constexpr RunSetting kSeedSetting{"seed", 0.0, 4294967295.0, true};
+inline constexpr RunSetting kCountSetting{"count", 1.0, MaxParticles, true};
+inline constexpr RunSetting kMaxSpeedSetting{"max-speed", kMaxSpeedRange.low, kMaxSpeedRange.high, false};
+inline constexpr RunSetting kSizeSetting{"size", kParticleSizeRange.low, kParticleSizeRange.high, false};
+inline constexpr RunSetting kActivitySetting{"activity", kActivityRange.low, kActivityRange.high, false};
+inline constexpr RunSetting kRepulsionSetting{"repulsion", kRepulsionRange.low, kRepulsionRange.high, false};
+inline constexpr RunSetting kAccelerationSetting{"acceleration", kAccelerationRange.low, kAccelerationRange.high,
+                                                 false};
+inline constexpr RunSetting kRepulsiveAccelerationSetting{"repulsive-acceleration", kRepulsiveAccelerationRange.low,
+                                                          kRepulsiveAccelerationRange.high, false};
+inline constexpr RunSetting kInitialRadiusSetting{"initial-radius", 0.0, 10000.0, false};
+inline constexpr RunSetting kWidthSetting{"width", 0.0, 16384.0, true};
+inline constexpr RunSetting kHeightSetting{"height", 0.0, 16384.0, true};
+
 // The link format this program writes under "zintrel=". A link of a later
 // format is refused rather than misread.
 inline constexpr int kLinkFormatVersion = 1;

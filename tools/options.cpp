@@ -13,28 +13,9 @@
 namespace zintrel {
 namespace {
 
-// A numeric option: its name, the closed range its control allows, and
-// whether the value is a count of something (a whole number).
-struct NumberRule {
-  const char* name;
-  double min;
-  double max;
-  bool whole;
-};
-
-constexpr NumberRule kSeed{"seed", 0.0, 4294967295.0, true};
-constexpr NumberRule kCount{"count", 1.0, MaxParticles, true};
-constexpr NumberRule kMaxSpeed{"max-speed", kMaxSpeedRange.low, kMaxSpeedRange.high, false};
-constexpr NumberRule kSize{"size", kParticleSizeRange.low, kParticleSizeRange.high, false};
-constexpr NumberRule kActivity{"activity", kActivityRange.low, kActivityRange.high, false};
-constexpr NumberRule kRepulsion{"repulsion", kRepulsionRange.low, kRepulsionRange.high, false};
-constexpr NumberRule kAcceleration{"acceleration", kAccelerationRange.low, kAccelerationRange.high,
-                                   false};
-constexpr NumberRule kRepulsiveAcceleration{"repulsive-acceleration", kRepulsiveAccelerationRange.low,
-                                            kRepulsiveAccelerationRange.high, false};
-constexpr NumberRule kInitialRadius{"initial-radius", 0.0, 10000.0, false};
-constexpr NumberRule kWidth{"width", 0.0, 16384.0, true};
-constexpr NumberRule kHeight{"height", 0.0, 16384.0, true};
+// A numeric option: its name, the closed range it allows, and whether it
+// is a whole number. Those that describe the run are a link's fields too.
+using NumberRule = RunSetting;
 constexpr NumberRule kTicks{"ticks", 0.0, 10000000.0, true};
 constexpr NumberRule kThreads{"threads", 1.0, 64.0, true};
 
@@ -58,10 +39,10 @@ std::optional<double> ReadNumber(const QCommandLineParser& parser, const NumberR
     error = option + ": " + Quoted(text) + " is not a whole number";
     return std::nullopt;
   }
-  if (value < rule.min || value > rule.max) {
+  if (value < rule.low || value > rule.high) {
     error = option + ": " + Quoted(text) + " is outside " +
-            QString::number(rule.min, 'g', 12).toStdString() + " .. " +
-            QString::number(rule.max, 'g', 12).toStdString();
+            QString::number(rule.low, 'g', 12).toStdString() + " .. " +
+            QString::number(rule.high, 'g', 12).toStdString();
     return std::nullopt;
   }
   return value;
@@ -125,13 +106,13 @@ std::string ReadOptions(const QCommandLineParser& parser, HeadlessOptions& optio
   options.help = isSet("help");
   options.version = isSet("version");
   std::optional<std::int64_t> ticks;
-  if (!number(kSeed, options.seed) || !number(kCount, options.count) ||
-      !number(kMaxSpeed, options.maxSpeed) || !number(kSize, options.size) ||
-      !number(kActivity, options.activity) || !number(kRepulsion, options.repulsion) ||
-      !number(kAcceleration, options.acceleration) ||
-      !number(kRepulsiveAcceleration, options.repulsiveAcceleration) ||
-      !number(kInitialRadius, options.initialRadius) || !number(kWidth, options.width) ||
-      !number(kHeight, options.height) || !number(kTicks, ticks) ||
+  if (!number(kSeedSetting, options.seed) || !number(kCountSetting, options.count) ||
+      !number(kMaxSpeedSetting, options.maxSpeed) || !number(kSizeSetting, options.size) ||
+      !number(kActivitySetting, options.activity) || !number(kRepulsionSetting, options.repulsion) ||
+      !number(kAccelerationSetting, options.acceleration) ||
+      !number(kRepulsiveAccelerationSetting, options.repulsiveAcceleration) ||
+      !number(kInitialRadiusSetting, options.initialRadius) || !number(kWidthSetting, options.width) ||
+      !number(kHeightSetting, options.height) || !number(kTicks, ticks) ||
       !number(kThreads, options.threads)) {
     return error;
   }
