@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstddef>
+#include <cstdint>
 #include <new>
 
 #include "render/raster.h"
@@ -46,11 +47,13 @@ void FrameBitmap::Reallocate(int width, int height) {
   // behind; a shrinking frame gives its memory back, where assign() would keep
   // the largest capacity it ever had; and when the allocation fails the
   // bitmap is left exactly as it was, its size still matching its pixels.
-  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  // Counted in 64 bits: where std::size_t has 32 (WebAssembly), the product
+  // of two large sides would wrap to a small buffer under a large size.
+  const std::uint64_t count = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
   // Beyond what a vector can index is as unobtainable as beyond memory, and
   // is reported the same way.
   if (count > pixels_.max_size()) throw std::bad_alloc();
-  std::vector<std::uint32_t> pixels(count, raster::ToPixel(0x000000));
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(count), raster::ToPixel(0x000000));
   pixels_.swap(pixels);
   width_ = width;
   height_ = height;
