@@ -42,6 +42,20 @@ std::uint32_t seed = 0;
 int linkWidth = -1;
 int linkHeight = -1;
 
+// The largest field the page draws at its own size: 4096 x 4096 is the
+// largest canvas every browser draws (some cap a canvas at 16.7 million
+// pixels), and takes 64 MiB. A desktop's state, bounded by its screen, fits
+// in it up to a 4K screen; a larger one is fitted, as a desktop fits a
+// state to a smaller screen, and the box says so, where taking its size
+// would ask the tab for gigabytes and a canvas no browser shows.
+constexpr AreaSize kPageRoom{4096, 4096};
+
+// The notice for a field of wanted's size shown at fitted's, or "".
+std::string FittedNotice(AreaSize wanted, AreaSize fitted) {
+  if (wanted == fitted) return "";
+  return WithFullStop(WindowTooSmallText(wanted.width, wanted.height, fitted.width, fitted.height));
+}
+
 // Runs a handler as the desktop shells do: a fault becomes the box's line.
 template <typename Handler>
 const char* Guarded(Handler&& handler) {
@@ -100,9 +114,11 @@ EMSCRIPTEN_KEEPALIVE const char* ZintrelStart(const char* link) {
     seed = run.seed;
     auto start = std::make_unique<ParticleField>();
     StartRun(run, *start, randomSource);
-    panel.AdoptState(*start, DisplaySettings{run.darts, std::nullopt});
-    linkWidth = run.width;
-    linkHeight = run.height;
+    panel.AdoptState(*start, DisplaySettings{run.darts, std::nullopt}, kPageRoom);
+    const AreaSize fitted = FittedArea({run.width, run.height}, kPageRoom);
+    linkWidth = fitted.width;
+    linkHeight = fitted.height;
+    reply = FittedNotice({run.width, run.height}, fitted);
   });
 }
 
@@ -181,12 +197,22 @@ EMSCRIPTEN_KEEPALIVE const char* ZintrelProposedName(int year, int month, int da
 // Opens the state file page.js has put at path in the page's own file
 // system, through the very reader and bound of the desktop programs.
 // Returns "" or the box's line; a file that cannot be opened changes
-// nothing.
+// nothing. Once it is open, ZintrelAskedWidth and ZintrelAskedHeight give
+// the size the display keeps, and ZintrelFittedNotice what to say if that
+// is not the state's own.
 EMSCRIPTEN_KEEPALIVE const char* ZintrelOpenState(const char* path) {
   return Guarded([&] {
-    const std::string problem = panel.OpenStateFile(path);
+    const std::string problem = panel.OpenStateFile(path, kPageRoom);
     if (!problem.empty()) reply = WithFullStop(problem);
   });
+}
+
+EMSCRIPTEN_KEEPALIVE int ZintrelAskedWidth() { return panel.AskedArea().width; }
+EMSCRIPTEN_KEEPALIVE int ZintrelAskedHeight() { return panel.AskedArea().height; }
+
+EMSCRIPTEN_KEEPALIVE const char* ZintrelFittedNotice() {
+  reply = FittedNotice({field.FieldWidth, field.FieldHeight}, panel.AskedArea());
+  return reply.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE int ZintrelRunning() { return field.Running; }

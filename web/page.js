@@ -128,7 +128,10 @@ var Zintrel = (function () {
       Module.FS.writeFile(name, new Uint8Array(data));
       var line = call("ZintrelOpenState", ["string"], [name]);
       Module.FS.unlink(name);
-      if (!line) fixedSize = [Module._ZintrelFrameWidth(), Module._ZintrelFrameHeight()];
+      if (!line) {
+        fixedSize = [Module._ZintrelAskedWidth(), Module._ZintrelAskedHeight()];
+        line = call("ZintrelFittedNotice", [], []);
+      }
       report(line);
     }, function (error) { report(String(error.message || error)); });
   }

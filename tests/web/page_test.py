@@ -13,6 +13,7 @@ import functools
 import http.server
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -260,6 +261,30 @@ class PageTest(unittest.TestCase):
         self.assertEqual(self.frame(), (500, 300, expected), "a bad file changed the display")
         self.close_dialog()
         self.assertIsNone(self.dialog_text())
+
+    def test_a_field_wider_than_any_canvas_is_fitted_and_said_so(self):
+        # A state or a link may ask for 16384 pixels a side; the page keeps
+        # at most 4096, not a frame of a gigabyte, and says it did.
+        state = os.path.join(self.work.name, "wide.zintrel")
+        subprocess.run([HEADLESS, "--seed", "3", "--count", "20", "--width", "9000", "--height", "50",
+                        "--ticks", "1", "--state-out", state], check=True)
+        self.open_state(state)
+        WebDriverWait(self.driver, 15).until(lambda d: self.dialog_text() is not None)
+        self.assertIn("9000", self.dialog_text())
+        self.assertIn("4096", self.dialog_text())
+        self.close_dialog()
+        WebDriverWait(self.driver, 10).until(lambda d: self.frame()[:2] == (4096, 50))
+        self.assertEqual(self.saved_state()["FieldWidth"], 4096)
+
+        self.menu("Copy link").click()
+        link = self.driver.find_element(By.CSS_SELECTOR, "#notice a").get_attribute("href")
+        link = re.sub("&height=[0-9]+", "&height=16384", re.sub("&width=[0-9]+", "&width=12000", link))
+        self.driver.get("about:blank")
+        self.driver.get(link)
+        WebDriverWait(self.driver, 30).until(lambda d: self.dialog_text() is not None)
+        self.assertIn("12000", self.dialog_text())
+        self.close_dialog()
+        WebDriverWait(self.driver, 10).until(lambda d: self.frame()[:2] == (4096, 4096))
 
     def test_a_copied_link_replays_the_run_as_the_headless_tool_does(self):
         self.press_right("TrackBar6", 5)       # A = 6
