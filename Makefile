@@ -34,10 +34,13 @@ windows: deps windows-deps
 web-deps:
 	@scripts/install-deps --web
 
-# The web page, built with emscripten into build/web.
+# The web page, built with emscripten into build/web, with its threaded
+# variant (built in build/web-threads) beside it in build/web/page.
 web: deps web-deps
 	@NODE_PATH=/usr/share/nodejs cmake --preset web >/dev/null
 	@cmake --build --preset web
+	@NODE_PATH=/usr/share/nodejs cmake --preset web-threads >/dev/null
+	@cmake --build --preset web-threads
 
 # Every test in the release build, then the whole suite again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the simulation and render

@@ -19,6 +19,7 @@
 #include "settings/settings_panel.h"
 #include "simulation/particle_field.h"
 #include "simulation/random_source.h"
+#include "simulation/step_particles.h"
 #include "state/share_link.h"
 #include "state/state_file.h"
 #include "web/panel_description.h"
@@ -216,6 +217,17 @@ EMSCRIPTEN_KEEPALIVE const char* ZintrelFittedNotice() {
 }
 
 EMSCRIPTEN_KEEPALIVE int ZintrelRunning() { return field.Running; }
+
+// The threads a tick of many particles shares its step among: the
+// processors the browser reports in the threaded variant, which a page
+// gets when it is cross-origin isolated, and one otherwise.
+EMSCRIPTEN_KEEPALIVE int ZintrelStepThreads() {
+#ifdef __EMSCRIPTEN_PTHREADS__
+  return DefaultStepThreads();
+#else
+  return 1;
+#endif
+}
 
 // The most a state file can be: page.js hands the reader one byte more of a
 // larger file, which it then refuses as the desktop programs do.

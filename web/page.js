@@ -313,3 +313,13 @@ var Zintrel = (function () {
 
   return { start: start, startTimer: startTimer, requestDraw: requestDraw };
 })();
+
+// The program itself: the threaded variant where the page is cross-origin
+// isolated (its step then shares the work among the processors, with the
+// same bits), the one-thread program everywhere else, a file:// page
+// included.
+(function () {
+  var script = document.createElement("script");
+  script.src = self.crossOriginIsolated ? "zintrel-threads.js" : "zintrel.js";
+  document.body.appendChild(script);
+})();

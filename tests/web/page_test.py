@@ -1,12 +1,14 @@
 #!/usr/bin/python3
 """The real page in headless Chromium, driven as a person would: from a
-file:// address (every case) and from a local static server (loading and
-opening a state), it loads, its darts move,
+file:// address (every case), from a local static server (loading and
+opening a state, and offline) and from one that makes it cross-origin
+isolated (its threaded variant: loading, and a link's exact replay), it
+loads, its darts move,
 each slider stores what the desktop mapping gives, Play / Pause and the
 check box work, an opened state shows the headless tool's frame pixel for
 pixel, and a bad file shows one line in a dialog and changes nothing.
 
-Usage: page_test.py PAGE_DIR HEADLESS_TOOL [file|server]
+Usage: page_test.py PAGE_DIR HEADLESS_TOOL [file|server|isolated]
 """
 import base64
 import functools
@@ -57,11 +59,25 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
         pass
 
 
+class IsolatingHandler(QuietHandler):
+    """Sends the headers that make the page cross-origin isolated, as a
+    server configured for it would (the page's service worker adds them
+    from the second load on)."""
+
+    def end_headers(self):
+        self.send_header("Cross-Origin-Opener-Policy", "same-origin")
+        self.send_header("Cross-Origin-Embedder-Policy", "require-corp")
+        super().end_headers()
+
+
 class Server:
     """A plain static server for the page's folder on the loopback."""
 
+    def __init__(self, handler=QuietHandler):
+        self.handler = handler
+
     def __enter__(self):
-        handler = functools.partial(QuietHandler, directory=PAGE_DIR)
+        handler = functools.partial(self.handler, directory=PAGE_DIR)
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
         return "http://127.0.0.1:%d/index.html" % self.httpd.server_address[1]
@@ -118,6 +134,14 @@ class PageTest(unittest.TestCase):
                 return True
             time.sleep(0.1)
         return False
+
+    def step_threads(self, driver=None):
+        """Returns the threads the page's step uses and those it should:
+        the browser's processors where the page is cross-origin isolated,
+        one elsewhere."""
+        return (driver or self.driver).execute_script(
+            "return [Module._ZintrelStepThreads(),"
+            "        crossOriginIsolated ? Math.min(navigator.hardwareConcurrency, 16) : 1];")
 
     def element(self, name):
         return self.driver.find_element(By.ID, name)
@@ -176,6 +200,9 @@ class PageTest(unittest.TestCase):
                                                     "Accel.", "Push accel.", "Radius", "Tick rate"])
         for label in labels:
             self.assertLessEqual(label.get_property("scrollWidth"), label.get_property("clientWidth"), label.text)
+        threads, expected = self.step_threads()
+        self.assertEqual(threads, expected)
+        self.assertEqual(self.driver.execute_script("return crossOriginIsolated"), MODE == "isolated")
 
     def test_each_slider_stores_what_the_desktop_mapping_gives(self):
         self.element("Button4").click()  # Paused, so InitialRadius's field size holds still.
@@ -287,6 +314,9 @@ class PageTest(unittest.TestCase):
         WebDriverWait(self.driver, 10).until(lambda d: self.frame()[:2] == (4096, 4096))
 
     def test_a_copied_link_replays_the_run_as_the_headless_tool_does(self):
+        # 602 particles, enough for a cross-origin isolated page to share
+        # each step among its threads, few enough for the tool's runs.
+        self.press_right("TrackBar1", 31)
         self.press_right("TrackBar6", 5)       # A = 6
         self.press_right("TrackBar4", 7)       # a = 40 / 33
         self.element("CheckBox1").click()      # discs
@@ -295,6 +325,7 @@ class PageTest(unittest.TestCase):
         self.menu("Copy link").click()
         link = self.driver.find_element(By.CSS_SELECTOR, "#notice a").get_attribute("href")
         self.assertIn("#zintrel=1&seed=", link)
+        self.assertIn("&count=602&", link)
         self.assertIn("&activity=6.0&", link)
         self.assertIn("&initial-radius=", link)
 
@@ -396,6 +427,11 @@ class PageTest(unittest.TestCase):
         WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
             "return document.getElementById('frame').width > 0"))
         self.assertTrue(self.changes(self.frame()), "the page does not run offline")
+        # The worker made the second load cross-origin isolated: it runs
+        # the threaded variant.
+        self.assertTrue(self.driver.execute_script("return crossOriginIsolated"))
+        threads, expected = self.step_threads()
+        self.assertEqual(threads, expected)
 
 
 if __name__ == "__main__":
@@ -409,6 +445,16 @@ if __name__ == "__main__":
             unittest.main(argv=sys.argv[:1] + ["PageTest.test_loads_and_its_darts_move",
                                                "PageTest.test_an_opened_state_shows_the_headless_frame_and_a_bad_file_changes_nothing",
                                                "PageTest.test_runs_offline_once_loaded_from_a_server"],
+                          verbosity=2)
+    elif MODE == "isolated":
+        # Cross-origin isolated, the page runs its threaded variant: it
+        # loads and runs, and its steps shared among threads give the bits
+        # of the tool's.
+        server = Server(IsolatingHandler)
+        with server as address:
+            PageTest.address, PageTest.server = address, server
+            unittest.main(argv=sys.argv[:1] + ["PageTest.test_loads_and_its_darts_move",
+                                               "PageTest.test_a_copied_link_replays_the_run_as_the_headless_tool_does"],
                           verbosity=2)
     else:
         PageTest.address = "file://" + os.path.abspath(os.path.join(PAGE_DIR, "index.html"))
