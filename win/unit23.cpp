@@ -11,6 +11,7 @@
 #include "settings/display_texts.h"
 #include "win/error_box.h"
 #include "win/file_output.h"
+#include "win/state_input.h"
 #include "win/unit21.h"
 #include "win/wide_text.h"
 #include "win/window_proc.h"
@@ -312,7 +313,8 @@ bool TForm2::OpenState(const std::wstring& path) {
   // for 16384 x 16384, a gigabyte of pixels no screen shows.
   const SIZE room = Room();
   const AreaSize bound{static_cast<int>(room.cx), static_cast<int>(room.cy)};
-  if (const std::string problem = form1_.Panel().OpenStateFile(Narrow(path), bound); !problem.empty()) {
+  // The path stays wide to the file functions; only the box narrows it.
+  if (const std::string problem = OpenStateFile(form1_.Panel(), path, bound); !problem.empty()) {
     Errors().Report(window_, problem);
     return false;
   }
