@@ -6,7 +6,8 @@
 //
 //   window_poke drop PATH             drops PATH on the display window
 //   window_poke drop-lone-surrogate   drops a pipe named with a lone
-//                                     surrogate, then does as box
+//                                     surrogate, does as box, then says
+//                                     whether the program opened the pipe
 //   window_poke dpi-client DPI        prints the client size the window
 //                                     asks for at DPI ("W H"), or "declined"
 //   window_poke box [SECONDS]         waits up to SECONDS (20) for the
@@ -137,6 +138,11 @@ int wmain(int argc, wchar_t** argv) {
     if (pipe == INVALID_HANDLE_VALUE) return Fail("cannot make the pipe");
     int status = Drop(display, name);
     if (status == 0) status = ReadBox(display, 20);
+    // Connected, or connected and closed again: the program opened the pipe
+    // by the very name, rather than only looking one up that is not there.
+    const bool opened = !ConnectNamedPipe(pipe, nullptr) &&
+                        (GetLastError() == ERROR_PIPE_CONNECTED || GetLastError() == ERROR_NO_DATA);
+    std::printf("%s\n", opened ? "the pipe was opened" : "the pipe was never opened");
     CloseHandle(pipe);
     return status;
   }
