@@ -8,6 +8,9 @@
 //   window_poke drop-lone-surrogate   drops a pipe named with a lone
 //                                     surrogate, does as box, then says
 //                                     whether the program opened the pipe
+//   window_poke start-lone-surrogate PROGRAM
+//                                     starts PROGRAM with that pipe's name
+//                                     as its argument, and does the same
 //   window_poke dpi-client DPI        prints the client size the window
 //                                     asks for at DPI ("W H"), or "declined"
 //   window_poke box [SECONDS]         waits up to SECONDS (20) for the
@@ -99,9 +102,8 @@ BOOL CALLBACK FindText(HWND control, LPARAM lParam) {
   return TRUE;
 }
 
-int ReadBox(HWND display, int seconds) {
-  BoxSearch search{0, nullptr};
-  GetWindowThreadProcessId(display, &search.process);
+int ReadBox(DWORD process, int seconds) {
+  BoxSearch search{process, nullptr};
   for (int wait = 0; wait <= seconds * 10 && search.box == nullptr; ++wait) {
     EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
     if (search.box == nullptr) Sleep(100);
@@ -112,6 +114,53 @@ int ReadBox(HWND display, int seconds) {
   Print(text);
   PostMessageW(search.box, WM_COMMAND, IDOK, 0);
   return 0;
+}
+
+DWORD ProcessOf(HWND window) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  return process;
+}
+
+// A pipe whose name holds a lone surrogate: no file of Wine's can have such
+// a name, a pipe's is the system's own.
+HANDLE LoneSurrogatePipe(std::wstring& name) {
+  name = L"\\\\.\\pipe\\zintrel-" + std::to_wstring(GetCurrentProcessId()) + L"-\xD800.zintrel";
+  return CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 4096, 4096, 0,
+                          nullptr);
+}
+
+// Says whether the pipe was connected, or connected and closed again: the
+// program opened it by the very name, rather than only looking up one that
+// is not there.
+void SayWhetherOpened(HANDLE pipe) {
+  const bool opened = !ConnectNamedPipe(pipe, nullptr) &&
+                      (GetLastError() == ERROR_PIPE_CONNECTED || GetLastError() == ERROR_NO_DATA);
+  std::printf("%s\n", opened ? "the pipe was opened" : "the pipe was never opened");
+}
+
+// Starts program with the pipe's name as its one argument, as a double
+// click on a file starts it, then does as box with that program's box.
+int StartWithLoneSurrogate(const std::wstring& program) {
+  std::wstring name;
+  HANDLE pipe = LoneSurrogatePipe(name);
+  if (pipe == INVALID_HANDLE_VALUE) return Fail("cannot make the pipe");
+  std::wstring line = L"\"" + program + L"\" \"" + name + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    CloseHandle(pipe);
+    return Fail("cannot start the program");
+  }
+  const int status = ReadBox(started.dwProcessId, 60);
+  SayWhetherOpened(pipe);
+  TerminateProcess(started.hProcess, 0);
+  WaitForSingleObject(started.hProcess, 10000);
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  CloseHandle(pipe);
+  return status;
 }
 
 int Drop(HWND display, const std::wstring& path) {
@@ -128,21 +177,17 @@ int Drop(HWND display, const std::wstring& path) {
 int wmain(int argc, wchar_t** argv) {
   using namespace zintrel;
   const std::wstring command = argc >= 2 ? argv[1] : L"";
+  if (command == L"start-lone-surrogate" && argc == 3) return StartWithLoneSurrogate(argv[2]);
   HWND display = FindWindowW(L"TForm2", nullptr);
   if (display == nullptr) return Fail("no display window");
   if (command == L"drop" && argc == 3) return Drop(display, argv[2]);
   if (command == L"drop-lone-surrogate" && argc == 2) {
-    const std::wstring name = L"\\\\.\\pipe\\zintrel-" + std::to_wstring(GetCurrentProcessId()) + L"-\xD800.zintrel";
-    HANDLE pipe = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 4096, 4096,
-                                   0, nullptr);
+    std::wstring name;
+    HANDLE pipe = LoneSurrogatePipe(name);
     if (pipe == INVALID_HANDLE_VALUE) return Fail("cannot make the pipe");
     int status = Drop(display, name);
-    if (status == 0) status = ReadBox(display, 20);
-    // Connected, or connected and closed again: the program opened the pipe
-    // by the very name, rather than only looking one up that is not there.
-    const bool opened = !ConnectNamedPipe(pipe, nullptr) &&
-                        (GetLastError() == ERROR_PIPE_CONNECTED || GetLastError() == ERROR_NO_DATA);
-    std::printf("%s\n", opened ? "the pipe was opened" : "the pipe was never opened");
+    if (status == 0) status = ReadBox(ProcessOf(display), 20);
+    SayWhetherOpened(pipe);
     CloseHandle(pipe);
     return status;
   }
@@ -163,6 +208,8 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("%ld %ld\n", request.size.cx - (frame.right - frame.left), request.size.cy - (frame.bottom - frame.top));
     return 0;
   }
-  if (command == L"box" && argc <= 3) return ReadBox(display, argc == 3 ? _wtoi(argv[2]) : 20);
-  return Fail("usage: window_poke drop PATH | drop-lone-surrogate | dpi-client DPI | box [SECONDS]");
+  if (command == L"box" && argc <= 3) return ReadBox(ProcessOf(display), argc == 3 ? _wtoi(argv[2]) : 20);
+  return Fail(
+      "usage: window_poke drop PATH | drop-lone-surrogate | start-lone-surrogate PROGRAM | dpi-client DPI | box "
+      "[SECONDS]");
 }
