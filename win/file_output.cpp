@@ -35,6 +35,31 @@ std::string Commit(const std::wstring& temporary, const std::wstring& path) {
 
 std::string HresultText(HRESULT result) { return SystemErrorText(static_cast<unsigned long>(result)); }
 
+// The frame's 0xffRRGGBB words are these bytes in memory: blue, green, red
+// and an unused fourth.
+const WICPixelFormatGUID& kFramePixelFormat = GUID_WICPixelFormat32bppBGR;
+
+// Writes the frame's pixels to an encoder's frame that takes format, through
+// the imaging component's converter.
+HRESULT WriteConverted(IWICImagingFactory& factory, IWICBitmapFrameEncode& frame, const WICPixelFormatGUID& format,
+                       const FrameBitmap& bitmap) {
+  const UINT stride = static_cast<UINT>(bitmap.Stride()) * 4;
+  const UINT height = static_cast<UINT>(bitmap.Height());
+  Com<IWICBitmap> source;
+  Com<IWICFormatConverter> converter;
+  // The bitmap is a copy, so the frame's memory is only read.
+  HRESULT result = factory.CreateBitmapFromMemory(
+      static_cast<UINT>(bitmap.Width()), height, kFramePixelFormat, stride, stride * height,
+      reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(bitmap.Pixels())), &source);
+  if (SUCCEEDED(result)) result = factory.CreateFormatConverter(&converter);
+  if (SUCCEEDED(result)) {
+    result = converter->Initialize(source.pointer, format, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                   WICBitmapPaletteTypeCustom);
+  }
+  if (SUCCEEDED(result)) result = frame.WriteSource(converter.pointer, nullptr);
+  return result;
+}
+
 }  // namespace
 
 std::string WriteWholeFile(const std::wstring& path, const std::string& bytes) {
@@ -55,6 +80,10 @@ std::string WriteWholeFile(const std::wstring& path, const std::string& bytes) {
 }
 
 std::string WriteFramePng(const std::wstring& path, const FrameBitmap& bitmap) {
+  return WriteFramePngAs(path, bitmap, kFramePixelFormat);
+}
+
+std::string WriteFramePngAs(const std::wstring& path, const FrameBitmap& bitmap, const WICPixelFormatGUID& asked) {
   const UINT width = static_cast<UINT>(bitmap.Width());
   const UINT height = static_cast<UINT>(bitmap.Height());
   const std::wstring temporary = TemporaryBeside(path);
@@ -64,7 +93,7 @@ std::string WriteFramePng(const std::wstring& path, const FrameBitmap& bitmap) {
     Com<IWICStream> stream;
     Com<IWICBitmapEncoder> encoder;
     Com<IWICBitmapFrameEncode> frame;
-    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
+    WICPixelFormatGUID format = asked;
     const UINT stride = static_cast<UINT>(bitmap.Stride()) * 4;
     const auto pixels = reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(bitmap.Pixels()));
     if (SUCCEEDED(result)) {
@@ -78,10 +107,16 @@ std::string WriteFramePng(const std::wstring& path, const FrameBitmap& bitmap) {
     if (SUCCEEDED(result)) result = encoder->CreateNewFrame(&frame, nullptr);
     if (SUCCEEDED(result)) result = frame->Initialize(nullptr);
     if (SUCCEEDED(result)) result = frame->SetSize(width, height);
-    // The frame's 0xffRRGGBB words are BGRA bytes in memory; the encoder may
-    // choose another format, and then converts.
+    // The encoder answers with the format it will take, the nearest it has
+    // to the one asked; pixels in any other layout would be written as noise.
     if (SUCCEEDED(result)) result = frame->SetPixelFormat(&format);
-    if (SUCCEEDED(result)) result = frame->WritePixels(height, stride, stride * height, pixels);
+    if (SUCCEEDED(result)) {
+      if (IsEqualGUID(format, kFramePixelFormat)) {
+        result = frame->WritePixels(height, stride, stride * height, pixels);
+      } else {
+        result = WriteConverted(*factory.pointer, *frame.pointer, format, bitmap);
+      }
+    }
     if (SUCCEEDED(result)) result = frame->Commit();
     if (SUCCEEDED(result)) result = encoder->Commit();
   }  // The stream closes its file here.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wincodec.h>
 
 #include <string>
 
@@ -16,6 +17,10 @@ std::string WriteWholeFile(const std::wstring& path, const std::string& bytes);
 // Writes the frame as a PNG picture of Width() x Height() pixels, through
 // the platform's imaging component, the same way. Returns "" or the reason.
 std::string WriteFramePng(const std::wstring& path, const FrameBitmap& bitmap);
+// WriteFramePng, asking the encoder for the pixel format asked instead of
+// the frame's own; whatever format the encoder takes, the picture is the
+// frame's. For the tests of the conversion.
+std::string WriteFramePngAs(const std::wstring& path, const FrameBitmap& bitmap, const WICPixelFormatGUID& asked);
 
 // Puts the frame on the clipboard as a device-independent bitmap. Returns
 // "" or the reason.

@@ -11,6 +11,7 @@
 #include "settings/display_texts.h"
 #include "win/error_box.h"
 #include "win/file_output.h"
+#include "win/state_input.h"
 #include "win/unit21.h"
 #include "win/wide_text.h"
 #include "win/window_proc.h"
@@ -117,6 +118,12 @@ SIZE TForm2::Room() const {
 }
 
 SIZE TForm2::SetFieldSize(SIZE size) {
+  // A minimised window is brought back first, as a hidden one is shown: its
+  // restore rectangle is only a wish, which a window manager answers with
+  // the size the window had before, so the field would be stretched to that
+  // the moment it came back. A window that comes back maximised is then
+  // restored as well.
+  if (IsIconic(window_)) ShowWindow(window_, SW_RESTORE);
   if (IsZoomed(window_)) ShowWindow(window_, SW_RESTORE);
   const int zoom = Zoom();
   const UINT dpi = GetDpiForWindow(window_);
@@ -129,22 +136,7 @@ SIZE TForm2::SetFieldSize(SIZE size) {
   const SIZE given{std::max({1L, least.cx, std::min(size.cx, room.cx)}),
                    std::max({1L, least.cy, std::min(size.cy, room.cy)})};
   const SIZE outer = OuterSize({given.cx * zoom, given.cy * zoom}, dpi);
-  if (IsIconic(window_)) {
-    // Sizing a minimised window sizes its icon; the size it comes back with
-    // is the restore rectangle's, and not a maximised one.
-    WINDOWPLACEMENT placement{};
-    placement.length = sizeof placement;
-    GetWindowPlacement(window_, &placement);
-    placement.flags &= ~WPF_RESTORETOMAXIMIZED;
-    placement.showCmd = SW_SHOWMINNOACTIVE;
-    RECT& normal = placement.rcNormalPosition;
-    normal.right = normal.left + outer.cx;
-    normal.bottom = normal.top + outer.cy;
-    SetWindowPlacement(window_, &placement);
-    lastSize_ = given;
-  } else {
-    SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
-  }
+  SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
   return given;
 }
 
@@ -312,7 +304,8 @@ bool TForm2::OpenState(const std::wstring& path) {
   // for 16384 x 16384, a gigabyte of pixels no screen shows.
   const SIZE room = Room();
   const AreaSize bound{static_cast<int>(room.cx), static_cast<int>(room.cy)};
-  if (const std::string problem = form1_.Panel().OpenStateFile(Narrow(path), bound); !problem.empty()) {
+  // The path stays wide to the file functions; only the box narrows it.
+  if (const std::string problem = OpenStateFile(form1_.Panel(), path, bound); !problem.empty()) {
     Errors().Report(window_, problem);
     return false;
   }

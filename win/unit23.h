@@ -32,8 +32,9 @@ class TForm2 {
   // Returns the largest client area, in frame pixels, the window can have on
   // its monitor.
   SIZE Room() const;
-  // Gives the window a client area of size frame pixels; returns the size it
-  // got, smaller where the screen has no room.
+  // Gives the window a client area of size frame pixels, bringing it back
+  // first if minimised or maximised; returns the size it got, smaller where
+  // the screen has no room, larger where no window is that small.
   SIZE SetFieldSize(SIZE size);
 
   void ShowIfHidden();
