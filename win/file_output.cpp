@@ -1,6 +1,7 @@
 #include "win/file_output.h"
 
 #include <wincodec.h>
+#include <wrl/client.h>
 
 #include <cstring>
 #include <vector>
@@ -12,14 +13,7 @@ namespace {
 
 // Releases a COM interface at the end of its scope.
 template <typename Interface>
-struct Com {
-  Interface* pointer = nullptr;
-  ~Com() {
-    if (pointer != nullptr) pointer->Release();
-  }
-  Interface* operator->() const { return pointer; }
-  Interface** operator&() { return &pointer; }
-};
+using Com = Microsoft::WRL::ComPtr<Interface>;
 
 std::wstring TemporaryBeside(const std::wstring& path) {
   return path + L".part-" + std::to_wstring(GetCurrentProcessId());
@@ -53,10 +47,10 @@ HRESULT WriteConverted(IWICImagingFactory& factory, IWICBitmapFrameEncode& frame
       reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(bitmap.Pixels())), &source);
   if (SUCCEEDED(result)) result = factory.CreateFormatConverter(&converter);
   if (SUCCEEDED(result)) {
-    result = converter->Initialize(source.pointer, format, WICBitmapDitherTypeNone, nullptr, 0.0,
+    result = converter->Initialize(source.Get(), format, WICBitmapDitherTypeNone, nullptr, 0.0,
                                    WICBitmapPaletteTypeCustom);
   }
-  if (SUCCEEDED(result)) result = frame.WriteSource(converter.pointer, nullptr);
+  if (SUCCEEDED(result)) result = frame.WriteSource(converter.Get(), nullptr);
   return result;
 }
 
@@ -98,12 +92,12 @@ std::string WriteFramePngAs(const std::wstring& path, const FrameBitmap& bitmap,
     const auto pixels = reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(bitmap.Pixels()));
     if (SUCCEEDED(result)) {
       result = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                reinterpret_cast<void**>(&factory));
+                                reinterpret_cast<void**>(factory.GetAddressOf()));
     }
     if (SUCCEEDED(result)) result = factory->CreateStream(&stream);
     if (SUCCEEDED(result)) result = stream->InitializeFromFilename(temporary.c_str(), GENERIC_WRITE);
     if (SUCCEEDED(result)) result = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
-    if (SUCCEEDED(result)) result = encoder->Initialize(stream.pointer, WICBitmapEncoderNoCache);
+    if (SUCCEEDED(result)) result = encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache);
     if (SUCCEEDED(result)) result = encoder->CreateNewFrame(&frame, nullptr);
     if (SUCCEEDED(result)) result = frame->Initialize(nullptr);
     if (SUCCEEDED(result)) result = frame->SetSize(width, height);
@@ -114,7 +108,7 @@ std::string WriteFramePngAs(const std::wstring& path, const FrameBitmap& bitmap,
       if (IsEqualGUID(format, kFramePixelFormat)) {
         result = frame->WritePixels(height, stride, stride * height, pixels);
       } else {
-        result = WriteConverted(*factory.pointer, *frame.pointer, format, bitmap);
+        result = WriteConverted(*factory.Get(), *frame.Get(), format, bitmap);
       }
     }
     if (SUCCEEDED(result)) result = frame->Commit();

@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 #include <wincodec.h>
+#include <wrl/client.h>
 
 #include <gtest/gtest.h>
 
@@ -16,14 +17,7 @@ namespace {
 
 // Releases a COM interface at the end of its scope.
 template <typename Interface>
-struct Com {
-  Interface* pointer = nullptr;
-  ~Com() {
-    if (pointer != nullptr) pointer->Release();
-  }
-  Interface* operator->() const { return pointer; }
-  Interface** operator&() { return &pointer; }
-};
+using Com = Microsoft::WRL::ComPtr<Interface>;
 
 // Reads the picture at path as 0xRRGGBB words, top row first; empty when it
 // cannot be read.
@@ -33,7 +27,7 @@ std::vector<std::uint32_t> ReadPicture(const std::wstring& path, UINT& width, UI
   Com<IWICBitmapFrameDecode> frame;
   Com<IWICFormatConverter> converter;
   HRESULT result = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                    reinterpret_cast<void**>(&factory));
+                                    reinterpret_cast<void**>(factory.GetAddressOf()));
   if (SUCCEEDED(result)) {
     result = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
                                                 &decoder);
@@ -42,7 +36,7 @@ std::vector<std::uint32_t> ReadPicture(const std::wstring& path, UINT& width, UI
   if (SUCCEEDED(result)) result = frame->GetSize(&width, &height);
   if (SUCCEEDED(result)) result = factory->CreateFormatConverter(&converter);
   if (SUCCEEDED(result)) {
-    result = converter->Initialize(frame.pointer, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
+    result = converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
                                    WICBitmapPaletteTypeCustom);
   }
   std::vector<std::uint32_t> pixels(SUCCEEDED(result) ? std::size_t{width} * height : 0);
