@@ -57,8 +57,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     zintrel::Errors().Report(nullptr, zintrel::Tr("Give at most one file"));
     return 2;
   }
-  // The picture encoder and the file dialogs are COM components.
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  // The picture encoder and the file dialogs are COM components, and a
+  // window that takes dropped files is an OLE drop target.
+  OleInitialize(nullptr);
 
   // The process-wide state, alive until exit; the windows refer to it.
   auto field = std::make_unique<zintrel::ParticleField>();
@@ -89,6 +90,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     zintrel::Errors().Report(nullptr, error.what());
     status = 1;
   }
-  CoUninitialize();
+  OleUninitialize();
   return status;
 }
