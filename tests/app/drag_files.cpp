@@ -1,7 +1,9 @@
 // Drags files as a file manager does, for the tests that drop them on the
 // real programs: a small window that, once pressed, drags the files named on
 // its command line (offering a copy, a move or a link), then prints what the
-// target answered, "copy", "move", "link" or "none", and ends.
+// target answered, "copy", "move", "link" or "none", and ends a second
+// later: an X drag ends before the target has read the data, which the
+// source goes on handing out until then.
 //
 //   drag_files FILE...   (the window is titled "drag_files")
 
@@ -9,6 +11,7 @@
 #include <QDrag>
 #include <QMimeData>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 #include <cstdio>
@@ -31,7 +34,7 @@ class DragSource : public QWidget {
               : answer == Qt::LinkAction ? "link"
                                          : "none");
     std::fflush(stdout);
-    QApplication::quit();
+    QTimer::singleShot(1000, qApp, &QApplication::quit);
   }
 
  private:
