@@ -156,15 +156,5 @@ TEST_F(StateDropTargetTest, EachDragIsAnsweredForItsOwnData) {
   EXPECT_TRUE(opened_.empty());
 }
 
-TEST_F(StateDropTargetTest, CountsItsReferencesAsCom) {
-  IDropTarget* asked = nullptr;
-  ASSERT_EQ(target_->QueryInterface(IID_IDropTarget, reinterpret_cast<void**>(&asked)), S_OK);
-  EXPECT_EQ(asked, static_cast<IDropTarget*>(target_));
-  EXPECT_EQ(asked->Release(), 1u);
-  void* other = reinterpret_cast<void*>(1);
-  EXPECT_EQ(target_->QueryInterface(IID_IDataObject, &other), E_NOINTERFACE);
-  EXPECT_EQ(other, nullptr);
-}
-
 }  // namespace
 }  // namespace zintrel
