@@ -81,7 +81,7 @@ std::string Native(const QString& path) { return QDir::toNativeSeparators(path).
 QImage FrameImage(const FrameBitmap& bitmap) { return FrameView(bitmap).copy(); }
 
 DisplayMenu::DisplayMenu(TForm1& form1, TForm2& form2, const FrameBitmap& bitmap)
-    : form1_(form1), form2_(form2), bitmap_(bitmap), messages_(&form2) {
+    : form1_(form1), form2_(form2), bitmap_(bitmap), messages_(form1.Errors()) {
   chooser_ = [this](FileRequest request, const QString& folder, const QString& name) {
     return ChooseWithDialog(&form2_, request, folder, name);
   };
@@ -103,7 +103,8 @@ QAction* DisplayMenu::AddAction(const char* text, const QKeySequence& shortcut, 
   action->setShortcut(shortcut);
   action->setShortcutContext(Qt::WindowShortcut);
   // Through the box like every handler: nothing may unwind through Qt.
-  connect(action, &QAction::triggered, this, [this, run] { RunGuarded(messages_, [this, run] { (this->*run)(); }); });
+  connect(action, &QAction::triggered, this,
+          [this, run] { RunGuarded(messages_, [this, run] { (this->*run)(); }, &form2_); });
   form2_.addAction(action);
   return action;
 }
@@ -138,7 +139,7 @@ bool DisplayMenu::SaveState(const QString& path) {
     return file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
   });
   if (problem.isEmpty()) return true;
-  messages_.Report(Text(SaveStateFailedText(Native(path), problem.toStdString())));
+  Report(SaveStateFailedText(Native(path), problem.toStdString()));
   return false;
 }
 
@@ -148,7 +149,7 @@ bool DisplayMenu::OpenState(const QString& path) {
   const QSize room = Room();
   const AreaSize bound{room.width(), room.height()};
   if (const std::string problem = form1_.Panel().OpenStateFile(path.toStdString(), bound); !problem.empty()) {
-    messages_.Report(Text(problem));
+    Report(problem);
     return false;
   }
   ShowAtFieldSize();
@@ -173,8 +174,8 @@ void DisplayMenu::ShowAtFieldSize() {
     form2_.activateWindow();
   }
   if (given != wanted) {
-    messages_.Report(Text(WindowTooSmallText(wanted.width(), wanted.height(), given.width(), given.height())),
-                     QMessageBox::Information);
+    Report(WindowTooSmallText(wanted.width(), wanted.height(), given.width(), given.height()),
+           QMessageBox::Information);
   }
 }
 
@@ -188,13 +189,17 @@ bool DisplayMenu::SavePicture(const QString& path) {
     });
   }
   if (problem.isEmpty()) return true;
-  messages_.Report(Text(SavePictureFailedText(Native(path), problem.toStdString())));
+  Report(SavePictureFailedText(Native(path), problem.toStdString()));
   return false;
 }
 
 void DisplayMenu::CopyPicture() {
   const QImage image = FrameImage(bitmap_);
   if (!image.isNull()) QGuiApplication::clipboard()->setImage(image);
+}
+
+void DisplayMenu::Report(const std::string& message, QMessageBox::Icon icon) {
+  messages_.Report(Text(message), icon, &form2_);
 }
 
 bool DisplayMenu::eventFilter(QObject* watched, QEvent* event) {
@@ -214,7 +219,7 @@ bool DisplayMenu::eventFilter(QObject* watched, QEvent* event) {
     const QString path = droppedFile(drop->mimeData());
     if (!path.isEmpty()) {
       drop->acceptProposedAction();
-      RunGuarded(messages_, [this, &path] { OpenState(path); });
+      RunGuarded(messages_, [this, &path] { OpenState(path); }, &form2_);
       return true;
     }
   }

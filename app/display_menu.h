@@ -49,7 +49,9 @@ class DisplayMenu : public QObject {
   bool SavePicture(const QString& path);
   void CopyPicture();
 
-  // The box in which failures and notices of these actions are shown.
+  // The box in which failures and notices of these actions are shown: the
+  // settings window's, so that one box at a time tells everything, here
+  // over the display window.
   ErrorBox& Messages() { return messages_; }
 
  protected:
@@ -63,6 +65,8 @@ class DisplayMenu : public QObject {
   void AskAndSavePicture();
   // Returns the path the user chose for request, or "".
   QString Ask(FileRequest request);
+  // Reports message in the box, over the display window.
+  void Report(const std::string& message, QMessageBox::Icon icon = QMessageBox::Critical);
   // Returns the largest client area the display window can have on its
   // screen.
   QSize Room() const;
@@ -73,7 +77,7 @@ class DisplayMenu : public QObject {
   TForm1& form1_;
   TForm2& form2_;
   const FrameBitmap& bitmap_;
-  ErrorBox messages_;
+  ErrorBox& messages_;
   FileChooser chooser_;
   // The folders last used in this session; nothing is remembered beyond it.
   QString stateFolder_;

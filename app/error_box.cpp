@@ -27,15 +27,31 @@ QMessageBox* ErrorBox::OpenBox() const {
   return box_ && box_->isVisible() ? box_.data() : nullptr;
 }
 
-void ErrorBox::Report(const QString& message, QMessageBox::Icon icon) {
-  if (OpenBox() != nullptr) return;
-  auto* box = new QMessageBox(icon,
-                              ApplicationTitle(QCoreApplication::applicationFilePath()),
-                              ErrorBoxText(message), QMessageBox::Ok, owner_);
+void ErrorBox::Report(const QString& message, QMessageBox::Icon icon, QWidget* over) {
+  const QString text = ErrorBoxText(message);
+  const auto same = [&](const QString& otherText, QMessageBox::Icon otherIcon) {
+    return otherText == text && otherIcon == icon;
+  };
+  if (const QMessageBox* open = OpenBox(); open != nullptr && same(open->text(), open->icon())) return;
+  for (const Message& waiting : waiting_) {
+    if (same(waiting.text, waiting.icon)) return;
+  }
+  waiting_.push_back({text, icon, over != nullptr ? over : owner_});
+  if (OpenBox() == nullptr) ShowNext();
+}
+
+void ErrorBox::ShowNext() {
+  if (waiting_.empty()) return;
+  const Message next = waiting_.front();
+  waiting_.pop_front();
+  auto* box = new QMessageBox(next.icon, ApplicationTitle(QCoreApplication::applicationFilePath()), next.text,
+                              QMessageBox::Ok, next.over != nullptr ? next.over.data() : owner_);
   box->setAttribute(Qt::WA_DeleteOnClose);
-  // Modal like any message box, but shown without exec(): a nested event loop
-  // inside a handler would let ticks run in the middle of it.
+  // Modal like any message box, but shown without exec(): a nested event
+  // loop inside a handler would let ticks run in the middle of it.
   box->setWindowModality(Qt::ApplicationModal);
+  // Hidden by then, the box hands over to the next report.
+  connect(box, &QDialog::finished, this, &ErrorBox::ShowNext);
   box_ = box;
   box->show();
 }

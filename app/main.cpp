@@ -22,7 +22,7 @@ int main(int argc, char* argv[]) {
                                QStringLiteral("[FILE]"));
   parser.process(application);
   if (parser.positionalArguments().size() > 1) {
-    std::fprintf(stderr, "zintrel: %s\n", zintrel::Tr("give at most one file"));
+    std::fprintf(stderr, "zintrel: %s\n", zintrel::Tr("Give at most one file"));
     return 2;
   }
   zintrel::PrepareApplication(application);

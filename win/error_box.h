@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <exception>
 #include <new>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "settings/catalog.h"
 #include "settings/display_texts.h"
@@ -19,17 +21,32 @@ std::wstring ApplicationTitle(const std::wstring& executablePath);
 
 // The application's box: a message box with an OK button, captioned with the
 // application's title, showing a message with the language's full stop
-// appended. The box keeps dispatching messages, so ticks go on behind it;
-// while one is open further reports are dropped instead of piling up one
-// box per tick.
+// appended. While it is open every window of the program is disabled, not
+// only the one it is shown over, so nothing can be done behind it; it keeps
+// dispatching messages, so ticks go on. A report made while a box is open
+// waits for it and is shown next, in the order made, over its own window;
+// only a report the open box or a waiting one already tells, word for word,
+// is not told twice.
 class ErrorBox {
  public:
-  // Shows message (UTF-8) over owner, with the stop icon unless told.
+  // Shows message (UTF-8) over owner, with the stop icon unless told. Returns
+  // at once when a box is open already, else once every box is closed.
   void Report(HWND owner, const std::string& message, UINT icon = MB_ICONSTOP);
   bool IsOpen() const { return open_; }
 
  private:
+  struct Message {
+    HWND owner;
+    std::wstring text;
+    UINT icon;
+    bool operator==(const Message& other) const { return text == other.text && icon == other.icon; }
+  };
+  // Shows one box, modal to every window of this thread.
+  static void Show(const Message& message);
+
   bool open_ = false;
+  Message shown_{};
+  std::deque<Message> waiting_;
 };
 
 // The box every window reports to.

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <memory>
+#include <vector>
 
 #include "render/frame_bitmap.h"
 #include "simulation/particle_field.h"
@@ -20,14 +21,15 @@
 
 namespace {
 
-// Takes at most one argument, a saved state to open, as a double click on
-// one passes it.
-std::wstring StateArgument() {
+// The arguments after the program's own name: at most one, a saved state to
+// open, as a double click on one passes it.
+std::vector<std::wstring> Arguments() {
   int count = 0;
   LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-  std::wstring path = count >= 2 ? arguments[1] : L"";
+  std::vector<std::wstring> given;
+  for (int i = 1; i < count; ++i) given.emplace_back(arguments[i]);
   LocalFree(arguments);
-  return path;
+  return given;
 }
 
 // The language the user chose for Windows' own texts ("ja-JP"), which need
@@ -48,8 +50,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
-  // The picture encoder and the file dialogs are COM components.
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  // Several files are refused as the Linux program refuses them, with its
+  // line and status; a program without a console says it in its box.
+  const std::vector<std::wstring> arguments = Arguments();
+  if (arguments.size() > 1) {
+    zintrel::Errors().Report(nullptr, zintrel::Tr("Give at most one file"));
+    return 2;
+  }
+  // The picture encoder and the file dialogs are COM components, and a
+  // window that takes dropped files is an OLE drop target.
+  OleInitialize(nullptr);
 
   // The process-wide state, alive until exit; the windows refer to it.
   auto field = std::make_unique<zintrel::ParticleField>();
@@ -65,7 +75,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ShowWindow(form2.Handle(), SW_SHOWNOACTIVATE);
     ShowWindow(form1.Handle(), SW_SHOW);
     SetForegroundWindow(form1.Handle());
-    if (const std::wstring path = StateArgument(); !path.empty()) form2.OpenState(path);
+    if (!arguments.empty() && !arguments.front().empty()) form2.OpenState(arguments.front());
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -80,6 +90,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     zintrel::Errors().Report(nullptr, error.what());
     status = 1;
   }
-  CoUninitialize();
+  OleUninitialize();
   return status;
 }

@@ -1,7 +1,6 @@
 #include "win/unit21.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -87,8 +86,6 @@ TForm1::TForm1(HINSTANCE instance, ParticleField& field, FrameBitmap& bitmap, Ra
   if (const wchar_t* file = _wgetenv(L"ZINTREL_TEXTS_FILE")) textsFile_ = file;
 #endif
   Guarded([this] { FormCreate(); });
-  // A state file dropped here opens as on the display window.
-  DragAcceptFiles(window_, TRUE);
   lastFocus_ = TrackBar1;
 }
 
@@ -213,6 +210,12 @@ void TForm1::Guarded(Handler&& handler) {
   RunGuarded(window_, std::forward<Handler>(handler));
 }
 
+void TForm1::SetDisplayWindow(TForm2* display) {
+  display_ = display;
+  // A state file dropped here opens as on the display window.
+  if (display_ != nullptr) RegisterDragDrop(window_, display_->DropTarget());
+}
+
 void TForm1::FormCreate() { panel_.FormCreate(); }
 
 void TForm1::Timer1Timer() {
@@ -287,15 +290,13 @@ LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         SetFocus(lastFocus_);
       }
       return 0;
-    case WM_DROPFILES:
-      if (display_ != nullptr) display_->OpenDroppedFile(reinterpret_cast<HDROP>(wParam));
-      return 0;
     case WM_CLOSE:
       // The main window: closing it ends the program even while the display
       // window is still open.
       DestroyWindow(window_);
       return 0;
     case WM_DESTROY:
+      RevokeDragDrop(window_);
       window_ = nullptr;
       PostQuitMessage(0);
       return 0;

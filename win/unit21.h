@@ -31,7 +31,9 @@ class TForm1 : private SettingsControls {
   ~TForm1() override;
 
   HWND Handle() const { return window_; }
-  void SetDisplayWindow(TForm2* display) { display_ = display; }
+  // Makes display the window the ticks measure and draw into, and the one
+  // that opens a file dropped here.
+  void SetDisplayWindow(TForm2* display);
   SettingsPanel& Panel() { return panel_; }
 
   // The handlers, in the order of the window's controls.

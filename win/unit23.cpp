@@ -9,6 +9,7 @@
 
 #include "settings/catalog.h"
 #include "settings/display_texts.h"
+#include "win/drop_target.h"
 #include "win/error_box.h"
 #include "win/file_output.h"
 #include "win/state_input.h"
@@ -84,11 +85,23 @@ TForm2::TForm2(HINSTANCE instance, const FrameBitmap& bitmap, TForm1& form1) : b
                outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
   menu_ = BuildMenu();
   shortcuts_ = BuildShortcuts();
-  DragAcceptFiles(window_, TRUE);
+  // A drop only notes the file: a box shown inside the drop would hold the
+  // drag's source (a file manager, say) until it is closed.
+  dropTarget_ = new StateDropTarget([this](const std::wstring& path) {
+    RunGuarded(window_, [this, &path] {
+      droppedFile_ = path;
+      PostMessageW(window_, kOpenDroppedMessage, 0, 0);
+    });
+  });
+  RegisterDragDrop(window_, dropTarget_);
 }
 
 TForm2::~TForm2() {
-  if (window_ != nullptr) DestroyWindow(window_);
+  if (window_ != nullptr) {
+    RevokeDragDrop(window_);
+    DestroyWindow(window_);
+  }
+  dropTarget_->Release();
   if (menu_ != nullptr) DestroyMenu(menu_);
   if (shortcuts_ != nullptr) DestroyAcceleratorTable(shortcuts_);
 }
@@ -189,8 +202,8 @@ LRESULT TForm2::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       OnCommand(LOWORD(wParam));
       return 0;
-    case WM_DROPFILES:
-      OpenDroppedFile(reinterpret_cast<HDROP>(wParam));
+    case kOpenDroppedMessage:
+      OpenDroppedFile();
       return 0;
     case WM_GETDPISCALEDSIZE: {
       // Windows would scale the window by the ratio of the two dpi, while
@@ -335,14 +348,14 @@ bool TForm2::CopyPicture() {
   return false;
 }
 
-void TForm2::OpenDroppedFile(HDROP drop) {
-  // One file only: several at once leave the program as it is.
-  if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
-    std::vector<wchar_t> path(DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
-    DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size()));
-    RunGuarded(window_, [this, &path] { OpenState(path.data()); });
-  }
-  DragFinish(drop);
+IDropTarget* TForm2::DropTarget() const { return dropTarget_; }
+
+void TForm2::OpenDroppedFile() {
+  RunGuarded(window_, [this] {
+    const std::wstring path = std::move(droppedFile_);
+    droppedFile_.clear();
+    if (!path.empty()) OpenState(path);
+  });
 }
 
 }  // namespace zintrel

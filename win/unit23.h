@@ -1,7 +1,6 @@
 #pragma once
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
 
@@ -10,13 +9,17 @@
 namespace zintrel {
 
 class TForm1;
+class StateDropTarget;
+
+// The message by which a dropped file is opened once the drop is over.
+inline constexpr UINT kOpenDroppedMessage = WM_APP + 2;
 
 // The display window, Form2. It shows the frame the latest tick drew, one
 // frame pixel per pixel enlarged by the whole factor nearest the monitor's
 // scale, as the Linux program does. Closing it hides it and the ticks go
 // on; the settings window's Play / Pause brings it back. Its own additions
 // are the menu (right click, the Menu key) with its shortcuts, and opening
-// a dropped state file.
+// a state file dropped on either window.
 class TForm2 {
  public:
   TForm2(HINSTANCE instance, const FrameBitmap& bitmap, TForm1& form1);
@@ -49,7 +52,10 @@ class TForm2 {
   bool OpenState(const std::wstring& path);
   bool SavePicture(const std::wstring& path);
   bool CopyPicture();
-  void OpenDroppedFile(HDROP drop);
+
+  // The drop target of both windows; the settings window registers it for
+  // its own.
+  IDropTarget* DropTarget() const;
 
  private:
   template <typename Window>
@@ -61,6 +67,8 @@ class TForm2 {
   // The whole factor frame pixels are enlarged by on this window's monitor.
   int Zoom() const;
   std::wstring Ask(bool save, bool picture);
+  // Opens the file dropped last, after its drop has returned.
+  void OpenDroppedFile();
 
   const FrameBitmap& bitmap_;
   TForm1& form1_;
@@ -72,6 +80,8 @@ class TForm2 {
   std::wstring pictureFolder_;
   // The size the ticks measured last while the window was not minimised.
   mutable SIZE lastSize_{660, 440};
+  StateDropTarget* dropTarget_ = nullptr;
+  std::wstring droppedFile_;
 };
 
 }  // namespace zintrel

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -316,6 +317,51 @@ TEST_F(DisplayMenuTest, BadFilesChangeNothing) {
     EXPECT_EQ(program_->Bitmap().Width(), 660);
     EXPECT_EQ(form2_.size(), QSize(660, 440));
   }
+}
+
+// A bad file opened while a tick's fault has its box open gets the next box
+// rather than none, over the display window; while either box is open
+// neither window takes a click or a key, and once both are closed they do.
+TEST_F(DisplayMenuTest, AReportWaitsForTheOpenBoxAndBothWindowsWaitForIt) {
+  // A particle whose move would carry it past the largest double.
+  field_.ParticleCount = 1;
+  field_.MaxSpeed = 1e308;
+  field_.x[0] = 1.7e308;
+  field_.vx[0] = 1e308;
+  form1_.Timer1->start(1);
+  const QDeadlineTimer deadline(10000);
+  while (!deadline.hasExpired() && BoxText().isEmpty()) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  ASSERT_EQ(BoxText(), QStringLiteral("Floating point overflow."));
+  Write("bad.zintrel", "a picture, perhaps");
+  EXPECT_FALSE(menu_.OpenState(Path("bad.zintrel")));
+  EXPECT_EQ(BoxText(), QStringLiteral("Floating point overflow."));
+  EXPECT_EQ(menu_.Messages().Waiting(), 1);
+
+  // Play / Pause clicked and Ctrl+O pressed through the window system, as a
+  // user does; returns how many of the two were taken.
+  const auto userActs = [this] {
+    const std::int32_t running = field_.Running;
+    const std::size_t asked = asked_.size();
+    QTest::mouseClick(form1_.windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      form1_.Button4->mapTo(&form1_, form1_.Button4->rect().center()));
+    form2_.activateWindow();
+    QCoreApplication::processEvents();
+    QTest::keyClick(form2_.windowHandle(), Qt::Key_O, Qt::ControlModifier);
+    const int taken = (field_.Running != running ? 1 : 0) + (asked_.size() != asked ? 1 : 0);
+    field_.Running = running;
+    return taken;
+  };
+  EXPECT_EQ(userActs(), 0);
+  CloseBox();
+  ASSERT_TRUE(BoxText().contains(QStringLiteral("malformed JSON"))) << BoxText().toStdString();
+  EXPECT_EQ(menu_.Messages().OpenBox()->parentWidget(), &form2_);
+  EXPECT_EQ(userActs(), 0);
+  CloseBox();
+  EXPECT_EQ(BoxText(), QString());
+  form1_.Timer1->stop();
+  EXPECT_EQ(userActs(), 2);
 }
 
 // A save that fails says so and leaves the file that was there whole: here

@@ -41,11 +41,12 @@ TEST(ApplicationTitleTest, ErrorTextGetsOneFullStop) {
 class ErrorBoxTest : public testing::Test {
  protected:
   void TearDown() override {
-    if (QMessageBox* box = errors_.OpenBox()) box->close();
+    while (QMessageBox* box = errors_.OpenBox()) box->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
 
   QWidget owner_;
+  QWidget other_;
   ErrorBox errors_{&owner_};
 };
 
@@ -61,21 +62,53 @@ TEST_F(ErrorBoxTest, ShowsACriticalBoxCaptionedWithTheTitle) {
   EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
 }
 
-TEST_F(ErrorBoxTest, FurtherErrorsDoNotPileUpWhileABoxIsOpen) {
+// Reports made while a box is open are each shown in turn, one box at a
+// time; one that an open or waiting box already tells is not told twice.
+TEST_F(ErrorBoxTest, ReportsWaitForTheOpenBoxAndAreShownInTurn) {
   errors_.Report(QStringLiteral("first"));
   QMessageBox* first = errors_.OpenBox();
+  ASSERT_NE(first, nullptr);
+  errors_.Report(QStringLiteral("second"), QMessageBox::Critical, &other_);
+  errors_.Report(QStringLiteral("first"));
+  errors_.Report(QStringLiteral("third"), QMessageBox::Information);
   errors_.Report(QStringLiteral("second"));
-  errors_.Report(QStringLiteral("third"));
+  // The same words as a notice rather than an error are a report of their own.
+  errors_.Report(QStringLiteral("first"), QMessageBox::Information);
   EXPECT_EQ(errors_.OpenBox(), first);
-  EXPECT_EQ(first->text(), QStringLiteral("first."));
-  EXPECT_EQ(owner_.findChildren<QMessageBox*>().size(), 1);
+  EXPECT_EQ(errors_.Waiting(), 3);
 
-  // Once OK closed it, the next error gets a box of its own.
-  first->button(QMessageBox::Ok)->click();
+  const struct {
+    const char* text;
+    QMessageBox::Icon icon;
+    QWidget* over;
+  } expected[] = {
+      {"second.", QMessageBox::Critical, &other_},
+      {"third.", QMessageBox::Information, &owner_},
+      {"first.", QMessageBox::Information, &owner_},
+  };
+  for (const auto& next : expected) {
+    SCOPED_TRACE(next.text);
+    errors_.OpenBox()->button(QMessageBox::Ok)->click();
+    QMessageBox* box = errors_.OpenBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QString::fromUtf8(next.text));
+    EXPECT_EQ(box->icon(), next.icon);
+    EXPECT_EQ(box->parentWidget(), next.over);
+    EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
+    int shown = 0;
+    for (QWidget* window : {&owner_, &other_}) {
+      for (const QMessageBox* any : window->findChildren<QMessageBox*>()) shown += any->isVisible() ? 1 : 0;
+    }
+    EXPECT_EQ(shown, 1);
+  }
+  errors_.OpenBox()->button(QMessageBox::Ok)->click();
   EXPECT_EQ(errors_.OpenBox(), nullptr);
-  errors_.Report(QStringLiteral("fourth"));
+  EXPECT_EQ(errors_.Waiting(), 0);
+
+  // With none open, the next report opens a box at once.
+  errors_.Report(QStringLiteral("first"));
   ASSERT_NE(errors_.OpenBox(), nullptr);
-  EXPECT_EQ(errors_.OpenBox()->text(), QStringLiteral("fourth."));
+  EXPECT_EQ(errors_.OpenBox()->text(), QStringLiteral("first."));
 }
 
 TEST_F(ErrorBoxTest, RunGuardedTurnsAnEscapingErrorIntoTheBox) {

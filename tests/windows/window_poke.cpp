@@ -1,16 +1,14 @@
-// Does to the Windows program's display window what a test cannot do from
-// the X side under Wine: drops a file on it (also one whose name holds a
-// lone surrogate, which no X program can pass), asks it the size it wants
-// at another dpi (Wine never moves a window between monitors of different
-// dpi), and reads and closes its box.
+// Does to the Windows program what a test cannot do from the X side under
+// Wine: starts it with a name that holds a lone surrogate (which no X
+// program can pass), asks its display window the size it wants at another
+// dpi (Wine never moves a window between monitors of different dpi), and
+// reads and closes its box.
 //
-//   window_poke drop PATH             drops PATH on the display window
-//   window_poke drop-lone-surrogate   drops a pipe named with a lone
-//                                     surrogate, does as box, then says
-//                                     whether the program opened the pipe
 //   window_poke start-lone-surrogate PROGRAM
-//                                     starts PROGRAM with that pipe's name
-//                                     as its argument, and does the same
+//                                     starts PROGRAM with a pipe named with
+//                                     a lone surrogate as its argument, does
+//                                     as box, then says whether the program
+//                                     opened the pipe
 //   window_poke dpi-client DPI        prints the client size the window
 //                                     asks for at DPI ("W H"), or "declined"
 //   window_poke box [SECONDS]         waits up to SECONDS (20) for the
@@ -163,14 +161,6 @@ int StartWithLoneSurrogate(const std::wstring& program) {
   return status;
 }
 
-int Drop(HWND display, const std::wstring& path) {
-  PokeRequest request{};
-  request.command = PokeCommand::kDrop;
-  if (path.size() >= std::size(request.path)) return Fail("the path is too long");
-  path.copy(request.path, path.size());
-  return Poke(display, request) ? 0 : Fail("the display window's thread never took the drop");
-}
-
 }  // namespace
 }  // namespace zintrel
 
@@ -180,17 +170,6 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"start-lone-surrogate" && argc == 3) return StartWithLoneSurrogate(argv[2]);
   HWND display = FindWindowW(L"TForm2", nullptr);
   if (display == nullptr) return Fail("no display window");
-  if (command == L"drop" && argc == 3) return Drop(display, argv[2]);
-  if (command == L"drop-lone-surrogate" && argc == 2) {
-    std::wstring name;
-    HANDLE pipe = LoneSurrogatePipe(name);
-    if (pipe == INVALID_HANDLE_VALUE) return Fail("cannot make the pipe");
-    int status = Drop(display, name);
-    if (status == 0) status = ReadBox(ProcessOf(display), 20);
-    SayWhetherOpened(pipe);
-    CloseHandle(pipe);
-    return status;
-  }
   if (command == L"dpi-client" && argc == 3) {
     PokeRequest request{};
     request.command = PokeCommand::kDpiScaledSize;
@@ -210,6 +189,5 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"box" && argc <= 3) return ReadBox(ProcessOf(display), argc == 3 ? _wtoi(argv[2]) : 20);
   return Fail(
-      "usage: window_poke drop PATH | drop-lone-surrogate | start-lone-surrogate PROGRAM | dpi-client DPI | box "
-      "[SECONDS]");
+      "usage: window_poke start-lone-surrogate PROGRAM | dpi-client DPI | box [SECONDS]");
 }

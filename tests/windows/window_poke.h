@@ -11,14 +11,12 @@ inline constexpr wchar_t kPokeMapping[] = L"Local\\ZintrelWindowPoke";
 inline constexpr wchar_t kPokeMessage[] = L"ZintrelWindowPoke";
 
 enum class PokeCommand : LONG {
-  kDrop = 1,        // Drop the file `path` on the window, as one dropped file.
-  kDpiScaledSize,   // Ask the window its size at `dpi` (WM_GETDPISCALEDSIZE).
+  kDpiScaledSize = 1,  // Ask the window its size at `dpi` (WM_GETDPISCALEDSIZE).
 };
 
 struct PokeRequest {
   PokeCommand command;
   UINT dpi;
-  wchar_t path[MAX_PATH * 4];
   // Written by the hook.
   LONG done;      // 1 once the hook has done the command.
   LONG answered;  // What the window answered to WM_GETDPISCALEDSIZE.

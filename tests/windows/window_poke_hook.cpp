@@ -2,36 +2,18 @@
 // runs there, so the messages it makes carry pointers the window can follow.
 #include "tests/windows/window_poke.h"
 
-#include <shellapi.h>
-#include <shlobj.h>
 
 namespace {
 
 using zintrel::PokeCommand;
 using zintrel::PokeRequest;
 
-// Drops path as Explorer would: the memory is the program's own, and the
-// window frees it with DragFinish.
-void Drop(HWND window, const wchar_t* path) {
-  const SIZE_T length = lstrlenW(path);
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + (length + 2) * sizeof(wchar_t));
-  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-  drop->pFiles = sizeof(DROPFILES);
-  drop->fWide = TRUE;
-  CopyMemory(drop + 1, path, length * sizeof(wchar_t));
-  GlobalUnlock(memory);
-  // Posted, so that a box the open shows does not hold this hook.
-  PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
-}
-
 void Serve(HWND window) {
   HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, zintrel::kPokeMapping);
   if (mapping == nullptr) return;
   auto* request = static_cast<PokeRequest*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(PokeRequest)));
   if (request != nullptr) {
-    if (request->command == PokeCommand::kDrop) {
-      Drop(window, request->path);
-    } else if (request->command == PokeCommand::kDpiScaledSize) {
+    if (request->command == PokeCommand::kDpiScaledSize) {
       request->answered = static_cast<LONG>(
           SendMessageW(window, WM_GETDPISCALEDSIZE, request->dpi, reinterpret_cast<LPARAM>(&request->size)));
     }
