@@ -31,6 +31,7 @@
 #include "render/tick.h"
 #include "tests/simulation/field_hash.h"
 #include "state/state_file.h"
+#include "tests/app/overflowing_field.h"
 
 namespace zintrel {
 namespace {
@@ -323,11 +324,7 @@ TEST_F(DisplayMenuTest, BadFilesChangeNothing) {
 // rather than none, over the display window; while either box is open
 // neither window takes a click or a key, and once both are closed they do.
 TEST_F(DisplayMenuTest, AReportWaitsForTheOpenBoxAndBothWindowsWaitForIt) {
-  // A particle whose move would carry it past the largest double.
-  field_.ParticleCount = 1;
-  field_.MaxSpeed = 1e308;
-  field_.x[0] = 1.7e308;
-  field_.vx[0] = 1e308;
+  PlantOverflowingParticle(field_);
   form1_.Timer1->start(1);
   const QDeadlineTimer deadline(10000);
   while (!deadline.hasExpired() && BoxText().isEmpty()) {

@@ -21,6 +21,7 @@
 
 #include "app/japanese_font.h"
 #include "app/program.h"
+#include "tests/app/overflowing_field.h"
 
 namespace zintrel {
 namespace {
@@ -300,12 +301,7 @@ TEST_F(TForm1Test, TickMeasuresTheDisplayAndDrawsWhilePaused) {
 // A fault in a tick abandons it, leaves the field finite and shows one box;
 // the timer goes on and further faulting ticks add no boxes.
 TEST_F(TForm1Test, FaultingTicksShowOneErrorBoxAndTheTimerGoesOn) {
-  // Beyond every control's range: the move would carry x past the largest
-  // double.
-  field_.ParticleCount = 1;
-  field_.MaxSpeed = 1e308;
-  field_.x[0] = 1.7e308;
-  field_.vx[0] = 1e308;
+  PlantOverflowingParticle(field_);
   form1_.Timer1->start(1);
   const QDeadlineTimer deadline(10000);
   while (!deadline.hasExpired() && form1_.Errors().OpenBox() == nullptr) {
