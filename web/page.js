@@ -17,12 +17,25 @@ var Zintrel = (function () {
   var fixedSize = null;
   var channel = new MessageChannel();
 
+  // Lines made while the box is open, shown in turn as it closes.
+  var waiting = [];
+
   function report(line) {
-    // One box at a time, as on the desktop: further lines are dropped while
-    // it is open, and the animation goes on behind it.
-    if (!line || box.open) return;
+    // One box at a time, as on the desktop: a line made while it is open
+    // waits its turn, unless it says what the open box or a waiting one
+    // already says (a fault that recurs behind its box would otherwise
+    // queue boxes without end). The animation goes on behind the box.
+    if (!line) return;
+    if (box.open) {
+      if (boxText.textContent !== line && waiting.indexOf(line) < 0) waiting.push(line);
+      return;
+    }
     boxText.textContent = line;
     box.showModal();
+  }
+
+  function showWaiting() {
+    if (waiting.length > 0) report(waiting.shift());
   }
 
   // The display's whole-factor enlargement: on a screen of 2.5 device pixels
@@ -269,6 +282,7 @@ var Zintrel = (function () {
     display = document.getElementById("display");
     box = document.getElementById("box");
     boxText = document.getElementById("box-text");
+    box.addEventListener("close", showWaiting);
     // The browser's language, as the desktop programs follow the system's.
     call("ZintrelChooseLanguage", ["string"], [(navigator.languages || [navigator.language || ""]).join(",")]);
     var description = JSON.parse(call("ZintrelPanel"));

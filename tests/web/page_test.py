@@ -286,6 +286,19 @@ class PageTest(unittest.TestCase):
         self.assertTrue(line.endswith("."))
         time.sleep(0.3)
         self.assertEqual(self.frame(), (500, 300, expected), "a bad file changed the display")
+        # Another bad file while the box is open: its line waits for the
+        # box to close, then has a box of its own; the same file again
+        # adds nothing.
+        worse = os.path.join(self.work.name, "worse.zintrel")
+        with open(worse, "w", encoding="utf-8") as file:
+            file.write("[]\n")
+        self.open_state(worse)
+        self.open_state(bad)
+        time.sleep(1)
+        self.assertEqual(self.dialog_text(), line)
+        self.close_dialog()
+        WebDriverWait(self.driver, 10).until(lambda d: self.dialog_text() is not None)
+        self.assertIn("'worse.zintrel'", self.dialog_text())
         self.close_dialog()
         self.assertIsNone(self.dialog_text())
 
