@@ -271,12 +271,14 @@ template <int kPull>
 constexpr int kAhead = WholeGroups(kPull == kGeneralShape ? kGeneralAhead : kWholeAhead);
 
 // The loops over the vectors ahead must be unrolled, so that every stage
-// and partial sum stays in a register, and GCC needs asking. Not under
-// clang, which only the fuzzing build uses: there speed does not matter, and
-// asking would take the compile time under the sanitizers from one minute to
-// six.
+// and partial sum stays in a register, and GCC needs asking; so does clang
+// for the page's WebAssembly, which it otherwise leaves rolled. Not the
+// fuzzing build's clang: there speed does not matter, and asking would take
+// the compile time under the sanitizers from one minute to six.
 #undef ZINTREL_UNROLL_RING
-#if defined(__clang__)
+#if defined(__EMSCRIPTEN__)
+#define ZINTREL_UNROLL_RING _Pragma("clang loop unroll(full)")
+#elif defined(__clang__)
 #define ZINTREL_UNROLL_RING
 #else
 #define ZINTREL_UNROLL_RING _Pragma("GCC unroll 16")
