@@ -26,6 +26,7 @@
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 
 #include <cmath>
+#include <numeric>
 #include <type_traits>
 
 #include <hwy/highway.h>
@@ -263,12 +264,23 @@ HWY_INLINE double SumPartials(D d, const V* partial) {
 // AVX-512 thread: 4.8 ms a tick with none ahead, 3.9 with four, 4.5 with
 // eight, which spill. The general shape's larger stage needs two: a group
 // of AVX2 vectors holds two already, and with one ahead the AVX-512 loop
-// waits on its table look-ups and division.)
+// waits on its table look-ups and division.) WebAssembly's engine, which
+// allocates the registers itself, does best with three: the page's tick
+// of 2500 particles took 17.1 ms with four ahead and 15.0 with three, in
+// one run of Chromium 156 (two, 17.3; five and six, as three), where the
+// native SSE4 loop is slower with three than with four.
 constexpr int kWholeAhead = 4;
+constexpr int kWasmWholeAhead = 3;
 constexpr int kGeneralAhead = 2;
 constexpr int WholeGroups(int vectors) { return (vectors + kVectors - 1) / kVectors * kVectors; }
 template <int kPull>
-constexpr int kAhead = WholeGroups(kPull == kGeneralShape ? kGeneralAhead : kWholeAhead);
+constexpr int kAhead = kPull == kGeneralShape     ? WholeGroups(kGeneralAhead)
+                       : HWY_TARGET == HWY_WASM ? kWasmWholeAhead
+                                                : WholeGroups(kWholeAhead);
+// The loop's body covers whole rings of stages and whole groups, so that
+// each stage's slot and partial sum are known when compiling.
+template <int kPull>
+constexpr int kUnrolled = std::lcm(kAhead<kPull>, kVectors);
 
 // The loops over the vectors ahead must be unrolled, so that every stage
 // and partial sum stays in a register, and GCC needs asking; so does clang
@@ -317,9 +329,9 @@ ZINTREL_UNROLL_RING
   for (int k = 0; k < kAhead<kPull>; ++k) {
     ahead[k] = StartVector<kPull>(d, vl, xs, ys, begin + k * kLanes, end, rowX, rowY);
   }
-  for (int j = begin; j < end; j += kAhead<kPull> * kLanes) {
+  for (int j = begin; j < end; j += kUnrolled<kPull> * kLanes) {
 ZINTREL_UNROLL_RING
-    for (int k = 0; k < kAhead<kPull>; ++k) {
+    for (int k = 0; k < kUnrolled<kPull>; ++k) {
       if (j + k * kLanes >= end) break;
       // Finishing a stage before starting its successor lets the successor
       // take the stage's registers. Started first, both were alive at once,
@@ -327,8 +339,9 @@ ZINTREL_UNROLL_RING
       // pass: the AVX-512 loop of four vectors had 14 more register moves
       // and 10 more stack accesses, a fifth more operations than now. The
       // processor still overlaps the two.
-      AddPulls<kPull, kExtra>(d, law, vl, ahead[k], accX[k % kVectors], accY[k % kVectors]);
-      ahead[k] = StartVector<kPull>(d, vl, xs, ys, j + (kAhead<kPull> + k) * kLanes, end, rowX, rowY);
+      PairStart<kPull>& stage = ahead[k % kAhead<kPull>];
+      AddPulls<kPull, kExtra>(d, law, vl, stage, accX[k % kVectors], accY[k % kVectors]);
+      stage = StartVector<kPull>(d, vl, xs, ys, j + (kAhead<kPull> + k) * kLanes, end, rowX, rowY);
     }
   }
   sumX = SumPartials(d, accX);
