@@ -24,7 +24,7 @@ import unittest
 
 import websockets
 
-from page_checks import paused_state, rgb_of_png, ticks_to_reach
+from page_checks import first_drawing, paused_state, rgb_of_png, ticks_to_reach
 
 PAGE_DIR, HEADLESS = sys.argv[1], sys.argv[2]
 
@@ -146,12 +146,7 @@ class FirefoxPageTest(unittest.TestCase):
 
     def test_loads_runs_and_shows_an_opened_state_as_the_tool_draws_it(self):
         self.load(self.address)
-        # Sized by the first tick, the canvas is drawn a moment later.
-        deadline = time.time() + 10
-        first = self.frame()
-        while b"\xff\xff\xff" not in first[2] and time.time() < deadline:
-            time.sleep(0.1)
-            first = self.frame()
+        first = first_drawing(self.frame)
         self.assertTrue(b"\xff\xff\xff" in first[2], "no white outline on the display")
         deadline = time.time() + 10
         while self.frame() == first and time.time() < deadline:

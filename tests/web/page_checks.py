@@ -3,6 +3,7 @@ runs of zintrel-headless."""
 import json
 import os
 import subprocess
+import time
 
 # The numbers of a state that a run must reproduce bit for bit.
 STATE_KEYS = ("x", "y", "vx", "vy", "Heading", "ParticleCount", "MaxSpeed", "ParticleSize", "Activity",
@@ -13,6 +14,17 @@ def rgb_of_png(data):
     """Returns the PNG's pixels as bytes R, G, B per pixel (ImageMagick)."""
     return subprocess.run(["convert", "png:-", "-alpha", "off", "rgb:-"], input=data, check=True,
                           capture_output=True).stdout
+
+
+def first_drawing(frame, seconds=10):
+    """Returns frame() once the display shows its white outline: the first
+    tick sizes the canvas, and its drawing follows a moment later."""
+    deadline = time.time() + seconds
+    shown = frame()
+    while b"\xff\xff\xff" not in shown[2] and time.time() < deadline:
+        time.sleep(0.1)
+        shown = frame()
+    return shown
 
 
 def paused_state(headless, work):

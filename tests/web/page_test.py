@@ -29,7 +29,7 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
-from page_checks import paused_state, rgb_of_png, ticks_to_reach
+from page_checks import first_drawing, paused_state, rgb_of_png, ticks_to_reach
 
 PAGE_DIR, HEADLESS = sys.argv[1], sys.argv[2]
 MODE = sys.argv[3] if len(sys.argv) > 3 else "file"
@@ -198,12 +198,7 @@ class PageTest(unittest.TestCase):
     # The cases.
 
     def test_loads_and_its_darts_move(self):
-        # Sized by the first tick, the canvas is drawn a moment later.
-        deadline = time.time() + 10
-        first = self.frame()
-        while b"\xff\xff\xff" not in first[2] and time.time() < deadline:
-            time.sleep(0.1)
-            first = self.frame()
+        first = first_drawing(self.frame)
         self.assertTrue(b"\xff\xff\xff" in first[2], "no white outline on the display")
         self.assertTrue(self.changes(first), "the darts do not move")
         self.assertEqual(self.driver.title, "Zintrel")
