@@ -265,10 +265,11 @@ HWY_INLINE double SumPartials(D d, const V* partial) {
 // eight, which spill. The general shape's larger stage needs two: a group
 // of AVX2 vectors holds two already, and with one ahead the AVX-512 loop
 // waits on its table look-ups and division.) WebAssembly's engine, which
-// allocates the registers itself, does best with three: the page's tick
-// of 2500 particles took 17.1 ms with four ahead and 15.0 with three, in
-// one run of Chromium 156 (two, 17.3; five and six, as three), where the
-// native SSE4 loop is slower with three than with four.
+// allocates the registers itself, does best with three, not rounded up
+// (the loop's body then covers twelve vectors): the page's tick of 2500
+// particles took 17.1 ms with four ahead and 15.0 with three, in one run
+// of Chromium 156 (two, 17.3; five and six, as three), where the native
+// SSE4 loop is slower with three than with four.
 constexpr int kWholeAhead = 4;
 constexpr int kWasmWholeAhead = 3;
 constexpr int kGeneralAhead = 2;
