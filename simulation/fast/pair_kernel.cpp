@@ -265,19 +265,20 @@ HWY_INLINE double SumPartials(D d, const V* partial) {
 // eight, which spill. The general shape's larger stage needs two: a group
 // of AVX2 vectors holds two already, and with one ahead the AVX-512 loop
 // waits on its table look-ups and division.) WebAssembly's engine, which
-// allocates the registers itself, does best with three, not rounded up
-// (the loop's body then covers twelve vectors): the page's tick of 2500
-// particles took 17.1 ms with four ahead and 15.0 with three, in one run
-// of Chromium 156 (two, 17.3; five and six, as three), where the native
-// SSE4 loop is slower with three than with four.
+// allocates the registers itself, does best with three for either shape,
+// not rounded up (the loop's body then covers twelve vectors): the page's
+// tick of 2500 particles took 17.1 ms with four ahead and 15.0 with three,
+// in one run of Chromium 156 (two, 17.3; five and six, as three), and
+// under a non-whole law 27.7 and 25.6 (two, 27.2), where the native SSE4
+// loop is slower with three than with four.
 constexpr int kWholeAhead = 4;
-constexpr int kWasmWholeAhead = 3;
 constexpr int kGeneralAhead = 2;
+constexpr int kWasmAhead = 3;
 constexpr int WholeGroups(int vectors) { return (vectors + kVectors - 1) / kVectors * kVectors; }
 template <int kPull>
-constexpr int kAhead = kPull == kGeneralShape     ? WholeGroups(kGeneralAhead)
-                       : HWY_TARGET == HWY_WASM ? kWasmWholeAhead
-                                                : WholeGroups(kWholeAhead);
+constexpr int kAhead = HWY_TARGET == HWY_WASM
+                           ? kWasmAhead
+                           : WholeGroups(kPull == kGeneralShape ? kGeneralAhead : kWholeAhead);
 // The loop's body covers whole rings of stages and whole groups, so that
 // each stage's slot and partial sum are known when compiling.
 template <int kPull>
