@@ -26,8 +26,8 @@ namespace hn = hwy::HWY_NAMESPACE;
 
 // The long-latency half of a power difference: the table entries of both
 // terms (loaded or gathered, see LoadEntryPairs) and t = (m - c) / c (a
-// division). The pair
-// kernels start it several vectors ahead of the series that uses it.
+// division). The pair kernels start it several vectors ahead of the series
+// that uses it.
 template <class D>
 struct PowerLookups {
   hn::Vec<D> t;
@@ -48,7 +48,8 @@ struct PowerLookups {
 // upper halves puts every lane in place.
 template <class D, class VI>
 HWY_INLINE void LoadEntryPairs(D d, const double* scaled, VI index, hn::Vec<D>& pull, hn::Vec<D>& push) {
-  // Offsets in doubles, twice the pair's index.
+  // Offsets in doubles, twice the pair's index, so that each address is
+  // the table plus offset times 8 with no shift: x86 scales by 8 at most.
   const VI offsets = hn::Add(index, index);
 #if HWY_TARGET == HWY_AVX3
   pull = hn::GatherIndex(d, scaled, offsets);
