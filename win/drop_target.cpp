@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "win/modal_scope.h"
+
 namespace zintrel {
 
 std::optional<std::wstring> DroppedStateFile(IDataObject* data) {
@@ -55,13 +57,14 @@ ULONG StateDropTarget::Release() {
 HRESULT StateDropTarget::DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) {
   if (effect == nullptr) return E_INVALIDARG;
   takesFile_ = DroppedStateFile(data).has_value();
-  *effect = DropEffect(takesFile_, *effect);
+  *effect = DropEffect(takesFile_ && !ModalScope::Open(), *effect);
   return S_OK;
 }
 
 HRESULT StateDropTarget::DragOver(DWORD, POINTL, DWORD* effect) {
   if (effect == nullptr) return E_INVALIDARG;
-  *effect = DropEffect(takesFile_, *effect);
+  // A box may have opened since the drag entered.
+  *effect = DropEffect(takesFile_ && !ModalScope::Open(), *effect);
   return S_OK;
 }
 
@@ -74,7 +77,7 @@ HRESULT StateDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) {
   if (effect == nullptr) return E_INVALIDARG;
   takesFile_ = false;
   const std::optional<std::wstring> file = DroppedStateFile(data);
-  *effect = DropEffect(file.has_value(), *effect);
+  *effect = DropEffect(file.has_value() && !ModalScope::Open(), *effect);
   if (*effect != DROPEFFECT_NONE) open_(*file);
   return S_OK;
 }

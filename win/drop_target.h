@@ -22,7 +22,8 @@ DWORD DropEffect(bool takesFile, DWORD allowed);
 
 // The drop target of the program's windows, registered with OLE so that the
 // cursor tells already on entering whether the drop will be taken: exactly
-// one file is, anything else is refused before it is let go. A file let go
+// one file is, anything else is refused before it is let go, and so is any
+// file while a dialog or box of the program is open. A file let go
 // goes to open, which must not show a box while the drag's source waits for
 // the drop to return.
 class StateDropTarget final : public IDropTarget {

@@ -12,6 +12,7 @@
 #include "win/drop_target.h"
 #include "win/error_box.h"
 #include "win/file_output.h"
+#include "win/modal_scope.h"
 #include "win/state_input.h"
 #include "win/unit21.h"
 #include "win/wide_text.h"
@@ -298,7 +299,13 @@ std::wstring TForm2::Ask(bool save, bool picture) {
   dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
   dialog.lpstrDefExt = picture ? L"png" : L"zintrel";
   dialog.Flags = OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-  const bool chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+  bool chosen = false;
+  {
+    // The dialog disables only its owner; the settings window would still
+    // take clicks, drops and closing behind it.
+    const ModalScope behind(window_);
+    chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+  }
   if (!chosen) return {};
   std::wstring result(path.data());
   folder = FolderOf(result);
