@@ -3,24 +3,10 @@
 #include <algorithm>
 
 #include "settings/display_texts.h"
+#include "win/modal_scope.h"
 #include "win/wide_text.h"
 
 namespace zintrel {
-namespace {
-
-// Disables every enabled, visible top-level window of this thread but the
-// box's owner (which the box disables itself, and enables again before it
-// goes, so that the owner and not some other program gets the activation).
-BOOL CALLBACK DisableWindow(HWND window, LPARAM context) {
-  auto& disabled = *reinterpret_cast<std::pair<HWND, std::vector<HWND>*>*>(context);
-  if (window != disabled.first && IsWindowVisible(window) && IsWindowEnabled(window)) {
-    EnableWindow(window, FALSE);
-    disabled.second->push_back(window);
-  }
-  return TRUE;
-}
-
-}  // namespace
 
 std::wstring ApplicationTitle(const std::wstring& executablePath) {
   std::wstring name = executablePath.substr(executablePath.find_last_of(L"\\/") + 1);
@@ -45,29 +31,38 @@ void ErrorBox::Report(HWND owner, const std::string& message, UINT icon) {
   }
   open_ = true;
   waiting_.push_back(std::move(report));
+  // A quit asked for while a box is open (the settings window closed from
+  // outside, the session ending) ends that box at once, and every box after
+  // it the same way, unread. It is held back instead until each box has
+  // been shown and closed, and then passed on.
+  std::optional<WPARAM> quit;
   while (!waiting_.empty()) {
     shown_ = std::move(waiting_.front());
     waiting_.pop_front();
-    Show(shown_);
+    // Shown again for as long as a quit and not its reader ends it.
+    while (!Show(shown_, quit)) {
+    }
   }
   shown_ = {};
   open_ = false;
+  if (quit) PostQuitMessage(static_cast<int>(*quit));
 }
 
-void ErrorBox::Show(const Message& message) {
+bool ErrorBox::Show(const Message& message, std::optional<WPARAM>& quit) {
   // An owner gone since the report (or none at all) leaves the box unowned,
   // and then every window of the thread is disabled here.
   const HWND owner = IsWindow(message.owner) ? message.owner : nullptr;
-  std::vector<HWND> disabled;
-  std::pair<HWND, std::vector<HWND>*> context{owner, &disabled};
-  EnumThreadWindows(GetCurrentThreadId(), DisableWindow, reinterpret_cast<LPARAM>(&context));
+  const ModalScope behind(owner);
   wchar_t path[MAX_PATH];
   const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
   MessageBoxW(owner, message.text.c_str(), ApplicationTitle(std::wstring(path, length)).c_str(),
               MB_OK | message.icon);
-  for (HWND window : disabled) {
-    if (IsWindow(window)) EnableWindow(window, TRUE);
-  }
+  // The box's own loop ends on a quit and posts it again; taken back here,
+  // it lets the next box (this one again) wait for its reader.
+  MSG ended;
+  if (!PeekMessageW(&ended, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return true;
+  quit = ended.wParam;
+  return false;
 }
 
 ErrorBox& Errors() {

@@ -5,6 +5,7 @@
 #include <deque>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,7 +27,8 @@ std::wstring ApplicationTitle(const std::wstring& executablePath);
 // dispatching messages, so ticks go on. A report made while a box is open
 // waits for it and is shown next, in the order made, over its own window;
 // only a report the open box or a waiting one already tells, word for word,
-// is not told twice.
+// is not told twice. A quit while boxes are open or waiting waits until the
+// last is closed, so no report is lost to it.
 class ErrorBox {
  public:
   // Shows message (UTF-8) over owner, with the stop icon unless told. Returns
@@ -41,8 +43,10 @@ class ErrorBox {
     UINT icon;
     bool operator==(const Message& other) const { return text == other.text && icon == other.icon; }
   };
-  // Shows one box, modal to every window of this thread.
-  static void Show(const Message& message);
+  // Shows one box, modal to every window of this thread. Returns false when
+  // a quit ended it rather than its reader, and then holds the quit's code
+  // in quit.
+  static bool Show(const Message& message, std::optional<WPARAM>& quit);
 
   bool open_ = false;
   Message shown_{};
