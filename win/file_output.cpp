@@ -3,7 +3,9 @@
 #include <wincodec.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "win/wide_text.h"
@@ -15,16 +17,61 @@ namespace {
 template <typename Interface>
 using Com = Microsoft::WRL::ComPtr<Interface>;
 
-std::wstring TemporaryBeside(const std::wstring& path) {
-  return path + L".part-" + std::to_wstring(GetCurrentProcessId());
+// Returns path in the form the file functions take at any length: absolute,
+// behind "\\?\", so that a path longer than MAX_PATH (a temporary's beside
+// a name that just fits, say) is taken whether or not the system has long
+// paths enabled. The prefix also turns off the system's reading of the path
+// ("." and "..", "/" for "\"), which is done here first, as it would be.
+std::wstring LongPathForm(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0) return path;
+  std::wstring full(GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
+  if (full.empty()) return path;
+  full.resize(GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+  return full;
 }
 
-// Moves the finished temporary onto path, or removes it. Returns "" or why.
-std::string Commit(const std::wstring& temporary, const std::wstring& path) {
-  if (MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return {};
-  const std::string reason = SystemErrorText(GetLastError());
-  DeleteFileW(temporary.c_str());
-  return reason;
+// Creates a file of a name no other file has in path's folder, for the bytes
+// that replace path once whole. Its name is short and of a fixed length
+// ("~zintrel-PID-N.part") whatever path's own: a name of 255 characters, the
+// most a folder entry holds, is a valid one to save, and with a suffix added
+// its temporary's would not be. Returns the open file, or
+// INVALID_HANDLE_VALUE with GetLastError telling why.
+HANDLE CreateTemporaryBeside(const std::wstring& path, std::wstring& temporary) {
+  static unsigned serial = 0;
+  const std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
+  for (;;) {
+    temporary = folder + L"~zintrel-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial) +
+                L".part";
+    // Never over a file that is there, which may be someone's.
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
+  }
+}
+
+// Writes every byte to file and has the system put them on the disk.
+// Returns "" or the reason.
+std::string WriteAndSync(HANDLE file, const std::string& bytes) {
+  std::size_t done = 0;
+  bool stalled = false;
+  while (done < bytes.size()) {
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, DWORD{1} << 30));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) return SystemErrorText(GetLastError());
+    // A write that takes part of the bytes without an error is asked for
+    // the rest, and the next one says the reason; two in a row that take
+    // nothing and say nothing would loop for ever.
+    if (written == 0 && std::exchange(stalled, true)) return SystemErrorText(ERROR_WRITE_FAULT);
+    done += written;
+  }
+  if (!FlushFileBuffers(file)) return SystemErrorText(GetLastError());
+  // The calls' word is not taken for it: the file holds every byte.
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size)) return SystemErrorText(GetLastError());
+  if (static_cast<unsigned long long>(size.QuadPart) != bytes.size()) return SystemErrorText(ERROR_WRITE_FAULT);
+  return {};
 }
 
 std::string HresultText(HRESULT result) { return SystemErrorText(static_cast<unsigned long>(result)); }
@@ -54,23 +101,67 @@ HRESULT WriteConverted(IWICImagingFactory& factory, IWICBitmapFrameEncode& frame
   return result;
 }
 
+// Encodes the frame as PNG into bytes, asking the encoder for the pixel
+// format asked.
+HRESULT EncodePng(const FrameBitmap& bitmap, const WICPixelFormatGUID& asked, std::string& bytes) {
+  const UINT width = static_cast<UINT>(bitmap.Width());
+  const UINT height = static_cast<UINT>(bitmap.Height());
+  Com<IWICImagingFactory> factory;
+  Com<IStream> memory;
+  Com<IWICBitmapEncoder> encoder;
+  Com<IWICBitmapFrameEncode> frame;
+  WICPixelFormatGUID format = asked;
+  const UINT stride = static_cast<UINT>(bitmap.Stride()) * 4;
+  const auto pixels = reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(bitmap.Pixels()));
+  HRESULT result = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                    reinterpret_cast<void**>(factory.GetAddressOf()));
+  if (SUCCEEDED(result)) result = CreateStreamOnHGlobal(nullptr, TRUE, &memory);
+  if (SUCCEEDED(result)) result = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
+  if (SUCCEEDED(result)) result = encoder->Initialize(memory.Get(), WICBitmapEncoderNoCache);
+  if (SUCCEEDED(result)) result = encoder->CreateNewFrame(&frame, nullptr);
+  if (SUCCEEDED(result)) result = frame->Initialize(nullptr);
+  if (SUCCEEDED(result)) result = frame->SetSize(width, height);
+  // The encoder answers with the format it will take, the nearest it has
+  // to the one asked; pixels in any other layout would be written as noise.
+  if (SUCCEEDED(result)) result = frame->SetPixelFormat(&format);
+  if (SUCCEEDED(result)) {
+    if (IsEqualGUID(format, kFramePixelFormat)) {
+      result = frame->WritePixels(height, stride, stride * height, pixels);
+    } else {
+      result = WriteConverted(*factory.Get(), *frame.Get(), format, bitmap);
+    }
+  }
+  if (SUCCEEDED(result)) result = frame->Commit();
+  if (SUCCEEDED(result)) result = encoder->Commit();
+  // The stream's size, not its memory's, which may be rounded up.
+  STATSTG written{};
+  if (SUCCEEDED(result)) result = memory->Stat(&written, STATFLAG_NONAME);
+  HGLOBAL global = nullptr;
+  if (SUCCEEDED(result)) result = GetHGlobalFromStream(memory.Get(), &global);
+  if (SUCCEEDED(result)) {
+    const auto* start = static_cast<const char*>(GlobalLock(global));
+    bytes.assign(start, static_cast<std::size_t>(written.cbSize.QuadPart));
+    GlobalUnlock(global);
+  }
+  return result;
+}
+
 }  // namespace
 
 std::string WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-  const std::wstring temporary = TemporaryBeside(path);
-  HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+  const std::wstring target = LongPathForm(path);
+  std::wstring temporary;
+  HANDLE file = CreateTemporaryBeside(target, temporary);
   if (file == INVALID_HANDLE_VALUE) return SystemErrorText(GetLastError());
-  DWORD written = 0;
-  const bool whole = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                     written == bytes.size() && FlushFileBuffers(file);
-  const DWORD error = GetLastError();
-  CloseHandle(file);
-  if (!whole) {
-    DeleteFileW(temporary.c_str());
-    return SystemErrorText(error);
+  std::string problem = WriteAndSync(file, bytes);
+  // Closing may be where a write the system held back fails.
+  if (!CloseHandle(file) && problem.empty()) problem = SystemErrorText(GetLastError());
+  if (problem.empty() &&
+      !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    problem = SystemErrorText(GetLastError());
   }
-  return Commit(temporary, path);
+  if (!problem.empty()) DeleteFileW(temporary.c_str());
+  return problem;
 }
 
 std::string WriteFramePng(const std::wstring& path, const FrameBitmap& bitmap) {
@@ -78,47 +169,12 @@ std::string WriteFramePng(const std::wstring& path, const FrameBitmap& bitmap) {
 }
 
 std::string WriteFramePngAs(const std::wstring& path, const FrameBitmap& bitmap, const WICPixelFormatGUID& asked) {
-  const UINT width = static_cast<UINT>(bitmap.Width());
-  const UINT height = static_cast<UINT>(bitmap.Height());
-  const std::wstring temporary = TemporaryBeside(path);
-  HRESULT result = S_OK;
-  {
-    Com<IWICImagingFactory> factory;
-    Com<IWICStream> stream;
-    Com<IWICBitmapEncoder> encoder;
-    Com<IWICBitmapFrameEncode> frame;
-    WICPixelFormatGUID format = asked;
-    const UINT stride = static_cast<UINT>(bitmap.Stride()) * 4;
-    const auto pixels = reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(bitmap.Pixels()));
-    if (SUCCEEDED(result)) {
-      result = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                reinterpret_cast<void**>(factory.GetAddressOf()));
-    }
-    if (SUCCEEDED(result)) result = factory->CreateStream(&stream);
-    if (SUCCEEDED(result)) result = stream->InitializeFromFilename(temporary.c_str(), GENERIC_WRITE);
-    if (SUCCEEDED(result)) result = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
-    if (SUCCEEDED(result)) result = encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache);
-    if (SUCCEEDED(result)) result = encoder->CreateNewFrame(&frame, nullptr);
-    if (SUCCEEDED(result)) result = frame->Initialize(nullptr);
-    if (SUCCEEDED(result)) result = frame->SetSize(width, height);
-    // The encoder answers with the format it will take, the nearest it has
-    // to the one asked; pixels in any other layout would be written as noise.
-    if (SUCCEEDED(result)) result = frame->SetPixelFormat(&format);
-    if (SUCCEEDED(result)) {
-      if (IsEqualGUID(format, kFramePixelFormat)) {
-        result = frame->WritePixels(height, stride, stride * height, pixels);
-      } else {
-        result = WriteConverted(*factory.Get(), *frame.Get(), format, bitmap);
-      }
-    }
-    if (SUCCEEDED(result)) result = frame->Commit();
-    if (SUCCEEDED(result)) result = encoder->Commit();
-  }  // The stream closes its file here.
-  if (FAILED(result)) {
-    DeleteFileW(temporary.c_str());
-    return HresultText(result);
-  }
-  return Commit(temporary, path);
+  // Encoded in memory first, so that the picture reaches the disk through
+  // the one write that checks every step, as a state does; the encoder's
+  // own file stream neither syncs the file nor says when closing it fails.
+  std::string bytes;
+  if (const HRESULT result = EncodePng(bitmap, asked, bytes); FAILED(result)) return HresultText(result);
+  return WriteWholeFile(path, bytes);
 }
 
 std::string CopyFrameToClipboard(HWND owner, const FrameBitmap& bitmap) {

@@ -1,5 +1,7 @@
 #include "win/drop_target.h"
 
+#include "win/modal_scope.h"
+
 #include <shlobj.h>
 
 #include <cstring>
@@ -153,6 +155,39 @@ TEST_F(StateDropTargetTest, EachDragIsAnsweredForItsOwnData) {
   EXPECT_EQ(over, DWORD{DROPEFFECT_NONE});
   EXPECT_EQ(DragIn(two, DROPEFFECT_COPY).second, DWORD{DROPEFFECT_NONE});
   EXPECT_EQ(DragIn(one, DROPEFFECT_COPY).second, DWORD{DROPEFFECT_COPY});
+  EXPECT_TRUE(opened_.empty());
+}
+
+TEST_F(StateDropTargetTest, CountsItsReferencesAsCom) {
+  IDropTarget* asked = nullptr;
+  ASSERT_EQ(target_->QueryInterface(IID_IDropTarget, reinterpret_cast<void**>(&asked)), S_OK);
+  EXPECT_EQ(asked, static_cast<IDropTarget*>(target_));
+  EXPECT_EQ(asked->Release(), 1u);
+  void* other = reinterpret_cast<void*>(1);
+  EXPECT_EQ(target_->QueryInterface(IID_IDataObject, &other), E_NOINTERFACE);
+  EXPECT_EQ(other, nullptr);
+}
+
+// Behind a dialog or box of the program no file is taken, as no click is;
+// one that opens while the drag is over the window turns it down from then.
+TEST_F(StateDropTargetTest, NoFileIsTakenWhileADialogIsOpen) {
+  DraggedData one({kState});
+  {
+    const ModalScope dialog(nullptr);
+    const auto [entered, over] = DragIn(one, DROPEFFECT_COPY);
+    EXPECT_EQ(entered, DWORD{DROPEFFECT_NONE});
+    EXPECT_EQ(over, DWORD{DROPEFFECT_NONE});
+    DWORD dropped = DROPEFFECT_COPY;
+    EXPECT_EQ(target_->Drop(&one, 0, {12, 11}, &dropped), S_OK);
+    EXPECT_EQ(dropped, DWORD{DROPEFFECT_NONE});
+  }
+  EXPECT_EQ(DragIn(one, DROPEFFECT_COPY).second, DWORD{DROPEFFECT_COPY});
+  {
+    const ModalScope box(nullptr);
+    DWORD over = DROPEFFECT_COPY;
+    EXPECT_EQ(target_->DragOver(0, {13, 12}, &over), S_OK);
+    EXPECT_EQ(over, DWORD{DROPEFFECT_NONE});
+  }
   EXPECT_TRUE(opened_.empty());
 }
 

@@ -1,5 +1,6 @@
 // The picture written through the platform's imaging component, read back
-// through its decoder, on Windows (under Wine in the build).
+// through its decoder, and every write's promises where the system fails
+// it, on Windows (under Wine in the build).
 #include "win/file_output.h"
 
 #include <objbase.h>
@@ -9,8 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "tests/windows/failing_calls.h"
+#include "win/wide_text.h"
 
 namespace zintrel {
 namespace {
@@ -110,6 +115,155 @@ TEST_F(FileOutputTest, AnotherFormatThanTheFramesIsConvertedTo) {
     UINT width = 0;
     UINT height = 0;
     EXPECT_EQ(ReadPicture(path_, width, height), Expected());
+  }
+}
+
+
+// A folder of the test's own, removed with whatever it holds after.
+class SaveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    wchar_t base[MAX_PATH + 1] = L"";
+    GetTempPathW(MAX_PATH + 1, base);
+    folder_ = std::wstring(base) + L"zintrel-save-" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
+    bitmap_.Resize(61, 47);
+    std::uint32_t* pixels = bitmap_.Pixels();
+    for (int i = 0; i < bitmap_.Stride() * bitmap_.Height(); ++i) pixels[i] = 0xff000000u | (i * 2654435761u >> 8);
+  }
+  void TearDown() override {
+    RemoveAll(L"\\\\?\\" + folder_);
+    CoUninitialize();
+  }
+
+  static void RemoveAll(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          RemoveAll(folder + L"\\" + name);
+        } else {
+          DeleteFileW((folder + L"\\" + name).c_str());
+        }
+      } while (FindNextFileW(search, &found));
+      FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+  }
+
+  // The names in folder, sorted.
+  static std::set<std::wstring> Names(const std::wstring& folder) {
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+      if (std::wstring(found.cFileName) != L"." && std::wstring(found.cFileName) != L"..") {
+        names.insert(found.cFileName);
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+  }
+
+  // Returns the bytes of the file at path, or "(unreadable)".
+  static std::string Read(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "(unreadable)";
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+  }
+
+  static void Put(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    ASSERT_EQ(written, bytes.size());
+    CloseHandle(file);
+  }
+
+  std::wstring folder_;
+  FrameBitmap bitmap_;
+};
+
+// A name of 255 characters, the most a folder entry holds, and a path of
+// MAX_PATH - 1 characters, the longest the system takes without asking for
+// long paths, are both saved: a temporary named after them would not fit.
+TEST_F(SaveTest, AnyNameTheSystemTakesIsSaved) {
+  const std::wstring longest = folder_ + L"\\" + std::wstring(255 - 8, L's') + L".zintrel";
+  ASSERT_EQ(WriteWholeFile(longest, "{\"Version\": 1}\n"), "");
+  EXPECT_EQ(Read(longest), "{\"Version\": 1}\n");
+  ASSERT_EQ(WriteFramePng(longest.substr(0, longest.size() - 8) + L".png", bitmap_), "");
+
+  const std::wstring inner = folder_ + L"\\" + std::wstring(120, L'f');
+  ASSERT_TRUE(CreateDirectoryW(inner.c_str(), nullptr));
+  const std::wstring fullest = inner + L"\\" + std::wstring(MAX_PATH - 1 - inner.size() - 1 - 4, L'p') + L".png";
+  ASSERT_EQ(fullest.size(), std::size_t{MAX_PATH - 1});
+  ASSERT_EQ(WriteFramePng(fullest, bitmap_), "");
+  EXPECT_EQ(Read(fullest).substr(1, 3), "PNG");
+  EXPECT_EQ(Names(inner), std::set<std::wstring>{fullest.substr(inner.size() + 1)});
+  EXPECT_EQ(Names(folder_), (std::set<std::wstring>{longest.substr(folder_.size() + 1),
+                                                    longest.substr(folder_.size() + 1, 247) + L".png",
+                                                    std::wstring(120, L'f')}));
+}
+
+// Each call of a save made to fail in turn, the first to the last, as a full
+// or failing disk fails it: the save says the system's reason for that call,
+// and the file that was there is as it was, byte for byte, with nothing left
+// beside it. Once no call fails, the save is whole.
+TEST_F(SaveTest, EveryFailingCallIsReportedAndTheFileThereKept) {
+  FailingCalls calls;
+  ASSERT_TRUE(calls.Installed());
+  const std::wstring name = L"kept.zintrel";
+  const std::wstring path = folder_ + L"\\" + name;
+  const std::string before = "{\"Version\": 1, \"what was there\": true}\n";
+  const std::string state(5000, 'x');
+  const struct {
+    const char* what;
+    std::string (*save)(const std::wstring& path, const std::string& state, const FrameBitmap& bitmap);
+  } saves[] = {
+      {"state", [](const std::wstring& to, const std::string& bytes, const FrameBitmap&) {
+         return WriteWholeFile(to, bytes);
+       }},
+      {"picture", [](const std::wstring& to, const std::string&, const FrameBitmap& frame) {
+         return WriteFramePng(to, frame);
+       }},
+  };
+  for (const auto& [what, save] : saves) {
+    SCOPED_TRACE(what);
+    Put(path, before);
+    std::set<std::string> failed;
+    int n = 1;
+    for (;; ++n) {
+      ASSERT_LT(n, 100) << "a save that never ends";
+      calls.Arm(n);
+      const std::string problem = save(path, state, bitmap_);
+      const std::string call = calls.Failed();
+      const DWORD error = calls.Error();
+      calls.Arm(0);
+      if (call.empty()) {
+        EXPECT_EQ(problem, "") << "with no call failing";
+        break;
+      }
+      failed.insert(call);
+      EXPECT_EQ(problem, SystemErrorText(error)) << call << " failing as call " << n;
+      EXPECT_TRUE(Read(path) == before) << call << " failing as call " << n << " changed what was there";
+      EXPECT_EQ(Names(folder_), std::set<std::wstring>{name}) << call << " failing as call " << n;
+    }
+    EXPECT_EQ(failed, (std::set<std::string>{"CreateFileW", "WriteFile", "FlushFileBuffers", "GetFileSizeEx",
+                                             "CloseHandle", "MoveFileExW"}));
+    const std::string after = Read(path);
+    EXPECT_TRUE(what == std::string("state") ? after == state : after.substr(1, 3) == "PNG") << "not saved whole";
+    EXPECT_EQ(Names(folder_), std::set<std::wstring>{name});
   }
 }
 
