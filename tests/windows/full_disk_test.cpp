@@ -1,0 +1,94 @@
+// Saving over files on a disk that is full, for real: the folder named by
+// ZINTREL_FULL_DISK_FOLDER is on a small file system of the test's own
+// (full_disk mounts it), which this program fills. A state and a picture
+// saved over the files there fail with the system's reason, and the files
+// are as they were, byte for byte, with nothing left beside them.
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <set>
+#include <string>
+
+#include "win/file_output.h"
+#include "win/wide_text.h"
+
+namespace zintrel {
+namespace {
+
+std::string Read(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "(unreadable)";
+  std::string bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+std::set<std::wstring> Names(const std::wstring& folder) {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (std::wstring(found.cFileName) != L"." && std::wstring(found.cFileName) != L"..") names.insert(found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+// Writes to path until the disk takes no byte more; returns the error that
+// said so.
+DWORD Fill(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  static const std::string block(65536, 'f');
+  DWORD error = 0;
+  for (DWORD size = 65536; size > 0; size /= 2) {
+    DWORD written = 0;
+    while (WriteFile(file, block.data(), size, &written, nullptr) && written == size) {
+    }
+    error = GetLastError();
+  }
+  CloseHandle(file);
+  return error;
+}
+
+TEST(FullDiskTest, SavingOverAFileSaysWhyAndKeepsIt) {
+  const char* folderName = std::getenv("ZINTREL_FULL_DISK_FOLDER");
+  ASSERT_NE(folderName, nullptr) << "full_disk runs this with ZINTREL_FULL_DISK_FOLDER set";
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const std::wstring folder = Widen(folderName);
+  const std::wstring state = folder + L"\\old.zintrel";
+  const std::wstring picture = folder + L"\\old.png";
+  FrameBitmap bitmap;
+  bitmap.Resize(200, 150);
+  for (int i = 0; i < bitmap.Stride() * bitmap.Height(); ++i) {
+    bitmap.Pixels()[i] = 0xff000000u | (static_cast<std::uint32_t>(i) * 2654435761u >> 8);
+  }
+  // What was there, saved while there was room.
+  ASSERT_EQ(WriteWholeFile(state, "{\"Version\": 1}\n"), "");
+  FrameBitmap small;
+  small.Resize(20, 15);
+  ASSERT_EQ(WriteFramePng(picture, small), "");
+  const std::string oldState = Read(state);
+  const std::string oldPicture = Read(picture);
+
+  ASSERT_EQ(Fill(folder + L"\\filler"), DWORD{ERROR_DISK_FULL});
+  const std::set<std::wstring> there = Names(folder);
+  const std::string diskFull = SystemErrorText(ERROR_DISK_FULL);
+
+  EXPECT_EQ(WriteWholeFile(state, std::string(200000, 's')), diskFull);
+  EXPECT_TRUE(Read(state) == oldState) << "the state that was there changed";
+  EXPECT_EQ(WriteFramePng(picture, bitmap), diskFull);
+  EXPECT_TRUE(Read(picture) == oldPicture) << "the picture that was there changed";
+  EXPECT_EQ(Names(folder), there);
+  CoUninitialize();
+}
+
+}  // namespace
+}  // namespace zintrel
