@@ -1,14 +1,21 @@
 // Lists the visible top-level windows of the Wine session it runs in, for
 // the scripts that drive the Windows program: one line per window,
 //
-//   window<TAB>enabled|disabled<TAB>CLASS<TAB>TITLE
+//   window<TAB>enabled|disabled<TAB>CLASS<TAB>TITLE<TAB>WIDTHxHEIGHT
 //
+// with the client area's size as Windows has it (X learns of a new size
+// only later),
 // followed, for a dialog (a message box), by one line per static text in it,
 //
 //   text<TAB>TEXT
 //
 // in UTF-8. What the X server shows cannot tell a disabled window, nor the
 // words of a box, which Wine draws as pixels.
+//
+//   list_windows --close CLASS
+//
+// instead asks the visible top-level windows of class CLASS to close, as
+// ending a task or the session does, whether they are enabled or not.
 
 #include <windows.h>
 
@@ -55,15 +62,28 @@ BOOL CALLBACK ListText(HWND child, LPARAM) {
 BOOL CALLBACK ListWindow(HWND window, LPARAM) {
   if (!IsWindowVisible(window)) return TRUE;
   const std::wstring className = ClassOf(window);
-  std::printf("window\t%s\t%s\t%s\n", IsWindowEnabled(window) ? "enabled" : "disabled", Utf8(className).c_str(),
-              Utf8(Text(window)).c_str());
+  RECT client{};
+  GetClientRect(window, &client);
+  std::printf("window\t%s\t%s\t%s\t%ldx%ld\n", IsWindowEnabled(window) ? "enabled" : "disabled",
+              Utf8(className).c_str(), Utf8(Text(window)).c_str(), client.right, client.bottom);
   if (className == L"#32770") EnumChildWindows(window, ListText, 0);
+  return TRUE;
+}
+
+BOOL CALLBACK CloseWindow(HWND window, LPARAM className) {
+  if (IsWindowVisible(window) && ClassOf(window) == reinterpret_cast<const wchar_t*>(className)) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+  }
   return TRUE;
 }
 
 }  // namespace
 
-int main() {
+int wmain(int count, wchar_t** arguments) {
+  if (count == 3 && std::wstring(arguments[1]) == L"--close") {
+    EnumWindows(CloseWindow, reinterpret_cast<LPARAM>(arguments[2]));
+    return 0;
+  }
   // Binary, so that no line ending is rewritten.
   _setmode(_fileno(stdout), _O_BINARY);
   EnumWindows(ListWindow, 0);
