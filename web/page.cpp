@@ -36,6 +36,12 @@ SettingsPanel panel(field, bitmap, randomSource, controls);
 
 // What the last call hands back to JavaScript, kept until the next one.
 std::string reply;
+// The text page.js hands the next call that takes one (a link, the
+// browser's languages, a file's name), written here through the heap. Any
+// of them may be millions of bytes long, as a crafted link or a script's
+// file name can be: copied onto the stack, which is a few MiB, such a text
+// would run over the program's own variables.
+std::string given;
 std::vector<std::uint32_t> rgba;
 // The seed this run started from, which a copied link carries.
 std::uint32_t seed = 0;
@@ -76,9 +82,29 @@ using namespace zintrel;
 
 extern "C" {
 
+// Returns where page.js writes a text of bytes UTF-8 bytes for the next call
+// that takes one, or null, with no text given, when its memory cannot be
+// had. The text is valid until the next ZintrelGivenText.
+EMSCRIPTEN_KEEPALIVE char* ZintrelGivenText(int bytes) {
+  try {
+    given.assign(static_cast<std::size_t>(bytes), '\0');
+  } catch (const std::exception&) {
+    std::string().swap(given);
+    return nullptr;
+  }
+  return given.data();
+}
+
+// The line of the box for a text whose memory cannot be had.
+EMSCRIPTEN_KEEPALIVE const char* ZintrelNotEnoughMemoryText() {
+  reply = WithFullStop(NotEnoughMemoryText());
+  return reply.c_str();
+}
+
 // Chooses the page's language from the browser's, as the desktop programs
-// follow the system's: languages is navigator.languages joined by commas.
-EMSCRIPTEN_KEEPALIVE void ZintrelChooseLanguage(const char* languages) { ChooseLanguage(languages); }
+// follow the system's: the text given is navigator.languages joined by
+// commas.
+EMSCRIPTEN_KEEPALIVE void ZintrelChooseLanguage() { ChooseLanguage(given); }
 
 // Returns where a label of textWidth pixels goes, given its place in the
 // layout, as the desktop programs fit a longer word: left * 65536 + width.
@@ -95,8 +121,9 @@ EMSCRIPTEN_KEEPALIVE const char* ZintrelPanel() {
 
 // The settings window's creation, once the page has built the controls:
 // a fresh seed, or the run of the link the page was opened with. A link
-// that cannot be replayed gets the box, and the fresh start.
-EMSCRIPTEN_KEEPALIVE const char* ZintrelStart(const char* link) {
+// that cannot be replayed gets the box, and the fresh start. The text given
+// is the link's fragment, "#" included, or "".
+EMSCRIPTEN_KEEPALIVE const char* ZintrelStart() {
   controls.Attach(panel);
   return Guarded([&] {
     panel.StartTimer(16);
@@ -106,9 +133,9 @@ EMSCRIPTEN_KEEPALIVE const char* ZintrelStart(const char* link) {
     seed = MillisecondsSinceMidnightUtc();
     StartRun(SharedRun{.seed = seed}, field, randomSource);
     panel.RefreshTips();
-    if (link[0] == '\0') return;
+    if (given.empty()) return;
     SharedRun run;
-    if (const std::string problem = ReadLink(link, run); !problem.empty()) {
+    if (const std::string problem = ReadLink(given, run); !problem.empty()) {
       reply = WithFullStop(OpenLinkFailedText(problem));
       return;
     }
@@ -195,15 +222,15 @@ EMSCRIPTEN_KEEPALIVE const char* ZintrelProposedName(int year, int month, int da
   return reply.c_str();
 }
 
-// Opens the state file page.js has put at path in the page's own file
-// system, through the very reader and bound of the desktop programs.
+// Opens the state file page.js has put in the page's own file system under
+// the name given, through the very reader and bound of the desktop programs.
 // Returns "" or the box's line; a file that cannot be opened changes
 // nothing. Once it is open, ZintrelAskedWidth and ZintrelAskedHeight give
 // the size the display keeps, and ZintrelFittedNotice what to say if that
 // is not the state's own.
-EMSCRIPTEN_KEEPALIVE const char* ZintrelOpenState(const char* path) {
+EMSCRIPTEN_KEEPALIVE const char* ZintrelOpenState() {
   return Guarded([&] {
-    const std::string problem = panel.OpenStateFile(path, kPageRoom);
+    const std::string problem = panel.OpenStateFile(given, kPageRoom);
     if (!problem.empty()) reply = WithFullStop(problem);
   });
 }
@@ -233,10 +260,10 @@ EMSCRIPTEN_KEEPALIVE int ZintrelStepThreads() {
 // larger file, which it then refuses as the desktop programs do.
 EMSCRIPTEN_KEEPALIVE int ZintrelMaxStateBytes() { return static_cast<int>(kMaxStateFileBytes); }
 
-// The line of the box for a picture that cannot be saved: the display area
-// is empty.
-EMSCRIPTEN_KEEPALIVE const char* ZintrelEmptyPictureText(const char* name) {
-  reply = WithFullStop(SavePictureFailedText(name, EmptyPictureReason()));
+// The line of the box for a picture that cannot be saved under the name
+// given: the display area is empty.
+EMSCRIPTEN_KEEPALIVE const char* ZintrelEmptyPictureText() {
+  reply = WithFullStop(SavePictureFailedText(given, EmptyPictureReason()));
   return reply.c_str();
 }
 

@@ -10,6 +10,24 @@ var Zintrel = (function () {
   var call = function (name, types, args) {
     return Module.ccall(name, "string", types || [], args || []);
   };
+  var encoder = new TextEncoder();
+
+  // Hands the program a text for its next call that takes one. Texts travel
+  // through the program's heap, never as ccall's "string", which copies them
+  // onto its stack of a few MiB unchecked: a link or a file's name may be
+  // millions of characters long. Returns false, and reports why, where the
+  // memory cannot be had; the program is then given no text.
+  function give(text) {
+    var bytes = encoder.encode(text);
+    var at = Module._ZintrelGivenText(bytes.length);
+    if (!at) {
+      report(call("ZintrelNotEnoughMemoryText"));
+      return false;
+    }
+    // Read HEAPU8 only now: the heap may have grown for the text.
+    Module.HEAPU8.set(bytes, at);
+    return true;
+  }
   var canvas, box, boxText, display;
   var interval = 16, due = 0, timerOn = false, drawPending = false;
   // A fixed field size from a link or an opened state, kept until the
@@ -20,12 +38,28 @@ var Zintrel = (function () {
   // Lines made while the box is open, shown in turn as it closes.
   var waiting = [];
 
+  // The most characters of a line the box shows. A line quotes what it is
+  // about, and a link or a name made by a script may be of any length; the
+  // box keeps the line's beginning, which says what went wrong, and its
+  // end, which says why, around an ellipsis. A file's own name is at most
+  // 255 bytes on every system, so no line about one is cut.
+  var kLongestLine = 1000;
+
+  function shortened(line) {
+    if (line.length <= kLongestLine) return line;
+    // By code point, so that no character is cut in two.
+    var characters = Array.from(line);
+    if (characters.length <= kLongestLine) return line;
+    return characters.slice(0, 700).join("") + "…" + characters.slice(-299).join("");
+  }
+
   function report(line) {
     // One box at a time, as on the desktop: a line made while it is open
     // waits its turn, unless it says what the open box or a waiting one
     // already says (a fault that recurs behind its box would otherwise
     // queue boxes without end). The animation goes on behind the box.
     if (!line) return;
+    line = shortened(line);
     if (box.open) {
       if (boxText.textContent !== line && waiting.indexOf(line) < 0) waiting.push(line);
       return;
@@ -132,28 +166,49 @@ var Zintrel = (function () {
     download(new Blob([call("ZintrelSavedState")], { type: "application/x-zintrel-state" }), proposedName(false));
   }
 
-  // Hands the reader the file's first bytes, at most one beyond the bound,
-  // under the file's own name, so that its lines quote that name.
+  // Files being read, during which the display is marked busy: the open
+  // ends, with the state shown or a line in the box, when the read does.
+  var reading = 0;
+
+  function setReading(change) {
+    reading += change;
+    if (reading > 0) display.setAttribute("aria-busy", "true");
+    else display.removeAttribute("aria-busy");
+  }
+
+  // Opens the file's first bytes, at most one beyond the bound, under the
+  // file's own name, so that its lines quote that name.
   function openState(file) {
     var limit = Module._ZintrelMaxStateBytes() + 1;
+    setReading(1);
     file.slice(0, limit).arrayBuffer().then(function (data) {
-      var name = /^\.{0,2}$/.test(file.name) ? "state" : file.name;
+      // A name the page's file system cannot hold as one entry (none, a
+      // dot or two, or one with a slash or a NUL, which a system's file
+      // names never have but a script's may) is read as "state".
+      var name = /^\.{0,2}$|[\/\0]/.test(file.name) ? "state" : file.name;
+      if (!give(name)) return;
       Module.FS.writeFile(name, new Uint8Array(data));
-      var line = call("ZintrelOpenState", ["string"], [name]);
-      Module.FS.unlink(name);
+      var line;
+      try {
+        line = call("ZintrelOpenState");
+      } finally {
+        Module.FS.unlink(name);
+      }
       if (!line) {
         fixedSize = [Module._ZintrelAskedWidth(), Module._ZintrelAskedHeight()];
-        line = call("ZintrelFittedNotice", [], []);
+        line = call("ZintrelFittedNotice");
       }
       report(line);
-    }, function (error) { report(String(error.message || error)); });
+    }).catch(function (error) {
+      report(String(error.message || error));
+    }).finally(function () { setReading(-1); });
   }
 
   function pictureBlob(then) {
     var name = proposedName(true);
     if (drawPending) draw();
     if (canvas.width === 0 || canvas.height === 0) {
-      report(call("ZintrelEmptyPictureText", ["string"], [name]));
+      if (give(name)) report(call("ZintrelEmptyPictureText"));
       return;
     }
     canvas.toBlob(function (blob) { then(blob, name); }, "image/png");
@@ -260,6 +315,7 @@ var Zintrel = (function () {
       button.textContent = item.text;
       button.title = item.tip || item.shortcut;
       button.dataset.shortcut = item.shortcut;
+      if (item.shortcut) shortcuts.set(item.shortcut, button);
       button.addEventListener("click", menuActions[item.action]);
       menu.appendChild(button);
     });
@@ -269,7 +325,13 @@ var Zintrel = (function () {
     linkCopiedText = description.linkCopied;
   }
 
+  // The menu's buttons by their shortcuts, "Ctrl+S" and so on.
+  var shortcuts = new Map();
+
   function shortcutOf(event) {
+    // Not every keydown names a key: the browser's autofill sends one
+    // without any.
+    if (typeof event.key !== "string" || event.key === "") return "";
     var keys = [];
     if (event.ctrlKey || event.metaKey) keys.push("Ctrl");
     if (event.shiftKey) keys.push("Shift");
@@ -284,7 +346,7 @@ var Zintrel = (function () {
     boxText = document.getElementById("box-text");
     box.addEventListener("close", showWaiting);
     // The browser's language, as the desktop programs follow the system's.
-    call("ZintrelChooseLanguage", ["string"], [(navigator.languages || [navigator.language || ""]).join(",")]);
+    if (give((navigator.languages || [navigator.language || ""]).join(","))) call("ZintrelChooseLanguage");
     var description = JSON.parse(call("ZintrelPanel"));
     document.documentElement.lang = description.language;
     buildPanel(description);
@@ -299,10 +361,13 @@ var Zintrel = (function () {
     });
     document.addEventListener("keydown", function (event) {
       if (box.open) return;
-      var button = document.querySelector('#menu button[data-shortcut="' + shortcutOf(event) + '"]');
-      if (!button || !button.dataset.shortcut) return;
+      // Looked up, not made into a selector: a key such as " or \ would
+      // break one.
+      var shortcut = shortcutOf(event);
+      var button = shortcuts.get(shortcut);
+      if (!button) return;
       // Ctrl+C copies selected text as usual, the picture otherwise.
-      if (shortcutOf(event) === "Ctrl+C" && String(window.getSelection())) return;
+      if (shortcut === "Ctrl+C" && String(window.getSelection())) return;
       event.preventDefault();
       button.click();
     });
@@ -321,7 +386,10 @@ var Zintrel = (function () {
     if ("serviceWorker" in navigator && /^https?:$/.test(location.protocol)) {
       navigator.serviceWorker.register("service_worker.js").catch(function () {});
     }
-    report(call("ZintrelStart", ["string"], [location.hash]));
+    // A link whose memory cannot be had is not given: the page starts
+    // afresh, as for a link that cannot be replayed, behind the box.
+    give(location.hash);
+    report(call("ZintrelStart"));
     if (Module._ZintrelLinkWidth() >= 0) fixedSize = [Module._ZintrelLinkWidth(), Module._ZintrelLinkHeight()];
   }
 

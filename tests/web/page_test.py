@@ -25,6 +25,7 @@ import unittest
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
@@ -195,6 +196,38 @@ class PageTest(unittest.TestCase):
     def open_state(self, path):
         self.driver.find_element(By.ID, "open-file").send_keys(path)
 
+    def wait_for_reads(self):
+        """Waits until every file given to the page has been read and
+        opened, or refused: the display is marked busy until then."""
+        WebDriverWait(self.driver, 20).until(lambda d: d.execute_script(
+            "return !document.getElementById('display').hasAttribute('aria-busy')"))
+
+    def drop_file(self, name, text, size=0):
+        """Drops on the display a file made in the page, as a script may
+        make one: any name, text, padded with spaces to size bytes."""
+        self.driver.execute_script(
+            "const [name, text, size] = arguments;"
+            "const encoded = new TextEncoder().encode(text);"
+            "const bytes = new Uint8Array(Math.max(size, encoded.length)).fill(32);"
+            "bytes.set(encoded);"
+            "const files = new DataTransfer();"
+            "files.items.add(new File([bytes], name));"
+            "document.getElementById('display').dispatchEvent("
+            "    new DragEvent('drop', {dataTransfer: files, bubbles: true, cancelable: true}));",
+            name, text, size)
+
+    def display_size(self):
+        """The frame size a fresh page's field follows: the display's."""
+        return tuple(self.driver.execute_script(
+            "const d = document.getElementById('display'); return [d.clientWidth, d.clientHeight];"))
+
+    def assert_one_short_line(self, line, starts):
+        self.assertIsNotNone(line, "no box")
+        self.assertTrue(line.startswith(starts), line[:200])
+        self.assertNotIn("\n", line)
+        # A line quoting a text of any length keeps to a box's size.
+        self.assertLessEqual(len(line), 1000, line[:200])
+
     # The cases.
 
     def test_loads_and_its_darts_move(self):
@@ -289,7 +322,9 @@ class PageTest(unittest.TestCase):
             file.write("[]\n")
         self.open_state(worse)
         self.open_state(bad)
-        time.sleep(1)
+        # Both files are handed to the page as they are chosen; once both
+        # are read, the first box is still the one shown.
+        self.wait_for_reads()
         self.assertEqual(self.dialog_text(), line)
         self.close_dialog()
         WebDriverWait(self.driver, 10).until(lambda d: self.dialog_text() is not None)
@@ -365,6 +400,93 @@ class PageTest(unittest.TestCase):
         # The box may come before the first tick has sized the display.
         WebDriverWait(self.driver, 30).until(lambda d: self.frame_size()[0] > 0)
         self.assertTrue(self.changes(first_drawing(self.frame)), "the page does not run behind the box")
+
+    def test_a_link_of_any_length_gets_the_box_and_changes_nothing(self):
+        # An address may be 2 MB long; a link of more than a million
+        # characters once ran over the program's memory.
+        page = self.address.split("#")[0]
+        for fragment, says in (("a" * 1_400_000, "not a Zintrel link"),
+                               ("zintrel=1&seed=" + "1" * 1_500_000, "the link's seed '111")):
+            with self.subTest(fragment=fragment[:20]):
+                self.driver.get("about:blank")
+                self.driver.get(page + "#" + fragment)
+                WebDriverWait(self.driver, 30).until(lambda d: self.dialog_text() is not None)
+                line = self.dialog_text()
+                self.assert_one_short_line(line, "This link cannot be replayed: ")
+                self.assertIn(says, line)
+                # The page starts afresh behind the box: its field follows
+                # the display, and it runs.
+                WebDriverWait(self.driver, 30).until(lambda d: self.frame_size()[0] > 0)
+                self.assertEqual(self.frame_size(), self.display_size())
+                self.assertTrue(self.changes(first_drawing(self.frame)), "the page does not run behind the box")
+                self.close_dialog()
+                self.assertIsNone(self.dialog_text())
+
+    def test_a_dropped_file_of_any_name_or_length_gets_the_box_and_changes_nothing(self):
+        self.element("Button4").click()  # Paused, so that the state holds still.
+        before = self.saved_state()
+        cases = (("b" * 2_000_000 + ".zintrel", "[]\n", 0, "'bbb", "is not a state"),
+                 ("large.zintrel", "{", 17 << 20, "'large.zintrel'", "too large"))
+        for name, text, size, starts, says in cases:
+            with self.subTest(name=name[:20]):
+                self.drop_file(name, text, size)
+                WebDriverWait(self.driver, 30).until(lambda d: self.dialog_text() is not None)
+                line = self.dialog_text()
+                self.assert_one_short_line(line, starts)
+                self.assertIn(says, line)
+                self.close_dialog()
+                self.wait_for_reads()
+                self.assertIsNone(self.dialog_text())
+                self.assertEqual(self.saved_state(), before, "a file that cannot be opened changed the state")
+        # The page still opens what it can and runs.
+        state, expected = paused_state(HEADLESS, self.work.name)
+        with open(state, encoding="utf-8") as file:
+            self.drop_file("c" * 2_000_000 + ".zintrel", file.read())
+        self.wait_for_reads()
+        self.assertIsNone(self.dialog_text())
+        WebDriverWait(self.driver, 15).until(lambda d: self.frame() == (500, 300, expected))
+        self.element("Button4").click()
+        self.assertTrue(self.changes(self.frame()), "Play does not start the page again")
+
+    def test_no_key_throws_and_the_shortcuts_still_work(self):
+        self.driver.execute_script(
+            "window.keyErrors = [];"
+            "addEventListener('error', e => keyErrors.push(String(e.message)));"
+            "addEventListener('unhandledrejection', e => keyErrors.push(String(e.reason)));")
+        # Keys pressed as a person would, alone and with each modifier,
+        # among them every character a CSS selector or a string gives a
+        # meaning to, and keys that are not characters.
+        # (Not the browser's own: Ctrl with = or + zooms, Alt with Home or
+        # an arrow leaves the page.)
+        awkward = ['"', "'", "\\", "[", "]", "#", ".", ":", ",", "(", ")", "*", "~", "^", "$", "|", ">", "{", "}",
+                   "`", "<", "/", "ß", "é", "日"]
+        others = [Keys.F2, Keys.ESCAPE, Keys.HOME, Keys.ARROW_UP, Keys.DELETE]
+        for modifier in (None, Keys.SHIFT, Keys.CONTROL, Keys.ALT):
+            for key in awkward + (others if modifier in (None, Keys.SHIFT) else []):
+                keys = ActionChains(self.driver)
+                if modifier:
+                    keys.key_down(modifier)
+                keys.send_keys(key)
+                if modifier:
+                    keys.key_up(modifier)
+                keys.perform()
+        # What no keyboard of the test's sends: a character beyond the basic
+        # plane, keys the browser names oddly, and a keydown without a key
+        # at all, as the browser's autofill sends.
+        self.driver.execute_script(
+            "for (const key of ['😀', '', 'Dead', 'Unidentified', 'a\\\"b', '\\\"]', '\\u0000'])"
+            "  for (const ctrlKey of [false, true])"
+            "    document.dispatchEvent(new KeyboardEvent('keydown', {key, ctrlKey, bubbles: true}));"
+            "document.dispatchEvent(new Event('keydown'));")
+        self.assertEqual(self.driver.execute_script("return keyErrors"), [])
+        self.assertIsNone(self.dialog_text())
+        # The shortcuts still reach the menu: Ctrl+Shift+S saves the picture.
+        for name in os.listdir(self.downloads):
+            os.remove(os.path.join(self.downloads, name))
+        ActionChains(self.driver).key_down(Keys.CONTROL).key_down(Keys.SHIFT).send_keys("s") \
+            .key_up(Keys.SHIFT).key_up(Keys.CONTROL).perform()
+        WebDriverWait(self.driver, 20).until(
+            lambda d: any(n.endswith(".png") for n in os.listdir(self.downloads)))
 
     def test_a_japanese_browser_shows_the_window_as_first_made(self):
         if PageTest.server is not None:
@@ -463,7 +585,8 @@ if __name__ == "__main__":
         with server as address:
             PageTest.address, PageTest.server = address, server
             unittest.main(argv=sys.argv[:1] + ["PageTest.test_loads_and_its_darts_move",
-                                               "PageTest.test_a_copied_link_replays_the_run_as_the_headless_tool_does"],
+                                               "PageTest.test_a_copied_link_replays_the_run_as_the_headless_tool_does",
+                                               "PageTest.test_a_link_of_any_length_gets_the_box_and_changes_nothing"],
                           verbosity=2)
     else:
         PageTest.address = "file://" + os.path.abspath(os.path.join(PAGE_DIR, "index.html"))
