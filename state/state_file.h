@@ -16,10 +16,12 @@ inline constexpr std::size_t kMaxStateFileBytes = 16 * 1024 * 1024;
 enum class StateSource {
   kAnyFile,      // Pipes and devices too, as a command line may name them.
   kRegularFile,  // Only a plain file: opening a pipe can wait forever for a
-                 // writer, which a window must never do.
+                 // writer, which a window must never do. The file is opened
+                 // without waiting, then checked.
 };
 
-// Reads the state file at path (UTF-8) into field, and its display settings
+// Reads the state file at path (the system's bytes as given; UTF-8 on
+// Windows) into field, and its display settings
 // into display when given, reading at most kMaxStateFileBytes + 1 bytes
 // whatever size the file claims. Returns "" on success; otherwise one line
 // that names the file and the problem, with field and display untouched.

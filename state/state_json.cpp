@@ -7,6 +7,10 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
 #include <nlohmann/json.hpp>
 
 #include "state/printable_text.h"
@@ -217,10 +221,18 @@ struct BeyondAState {
 Json ParseBounded(const std::string& text) {
   std::size_t values = 0;
   std::size_t keys = 0;
-  return Json::parse(text, [&values, &keys](int depth, Json::parse_event_t event, Json&) {
+  // The names of each open object, by depth: a name given twice would
+  // otherwise be read as its last value, silently.
+  std::vector<std::set<std::string>> names(kMaxContainerDepth + 2);
+  return Json::parse(text, [&values, &keys, &names](int depth, Json::parse_event_t event, Json& parsed) {
     if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
         depth > kMaxContainerDepth) {
       throw BeyondAState{"nested deeper than a state, which is an object of numbers and arrays of numbers"};
+    }
+    if (event == Json::parse_event_t::object_start) names[static_cast<std::size_t>(depth) + 1].clear();
+    if (event == Json::parse_event_t::key &&
+        !names[static_cast<std::size_t>(depth)].insert(parsed.get<std::string>()).second) {
+      throw BeyondAState{"the field " + Quoted(parsed.get<std::string>()) + " is given twice"};
     }
     if (event == Json::parse_event_t::value && ++values > kMaxValues) {
       throw BeyondAState{"more than the " + std::to_string(kMaxValues) + " values a state holds"};

@@ -4,7 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <future>
+#include <thread>
 #include <fstream>
 #include <memory>
 
@@ -92,6 +98,49 @@ TEST_F(StateFileTest, RefusesWhatIsNotASavedState) {
     EXPECT_EQ(display.TimerInterval, 5);
   }
 }
+
+#ifndef __EMSCRIPTEN__  // The page opens no files by name, and has no threads here.
+// A window asks for a plain file and must never wait on a pipe, even when
+// the name is swapped for one between a look at it and the open: the file
+// is opened first, without waiting, and what was opened is checked.
+TEST_F(StateFileTest, ANameSwappedForAPipeNeverBlocksTheOpen) {
+  Write("state.zintrel", StateToJson(*StartState()));
+  ASSERT_EQ(::rename(Path("state.zintrel").c_str(), Path("file").c_str()), 0);
+  ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
+  const std::string name = Path("swapped.zintrel");
+  std::atomic<bool> stop{false};
+  std::atomic<long> opens{0};
+  // Swaps the two under one name: each rename is atomic, so the name always
+  // holds one or the other.
+  std::thread swapper([&] {
+    while (!stop) {
+      ::link(Path("file").c_str(), name.c_str());
+      ::unlink(name.c_str());
+      ::link(Path("pipe").c_str(), name.c_str());
+      ::unlink(name.c_str());
+    }
+  });
+  std::promise<void> done;
+  std::thread reader([&] {
+    auto field = StartState();
+    while (!stop && opens < 200000) {
+      ReadStateFile(name, *field, nullptr, StateSource::kRegularFile);
+      ++opens;
+    }
+    done.set_value();
+  });
+  const bool finished = done.get_future().wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+  stop = true;
+  swapper.join();
+  if (!finished) {
+    // Lets the stuck open return, so that the test can end and say so.
+    const int writer = ::open(Path("pipe").c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) ::close(writer);
+  }
+  reader.join();
+  EXPECT_TRUE(finished) << "an open waited on the pipe after " << opens << " opens";
+}
+#endif
 
 // One byte under the bound is still read (and judged as JSON); the bound
 // refuses only what is longer.

@@ -232,6 +232,20 @@ TEST(StateJsonTest, RefusesTextBeyondAStatesShapeBeforeParsingIt) {
   EXPECT_EQ(StateFromJson(StateToJson(*StartState(4), {true, 16}), *field), "");
 }
 
+// A field given twice would be read as one of its values, silently: the
+// file is refused instead, as a link naming a field twice is.
+TEST(StateJsonTest, RefusesAFieldGivenTwice) {
+  const std::string good = StateToJson(*StartState(3));
+  for (const std::string& text : {"{\"MaxSpeed\": 1e300, " + good.substr(1),
+                                  good.substr(0, good.rfind('}')) + ", \"vx\": [1]}"}) {
+    auto field = StartState(11);
+    const std::uint64_t before = HashField(*field);
+    const std::string error = StateFromJson(text, *field);
+    EXPECT_NE(error.find("is given twice"), std::string::npos) << error;
+    EXPECT_EQ(HashField(*field), before);
+  }
+}
+
 // Whatever bytes the file holds, the message that quotes it stays one
 // printable line: the parser's last-read token may hold invalid UTF-8 and
 // terminal controls, and a field name may hold any escaped character.
