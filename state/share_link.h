@@ -54,7 +54,9 @@ inline constexpr RunSetting kAccelerationSetting{"acceleration", kAccelerationRa
                                                  false};
 inline constexpr RunSetting kRepulsiveAccelerationSetting{"repulsive-acceleration", kRepulsiveAccelerationRange.low,
                                                           kRepulsiveAccelerationRange.high, false};
-inline constexpr RunSetting kInitialRadiusSetting{"initial-radius", 0.0, 10000.0, false};
+// Initialise never scatters into a disc narrower than one pixel; a smaller
+// radius would start a run no link copied from the program could replay.
+inline constexpr RunSetting kInitialRadiusSetting{"initial-radius", 1.0, 10000.0, false};
 inline constexpr RunSetting kWidthSetting{"width", 0.0, 16384.0, true};
 inline constexpr RunSetting kHeightSetting{"height", 0.0, 16384.0, true};
 

@@ -67,7 +67,7 @@ void AddOptions(QCommandLineParser& parser) {
   add("acceleration", "Fall-off exponent a of the whole force, 0 .. 3.", "a");
   add("repulsive-acceleration", "Extra fall-off exponent b of the repulsive term, 0 .. 3.", "b");
   add("paused", "Start paused: ticks rescale and draw but do not step.");
-  add("initial-radius", "Scatter the particles again in a disc of this radius, 0 .. 10000.", "R");
+  add("initial-radius", "Scatter the particles again in a disc of this radius, 1 .. 10000.", "R");
   add("width", "Client width every tick measures, 0 .. 16384 (default: the state's).", "W");
   add("height", "Client height every tick measures, 0 .. 16384 (default: the state's).", "H");
   add("ticks", "Number of ticks to run, 0 .. 10000000 (default 0).", "T");
@@ -87,13 +87,14 @@ void AddOptions(QCommandLineParser& parser) {
   add("version", "Show the version and exit.");
 }
 
+// Returns an argument's bytes, as ParseOptions gave them to the parser.
+std::string Bytes(const QString& text) { return text.toLatin1().toStdString(); }
+
 // Fills the options from a parser that has accepted the command line.
 std::string ReadOptions(const QCommandLineParser& parser, HeadlessOptions& options) {
   std::string error;
   const auto isSet = [&parser](const char* name) { return parser.isSet(QString::fromLatin1(name)); };
-  const auto text = [&parser](const char* name) {
-    return parser.value(QString::fromLatin1(name)).toStdString();
-  };
+  const auto text = [&parser](const char* name) { return Bytes(parser.value(QString::fromLatin1(name))); };
   // Reads a numeric option into target when it is given; false on a bad value.
   const auto number = [&](const NumberRule& rule, auto& target) {
     if (!isSet(rule.name)) return true;
@@ -180,8 +181,12 @@ void ApplyLink(const SharedRun& run, HeadlessOptions& options) {
 }
 
 ParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
+  // Each byte as one character, so that every value, a path that is not
+  // UTF-8 above all, comes back as the very bytes given (Bytes).
   QStringList list;
-  for (const std::string& argument : arguments) list << QString::fromStdString(argument);
+  for (const std::string& argument : arguments) {
+    list << QString::fromLatin1(argument.data(), static_cast<qsizetype>(argument.size()));
+  }
   if (list.isEmpty()) list << QStringLiteral("zintrel-headless");
 
   QCommandLineParser parser;
@@ -191,11 +196,11 @@ ParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
     // Qt ends its messages with a full stop; our one-line errors do not.
     QString message = parser.errorText();
     if (message.endsWith(QLatin1Char('.'))) message.chop(1);
-    parsed.error = message.toStdString();
+    parsed.error = Bytes(message);
     return parsed;
   }
   if (!parser.positionalArguments().isEmpty()) {
-    parsed.error = "unexpected argument " + Quoted(parser.positionalArguments().first().toStdString());
+    parsed.error = "unexpected argument " + Quoted(Bytes(parser.positionalArguments().first()));
     return parsed;
   }
   parsed.error = ReadOptions(parser, parsed.options);
