@@ -1,6 +1,7 @@
 #include "app/display_menu.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QClipboard>
 #include <QDateTime>
 #include <QDir>
@@ -11,7 +12,6 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QMimeData>
-#include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
 
@@ -19,6 +19,7 @@
 #include "app/unit23.h"
 #include "settings/catalog.h"
 #include "settings/display_texts.h"
+#include "state/saved_file.h"
 
 namespace zintrel {
 namespace {
@@ -56,25 +57,8 @@ QString ChooseWithDialog(QWidget* parent, FileRequest request, const QString& fo
   return dialog.selectedFiles().constFirst();
 }
 
-// Writes bytes to path under a temporary name and renames it into place, so
-// that a failure (no space, no permission) leaves an existing file whole.
-// Returns "" or the reason.
-QString WriteWhole(const QString& path, const std::function<bool(QSaveFile&)>& write) {
-  QSaveFile file(path);
-  file.setDirectWriteFallback(false);
-  if (!file.open(QIODevice::WriteOnly)) return file.errorString();
-  if (!write(file)) {
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    return reason;
-  }
-  if (!file.commit()) return file.errorString();
-  return {};
-}
-
 QString Text(const std::string& line) { return QString::fromStdString(line); }
 
-std::string Native(const QString& path) { return QDir::toNativeSeparators(path).toStdString(); }
 
 }  // namespace
 
@@ -133,22 +117,19 @@ void DisplayMenu::AskAndSavePicture() {
   if (const QString path = Ask(FileRequest::kSavePicture); !path.isEmpty()) SavePicture(path);
 }
 
-bool DisplayMenu::SaveState(const QString& path) {
-  const std::string text = form1_.Panel().SavedStateText();
-  const QString problem = WriteWhole(path, [&text](QSaveFile& file) {
-    return file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
-  });
-  if (problem.isEmpty()) return true;
-  Report(SaveStateFailedText(Native(path), problem.toStdString()));
+bool DisplayMenu::SaveStateAt(const std::string& path) {
+  const std::string problem = SaveWholeFile(path, form1_.Panel().SavedStateText());
+  if (problem.empty()) return true;
+  Report(SaveStateFailedText(path, problem));
   return false;
 }
 
-bool DisplayMenu::OpenState(const QString& path) {
+bool DisplayMenu::OpenStateAt(const std::string& path) {
   // The frame is never drawn larger than the window can be: a file may ask
   // for 16384 x 16384, a gigabyte of pixels no screen shows.
   const QSize room = Room();
   const AreaSize bound{room.width(), room.height()};
-  if (const std::string problem = form1_.Panel().OpenStateFile(path.toStdString(), bound); !problem.empty()) {
+  if (const std::string problem = form1_.Panel().OpenStateFile(path, bound); !problem.empty()) {
     Report(problem);
     return false;
   }
@@ -179,17 +160,21 @@ void DisplayMenu::ShowAtFieldSize() {
   }
 }
 
-bool DisplayMenu::SavePicture(const QString& path) {
+bool DisplayMenu::SavePictureAt(const std::string& path) {
   const QImage image = FrameImage(bitmap_);
-  QString problem = image.isNull() ? Text(EmptyPictureReason()) : QString();
-  if (problem.isEmpty()) {
-    problem = WriteWhole(path, [&image](QSaveFile& file) {
-      QImageWriter writer(&file, "png");
-      return writer.write(image);
-    });
+  std::string problem = image.isNull() ? EmptyPictureReason() : std::string();
+  if (problem.empty()) {
+    // Encoded in memory, then written through the checked path: an encoder
+    // writing to the file itself leaves its last buffer's fate unknown.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    problem = writer.write(image) ? SaveWholeFile(path, std::string_view(png.constData(), png.size()))
+                                  : writer.errorString().toStdString();
   }
-  if (problem.isEmpty()) return true;
-  Report(SavePictureFailedText(Native(path), problem.toStdString()));
+  if (problem.empty()) return true;
+  Report(SavePictureFailedText(path, problem));
   return false;
 }
 
@@ -204,22 +189,21 @@ void DisplayMenu::Report(const std::string& message, QMessageBox::Icon icon) {
 
 bool DisplayMenu::eventFilter(QObject* watched, QEvent* event) {
   const auto droppedFile = [](const QMimeData* data) {
-    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return QString();
-    const QUrl url = data->urls().constFirst();
-    return url.isLocalFile() ? url.toLocalFile() : QString();
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return std::string();
+    return SystemPath(data->urls().constFirst());
   };
   if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
     auto* drag = static_cast<QDropEvent*>(event);
-    if (!droppedFile(drag->mimeData()).isEmpty()) {
+    if (!droppedFile(drag->mimeData()).empty()) {
       drag->acceptProposedAction();
       return true;
     }
   } else if (event->type() == QEvent::Drop) {
     auto* drop = static_cast<QDropEvent*>(event);
-    const QString path = droppedFile(drop->mimeData());
-    if (!path.isEmpty()) {
+    const std::string path = droppedFile(drop->mimeData());
+    if (!path.empty()) {
       drop->acceptProposedAction();
-      RunGuarded(messages_, [this, &path] { OpenState(path); }, &form2_);
+      RunGuarded(messages_, [this, &path] { OpenStateAt(path); }, &form2_);
       return true;
     }
   }

@@ -5,8 +5,10 @@
 #include <QObject>
 #include <QSize>
 #include <QString>
+#include <string>
 
 #include "app/error_box.h"
+#include "app/file_names.h"
 #include "render/frame_bitmap.h"
 #include "settings/display_texts.h"
 #include "settings/settings_panel.h"
@@ -43,10 +45,15 @@ class DisplayMenu : public QObject {
   void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
 
   // Each returns whether it succeeded; a failure is reported in the box and
-  // leaves the program, and any file already at path, as they were.
-  bool SaveState(const QString& path);
-  bool OpenState(const QString& path);
-  bool SavePicture(const QString& path);
+  // leaves the program, and any file already at path, as they were. A path
+  // as text is taken to the system's bytes by SystemPath; the ...At forms
+  // take the bytes themselves (a command line's, a drop's).
+  bool SaveState(const QString& path) { return SaveStateAt(SystemPath(path)); }
+  bool OpenState(const QString& path) { return OpenStateAt(SystemPath(path)); }
+  bool SavePicture(const QString& path) { return SavePictureAt(SystemPath(path)); }
+  bool SaveStateAt(const std::string& path);
+  bool OpenStateAt(const std::string& path);
+  bool SavePictureAt(const std::string& path);
   void CopyPicture();
 
   // The box in which failures and notices of these actions are shown: the

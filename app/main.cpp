@@ -1,7 +1,10 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 #include <cstdio>
+#include <string>
 
+#include "app/file_names.h"
 #include "app/program.h"
 #include "settings/catalog.h"
 
@@ -29,6 +32,16 @@ int main(int argc, char* argv[]) {
   zintrel::Program program;
   // A file that cannot be opened is reported in the box like any other, and
   // the program starts as it would without it.
-  if (!parser.positionalArguments().isEmpty()) program.Menu().OpenState(parser.positionalArguments().constFirst());
+  if (!parser.positionalArguments().isEmpty()) {
+    // The name as given, byte for byte: one that is not UTF-8 would not
+    // survive the parser's text. QApplication has taken its own options
+    // out of argv by now.
+    const QString file = parser.positionalArguments().constFirst();
+    std::string path = zintrel::SystemPath(file);
+    for (int i = 1; i < argc; ++i) {
+      if (QFile::decodeName(argv[i]) == file) path = argv[i];
+    }
+    program.Menu().OpenStateAt(path);
+  }
   return application.exec();
 }

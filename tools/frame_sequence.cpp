@@ -1,14 +1,14 @@
 #include "tools/frame_sequence.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
+#include <cstdlib>
+#include <cstring>
 
+#include "state/saved_file.h"
 #include "tools/output.h"
 
 namespace zintrel {
@@ -37,35 +37,48 @@ std::string WithoutTrailingSlash(std::string path) {
 // Returns the permissions mkdir would give a new folder: everything the
 // umask allows. umask can only be read by setting it, so it is set back at
 // once; no other thread creates files while frames are committed.
-std::filesystem::perms NewFolderPermissions() {
+mode_t NewFolderPermissions() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
-  return static_cast<std::filesystem::perms>(0777 & ~mask);
+  return 0777 & ~mask;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
 
 FrameSequence::FrameSequence() = default;
 
-// QTemporaryDir removes the staging folder and whatever is left in it.
-FrameSequence::~FrameSequence() = default;
+FrameSequence::~FrameSequence() {
+  if (committed_ && !kept_) Undo();
+  RemoveStaging();
+}
+
+void FrameSequence::RemoveStaging() {
+  if (staging_.empty() || stagingPlaced_) return;
+  // Only what this sequence put there: the note, its frames, and the
+  // earlier frames they displaced.
+  ::unlink((staging_ + "/" + kStagingNote).c_str());
+  for (std::int64_t tick = 1; tick <= count_; ++tick) ::unlink((staging_ + "/" + FrameFileName(tick)).c_str());
+  ::rmdir(staging_.c_str());
+  staging_.clear();
+}
 
 std::string FrameSequence::Start(const std::string& folder) {
   folder_ = WithoutTrailingSlash(folder);
-  const QFileInfo target(QString::fromStdString(folder_));
-  newFolder_ = !target.exists();
+  struct stat status {};
+  newFolder_ = ::stat(folder_.c_str(), &status) != 0;
   // On the same file system as the frames' final place, so that putting
   // them there takes renames only.
-  const QString parent = newFolder_ ? target.absolutePath() : target.absoluteFilePath();
-  staging_ = std::make_unique<QTemporaryDir>(parent + QLatin1Char('/') + QLatin1String(kStagingPrefix) +
-                                             QStringLiteral("XXXXXX"));
-  if (!staging_->isValid()) {
-    return "cannot write frames into '" + folder + "': " + staging_->errorString().toStdString();
-  }
-  QFile note(staging_->filePath(QLatin1String(kStagingNote)));
-  const qint64 noteSize = static_cast<qint64>(sizeof kNoteText) - 1;
-  if (!note.open(QIODevice::WriteOnly) || note.write(kNoteText, noteSize) != noteSize) {
-    return "cannot write frames into '" + folder + "': " + note.errorString().toStdString();
+  std::string name = (newFolder_ ? FolderOf(folder_) : folder_) + "/" + kStagingPrefix + "XXXXXX";
+  if (::mkdtemp(name.data()) == nullptr) return "cannot write frames into '" + folder + "': " + std::strerror(errno);
+  staging_ = name;
+  if (std::string problem = SaveWholeFile(staging_ + "/" + kStagingNote, kNoteText); !problem.empty()) {
+    return "cannot write frames into '" + folder + "': " + problem;
   }
   count_ = 0;
   return {};
@@ -73,37 +86,74 @@ std::string FrameSequence::Start(const std::string& folder) {
 
 std::string FrameSequence::Add(const FrameBitmap& bitmap) {
   const std::string name = FrameFileName(count_ + 1);
-  const std::string problem = WriteFramePng(staging_->filePath(QString::fromStdString(name)).toStdString(), bitmap);
+  const std::string problem = WriteFramePng(staging_ + "/" + name, bitmap);
   if (problem.empty()) ++count_;
   return problem;
 }
 
-std::string FrameSequence::Commit() { return newFolder_ ? CommitAsNewFolder() : CommitIntoFolder(); }
+std::string FrameSequence::Place() {
+  std::string problem = newFolder_ ? CommitAsNewFolder() : CommitIntoFolder();
+  committed_ = problem.empty();
+  return problem;
+}
+
+std::string FrameSequence::Commit() {
+  if (std::string problem = Place(); !problem.empty()) return problem;
+  Keep();
+  return {};
+}
 
 std::string FrameSequence::CommitAsNewFolder() {
-  const std::filesystem::path staging = staging_->path().toStdString();
   const std::string failure = "cannot create frames folder '" + folder_ + "': ";
-  std::error_code error;
   // The note would otherwise end up among the frames. Should the process
   // die between here and the rename, the staging folder is left without it,
   // but the target folder still does not exist.
-  std::filesystem::remove(staging / kStagingNote, error);
-  if (!error) std::filesystem::permissions(staging, NewFolderPermissions(), error);
-  if (!error) std::filesystem::rename(staging, folder_, error);
-  if (error) return failure + error.message();
-  staging_->setAutoRemove(false);
+  if (::unlink((staging_ + "/" + kStagingNote).c_str()) != 0) return failure + std::strerror(errno);
+  if (::chmod(staging_.c_str(), NewFolderPermissions()) != 0) return failure + std::strerror(errno);
+  // Renamed, never exchanged: a folder of that name made meanwhile by
+  // someone else is theirs (the rename then fails), unless it is empty.
+  bool exchanged = false;
+  if (std::string problem = PlaceFile(staging_, folder_, exchanged, false); !problem.empty()) {
+    return failure + problem;
+  }
+  stagingPlaced_ = true;
   return {};
 }
 
 std::string FrameSequence::CommitIntoFolder() {
-  const std::filesystem::path staging = staging_->path().toStdString();
+  exchanged_.clear();
   for (std::int64_t tick = 1; tick <= count_; ++tick) {
     const std::string name = FrameFileName(tick);
-    std::error_code error;
-    std::filesystem::rename(staging / name, std::filesystem::path(folder_) / name, error);
-    if (error) return "cannot write '" + (std::filesystem::path(folder_) / name).string() + "': " + error.message();
+    bool exchanged = false;
+    const std::string problem = PlaceFile(staging_ + "/" + name, folder_ + "/" + name, exchanged);
+    if (!problem.empty()) {
+      committed_ = true;
+      Undo();
+      return "cannot write '" + folder_ + "/" + name + "': " + problem;
+    }
+    exchanged_.push_back(exchanged);
   }
   return {};
 }
+
+void FrameSequence::Undo() {
+  if (kept_) return;
+  if (newFolder_) {
+    if (stagingPlaced_) {
+      // The folder goes back to being the staging folder, removed with it.
+      ::rename(folder_.c_str(), staging_.c_str());
+      stagingPlaced_ = false;
+    }
+  } else {
+    for (std::size_t i = exchanged_.size(); i-- > 0;) {
+      const std::string name = FrameFileName(static_cast<std::int64_t>(i) + 1);
+      UndoPlaceFile(staging_ + "/" + name, folder_ + "/" + name, exchanged_[i]);
+    }
+    exchanged_.clear();
+  }
+  committed_ = false;
+}
+
+void FrameSequence::Keep() { kept_ = true; }
 
 }  // namespace zintrel

@@ -3,10 +3,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "render/frame_bitmap.h"
-
-class QTemporaryDir;
 
 namespace zintrel {
 
@@ -42,19 +41,33 @@ class FrameSequence {
   std::string Start(const std::string& folder);
   // Stores the frame of the next tick. Returns "" or the problem.
   std::string Add(const FrameBitmap& bitmap);
-  // Puts every stored frame in place. Returns "" or the problem.
+  // Puts every stored frame in place for good. Returns "" or the problem,
+  // with nothing changed.
   std::string Commit();
+  // Commit in two steps, so that a run's outputs land all together or not
+  // at all: Place puts the frames in place, and until Keep, Undo (or the
+  // sequence's end) puts back the frames they replaced.
+  std::string Place();
+  void Undo();
+  void Keep();
 
   std::int64_t Count() const { return count_; }
 
  private:
   std::string CommitAsNewFolder();
   std::string CommitIntoFolder();
+  void RemoveStaging();
 
   std::string folder_;
   bool newFolder_ = false;  // folder_ did not exist at Start.
-  std::unique_ptr<QTemporaryDir> staging_;
+  std::string staging_;     // Empty before Start.
+  bool stagingPlaced_ = false;  // The staging folder became folder_.
   std::int64_t count_ = 0;
+  // For each frame put in place (into an existing folder), whether an
+  // earlier frame of its name now waits in the staging folder.
+  std::vector<bool> exchanged_;
+  bool committed_ = false;
+  bool kept_ = false;
 };
 
 }  // namespace zintrel

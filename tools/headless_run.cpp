@@ -230,33 +230,38 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
   }
   if (!run.writeError.empty()) return Fail(err, run.writeError, kExitBadInput);
 
-  // Everything is written under temporary names first and only then moved
-  // into place, so a failing write leaves no output at all behind.
+  // Everything is written and synced under temporary names first and only
+  // then moved into place, so a failing write leaves no output at all behind.
   PendingFile stateFile(options.stateOut);
   PendingFile frameFile(options.frameOut);
   if (!options.stateOut.empty()) {
-    if (std::string problem = stateFile.Write(StateToJson(*field, display)); !problem.empty()) {
-      return Fail(err, problem, kExitBadInput);
-    }
+    std::string problem = stateFile.Write(StateToJson(*field, display));
+    if (problem.empty()) problem = stateFile.Seal();
+    if (!problem.empty()) return Fail(err, problem, kExitBadInput);
   }
   if (!options.frameOut.empty()) {
-    if (std::string problem = frameFile.WritePng(bitmap); !problem.empty()) {
-      return Fail(err, problem, kExitBadInput);
-    }
+    std::string problem = frameFile.WritePng(bitmap);
+    if (problem.empty()) problem = frameFile.Seal();
+    if (!problem.empty()) return Fail(err, problem, kExitBadInput);
   }
   // The last point at which a stop leaves everything as it was: from here on
   // the outputs are moved into place, a matter of a few renames, and the run
   // completes whatever arrives.
   if (const int signal = StopSignal(); signal != 0) return Interrupted(err, signal);
+  // All together or none: an output that cannot be put in place returns
+  // here, and those already in place are put back as they go out of scope.
   if (!options.framesDir.empty() && options.ticks > 0) {
-    if (std::string problem = frames.Commit(); !problem.empty()) return Report(err, problem, kExitBadInput);
+    if (std::string problem = frames.Place(); !problem.empty()) return Report(err, problem, kExitBadInput);
   }
   if (!options.stateOut.empty()) {
-    if (std::string problem = stateFile.Commit(); !problem.empty()) return Report(err, problem, kExitBadInput);
+    if (std::string problem = stateFile.Replace(); !problem.empty()) return Report(err, problem, kExitBadInput);
   }
   if (!options.frameOut.empty()) {
-    if (std::string problem = frameFile.Commit(); !problem.empty()) return Report(err, problem, kExitBadInput);
+    if (std::string problem = frameFile.Replace(); !problem.empty()) return Report(err, problem, kExitBadInput);
   }
+  frames.Keep();
+  stateFile.Keep();
+  frameFile.Keep();
   if (options.stats) out << StatsLine(run) << '\n';
   return kExitSuccess;
 }

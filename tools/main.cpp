@@ -20,11 +20,10 @@ int main(int argc, char* argv[]) {
   }
   int status = 0;
   {
-    // Decodes the arguments from the locale's encoding; no window system is
-    // touched, so no display is needed.
+    // No window system is touched, so no display is needed. The arguments
+    // are taken as the bytes given: a file's name need not be UTF-8.
     QCoreApplication application(argc, argv);
-    std::vector<std::string> arguments;
-    for (const QString& argument : QCoreApplication::arguments()) arguments.push_back(argument.toStdString());
+    const std::vector<std::string> arguments(argv, argv + argc);
     status = zintrel::RunHeadless(arguments, std::cout, std::cerr);
   }
   // A stopped run has cleaned up and said so; it now dies of its signal, as

@@ -1,9 +1,12 @@
 #include "tools/output.h"
 
-#include <QFileInfo>
+#include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "state/saved_file.h"
 
 namespace zintrel {
 namespace {
@@ -17,78 +20,98 @@ QImage FrameImage(const FrameBitmap& bitmap) {
                 static_cast<qsizetype>(bitmap.Stride()) * 4, QImage::Format_RGB32);
 }
 
+bool Exists(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// The folder a path names a file in: "." for a bare name, "/" at the root.
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 }  // namespace
 
 std::string CheckOutputFile(const std::string& path) {
-  const QFileInfo file(QString::fromStdString(path));
-  if (file.isDir()) return Quoted(path) + " is a folder";
-  const QFileInfo folder(file.absolutePath());
-  if (!folder.isDir()) return "cannot write " + Quoted(path) + ": its folder does not exist";
-  if (!folder.isWritable()) return "cannot write " + Quoted(path) + ": its folder is not writable";
-  if (file.exists() && !file.isWritable()) return "cannot write " + Quoted(path) + ": it is read-only";
+  // The system's own calls on the bytes given: a name that is not UTF-8 is
+  // looked up as it is.
+  if (IsFolder(path)) return Quoted(path) + " is a folder";
+  const std::string folder = FolderOf(path);
+  if (!IsFolder(folder)) return "cannot write " + Quoted(path) + ": its folder does not exist";
+  if (::access(folder.c_str(), W_OK) != 0) return "cannot write " + Quoted(path) + ": its folder is not writable";
+  if (Exists(path) && ::access(path.c_str(), W_OK) != 0) return "cannot write " + Quoted(path) + ": it is read-only";
   return {};
 }
 
 std::string CheckOutputFolder(const std::string& path) {
   // "frames/" names the folder frames, whose parent is the current folder.
-  QString cleaned = QString::fromStdString(path);
-  while (cleaned.size() > 1 && cleaned.endsWith(QLatin1Char('/'))) cleaned.chop(1);
-  const QFileInfo folder(cleaned);
-  if (folder.isSymLink() && !folder.exists()) return "frames folder " + Quoted(path) + " is a link to nothing";
-  if (!folder.exists()) {
-    const QFileInfo parent(folder.absolutePath());
-    if (!parent.isDir()) return "cannot create frames folder " + Quoted(path) + ": its folder does not exist";
-    if (!parent.isWritable()) return "cannot create frames folder " + Quoted(path) + ": its folder is not writable";
+  std::string cleaned = path;
+  while (cleaned.size() > 1 && cleaned.back() == '/') cleaned.pop_back();
+  struct stat link {};
+  if (::lstat(cleaned.c_str(), &link) == 0 && S_ISLNK(link.st_mode) && !Exists(cleaned)) {
+    return "frames folder " + Quoted(path) + " is a link to nothing";
+  }
+  if (!Exists(cleaned)) {
+    const std::string parent = FolderOf(cleaned);
+    if (!IsFolder(parent)) return "cannot create frames folder " + Quoted(path) + ": its folder does not exist";
+    if (::access(parent.c_str(), W_OK) != 0) {
+      return "cannot create frames folder " + Quoted(path) + ": its folder is not writable";
+    }
     return {};
   }
-  if (!folder.isDir()) return "frames folder " + Quoted(path) + " is not a folder";
-  if (!folder.isWritable()) return "frames folder " + Quoted(path) + " is not writable";
+  if (!IsFolder(cleaned)) return "frames folder " + Quoted(path) + " is not a folder";
+  if (::access(cleaned.c_str(), W_OK) != 0) return "frames folder " + Quoted(path) + " is not writable";
   return {};
 }
 
-PendingFile::PendingFile(const std::string& path)
-    : path_(path), file_(std::make_unique<QSaveFile>(QString::fromStdString(path))) {}
+PendingFile::PendingFile(const std::string& path) : path_(path), file_(std::make_unique<SavedFile>(path)) {}
 
-// QSaveFile's destructor discards the temporary unless it was committed.
 PendingFile::~PendingFile() = default;
 
 std::string PendingFile::Failure(const std::string& reason) const {
-  return "cannot write " + Quoted(path_) + ": " + reason;
+  return reason.empty() ? reason : "cannot write " + Quoted(path_) + ": " + reason;
 }
 
-std::string PendingFile::Open() {
-  if (file_->isOpen()) return {};
-  // Never fall back to writing the final file in place: that is exactly the
-  // half-written output a failure must not leave.
-  file_->setDirectWriteFallback(false);
-  if (!file_->open(QIODevice::WriteOnly)) return Failure(file_->errorString().toStdString());
-  return {};
-}
+std::string PendingFile::Write(const std::string& bytes) { return Failure(file_->Write(bytes)); }
 
-std::string PendingFile::Write(const std::string& bytes) {
-  if (std::string problem = Open(); !problem.empty()) return problem;
-  if (file_->write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
-    return Failure(file_->errorString().toStdString());
+std::string EncodePng(const FrameBitmap& bitmap, std::string& problem) {
+  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) {
+    problem = "a PNG image cannot have " + std::to_string(bitmap.Width()) + " x " + std::to_string(bitmap.Height()) +
+              " pixels";
+    return {};
   }
-  return {};
+  // Encoded in memory and written through the checked path: an encoder
+  // writing to a file itself would leave its last buffer unchecked.
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "png");
+  if (!writer.write(FrameImage(bitmap))) {
+    problem = writer.errorString().toStdString();
+    return {};
+  }
+  return bytes.toStdString();
 }
 
 std::string PendingFile::WritePng(const FrameBitmap& bitmap) {
-  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) {
-    return Failure("a PNG image cannot have " + std::to_string(bitmap.Width()) + " x " +
-                   std::to_string(bitmap.Height()) + " pixels");
-  }
-  if (std::string problem = Open(); !problem.empty()) return problem;
-  QImageWriter writer(file_.get(), "png");
-  if (!writer.write(FrameImage(bitmap))) return Failure(writer.errorString().toStdString());
-  return {};
+  std::string problem;
+  const std::string png = EncodePng(bitmap, problem);
+  if (!problem.empty()) return Failure(problem);
+  return Write(png);
 }
 
-std::string PendingFile::Commit() {
-  if (std::string problem = Open(); !problem.empty()) return problem;
-  if (!file_->commit()) return Failure(file_->errorString().toStdString());
-  return {};
-}
+std::string PendingFile::Seal() { return Failure(file_->Seal()); }
+std::string PendingFile::Replace() { return Failure(file_->Replace()); }
+void PendingFile::Undo() { file_->Undo(); }
+void PendingFile::Keep() { file_->Keep(); }
+std::string PendingFile::Commit() { return Failure(file_->Commit()); }
 
 std::string WriteFramePng(const std::string& path, const FrameBitmap& bitmap) {
   PendingFile file(path);

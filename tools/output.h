@@ -5,9 +5,9 @@
 
 #include "render/frame_bitmap.h"
 
-class QSaveFile;
-
 namespace zintrel {
+
+class SavedFile;
 
 // Returns "" when a file can be created at path: its folder exists and is
 // writable and path is not a folder. Otherwise returns the problem. Checked
@@ -23,7 +23,7 @@ std::string CheckOutputFolder(const std::string& path);
 // A file written in full under a temporary name in its final folder and
 // moved onto its name only by Commit, so a reader never sees half a file and
 // a failed run leaves nothing behind: dropping an uncommitted PendingFile
-// removes the temporary.
+// removes the temporary, and puts back a file it replaced but did not keep.
 class PendingFile {
  public:
   explicit PendingFile(const std::string& path);
@@ -34,15 +34,24 @@ class PendingFile {
   // Each returns "" on success, else one line naming the file and the problem.
   std::string Write(const std::string& bytes);
   std::string WritePng(const FrameBitmap& bitmap);
+  // Makes every byte written durable under the temporary name.
+  std::string Seal();
+  // Puts the sealed file on its name, keeping what was there for Undo until
+  // Keep; see SavedFile.
+  std::string Replace();
+  void Undo();
+  void Keep();
   std::string Commit();
 
  private:
-  std::string Open();
   std::string Failure(const std::string& reason) const;
 
   std::string path_;
-  std::unique_ptr<QSaveFile> file_;
+  std::unique_ptr<SavedFile> file_;
 };
+
+// Returns the frame encoded as a PNG file, or "" with problem set.
+std::string EncodePng(const FrameBitmap& bitmap, std::string& problem);
 
 // Writes the frame as a PNG file of Width() x Height() pixels, at once
 // (through a PendingFile). Returns "" on success, else the problem.

@@ -1,9 +1,14 @@
 #include "app/display_menu.h"
 
+#include <dirent.h>
+#include <dlfcn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <iostream>
 #include <memory>
 
 #include <QAction>
@@ -30,8 +35,10 @@
 #include "app/program.h"
 #include "render/tick.h"
 #include "tests/simulation/field_hash.h"
+#include "state/saved_file.h"
 #include "state/state_file.h"
 #include "tests/app/overflowing_field.h"
+#include "tests/support/small_disk.h"
 
 namespace zintrel {
 namespace {
@@ -132,6 +139,51 @@ TEST_F(DisplayMenuTest, ContextMenuOffersTheFourActionsWithTheirShortcuts) {
 
 // Ctrl+S writes the state as it stands with the drawing mode and interval;
 // Ctrl+O after other changes brings back every bit of it.
+// A name that is not UTF-8 (Latin-1 "café") is opened and saved under its
+// very bytes, whether it comes from the dialog, which shows it with a
+// replacement character, or from a drop, whose address spells its bytes.
+TEST_F(DisplayMenuTest, NamesThatAreNotUtf8OpenAndSaveAsGiven) {
+  const std::string raw = QFile::encodeName(folder_.path()).toStdString() + "/caf\xe9.zintrel";
+  auto state = std::make_unique<ParticleField>(field_);
+  state->Repulsion = 42.0;
+  ASSERT_EQ(SaveWholeFile(raw, StateToJson(*state)), "");
+  const QString shown = QFile::decodeName(QByteArray::fromStdString(raw));
+  ASSERT_TRUE(shown.contains(QChar::ReplacementCharacter));
+
+  answers_ << shown;
+  Press(Qt::Key_O, Qt::ControlModifier);
+  EXPECT_EQ(BoxText().toStdString(), "");
+  EXPECT_EQ(field_.Repulsion, 42.0);
+
+  field_.Repulsion = 8.0;
+  QMimeData one;
+  // As a file manager spells it: file:///…/caf%E9.zintrel.
+  one.setUrls({QUrl(QString::fromLatin1("file://" + QByteArray::fromStdString(raw).toPercentEncoding("/")))});
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &one, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&form2_, &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &one, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&form2_, &drop);
+  EXPECT_EQ(BoxText().toStdString(), "");
+  EXPECT_EQ(field_.Repulsion, 42.0);
+
+  // Saved over from the dialog: the same file, no new one beside it.
+  field_.Repulsion = 7.0;
+  answers_ << shown;
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(BoxText().toStdString(), "");
+  auto read = std::make_unique<ParticleField>();
+  ASSERT_EQ(ReadStateFile(raw, *read, nullptr), "");
+  EXPECT_EQ(read->Repulsion, 7.0);
+  std::vector<std::string> names;
+  if (DIR* listing = opendir(QFile::encodeName(folder_.path()).constData())) {
+    while (const dirent* entry = readdir(listing)) names.emplace_back(entry->d_name);
+    closedir(listing);
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "caf\xe9.zintrel"}));
+}
+
 TEST_F(DisplayMenuTest, ShortcutsSaveAndReopenTheState) {
   Tick(5);
   form1_.CheckBox1->click();  // Discs.
@@ -361,9 +413,35 @@ TEST_F(DisplayMenuTest, AReportWaitsForTheOpenBoxAndBothWindowsWaitForIt) {
   EXPECT_EQ(userActs(), 2);
 }
 
-// A save that fails says so and leaves the file that was there whole: here
-// the file size limit stands in for a full disc, which root cannot bypass.
-TEST_F(DisplayMenuTest, AFailedSaveLeavesTheOldFileWhole) {
+// A save that fails says so, with the system's reason, and leaves the file
+// that was there whole: on a real full disk (a picture of a few kilobytes,
+// which a buffered writer would only flush when closing the file, as well
+// as a state), past the file size limit, and into a folder that is gone.
+TEST_F(DisplayMenuTest, AFailedSaveSaysWhyAndLeavesTheOldFileWhole) {
+  Tick(3);
+  SmallDisk disk(256 * 1024);
+  if (disk.Mounted()) {
+    const QByteArray old(3000, 'o');
+    for (const char* name : {"old.zintrel", "old.png"}) {
+      QFile file(QString::fromStdString(disk.File(name)));
+      ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+      ASSERT_EQ(file.write(old), old.size());
+    }
+    ASSERT_TRUE(disk.Fill());
+    EXPECT_FALSE(menu_.SaveState(QString::fromStdString(disk.File("old.zintrel"))));
+    EXPECT_EQ(BoxText(), QStringLiteral("Cannot save the state as '%1': No space left on device.")
+                             .arg(QString::fromStdString(disk.File("old.zintrel"))));
+    CloseBox();
+    EXPECT_FALSE(menu_.SavePicture(QString::fromStdString(disk.File("old.png"))));
+    EXPECT_EQ(BoxText(), QStringLiteral("Cannot save the picture as '%1': No space left on device.")
+                             .arg(QString::fromStdString(disk.File("old.png"))));
+    CloseBox();
+    EXPECT_EQ(FileBytes(disk.File("old.zintrel")), old.toStdString());
+    EXPECT_EQ(FileBytes(disk.File("old.png")), old.toStdString());
+  } else {
+    std::cout << "[ SKIPPED  ] the full disk part: " << disk.Why() << '\n';
+  }
+
   Write("old.zintrel", QByteArray(100, 'x'));
   rlimit original{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
@@ -375,16 +453,51 @@ TEST_F(DisplayMenuTest, AFailedSaveLeavesTheOldFileWhole) {
   setrlimit(RLIMIT_FSIZE, &original);
   std::signal(SIGXFSZ, previous);
   EXPECT_FALSE(saved);
-  EXPECT_TRUE(BoxText().startsWith(QStringLiteral("Cannot save the state as '") + Path("old.zintrel")))
-      << BoxText().toStdString();
+  EXPECT_EQ(BoxText(), QStringLiteral("Cannot save the state as '%1': File too large.").arg(Path("old.zintrel")));
   CloseBox();
-  QFile old(Path("old.zintrel"));
-  ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-  EXPECT_EQ(old.readAll(), QByteArray(100, 'x'));
-  EXPECT_EQ(QDir(folder_.path()).entryList(QDir::Files), QStringList{QStringLiteral("old.zintrel")});
+  EXPECT_EQ(FileBytes(Path("old.zintrel").toStdString()), std::string(100, 'x'));
+  EXPECT_EQ(QDir(folder_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("old.zintrel")});
 
   EXPECT_FALSE(menu_.SavePicture(Path("no-such-folder/frame.png")));
-  EXPECT_TRUE(BoxText().startsWith(QStringLiteral("Cannot save the picture as"))) << BoxText().toStdString();
+  EXPECT_EQ(BoxText(), QStringLiteral("Cannot save the picture as '%1': No such file or directory.")
+                           .arg(Path("no-such-folder/frame.png")));
+}
+
+// With the failure injector preloaded (a test of its own), each call of a
+// save fails in turn: every failure is told with the system's reason, and
+// the old file stays as it was.
+TEST_F(DisplayMenuTest, EveryFailingCallOfASaveIsToldAndKeepsTheOldFile) {
+  using Set = void (*)(long, int);
+  const auto set = reinterpret_cast<Set>(dlsym(RTLD_DEFAULT, "FailCallsSet"));
+  const auto counted = reinterpret_cast<long (*)()>(dlsym(RTLD_DEFAULT, "FailCallsCounted"));
+  const auto watch = reinterpret_cast<void (*)(const char*)>(dlsym(RTLD_DEFAULT, "FailCallsWatch"));
+  if (set == nullptr || counted == nullptr || watch == nullptr) GTEST_SKIP() << "the failure injector is not preloaded";
+  Tick(3);
+  const QByteArray folder = QFile::encodeName(folder_.path());
+  watch(folder.constData());
+  for (const bool picture : {false, true}) {
+    SCOPED_TRACE(picture ? "picture" : "state");
+    const QString path = Path(picture ? "old.png" : "old.zintrel");
+    const auto save = [&] { return picture ? menu_.SavePicture(path) : menu_.SaveState(path); };
+    Write(picture ? "old.png" : "old.zintrel", "old");
+    set(0, EIO);
+    ASSERT_TRUE(save());
+    const long calls = counted();
+    for (long failing = 1; failing <= calls; ++failing) {
+      Write(picture ? "old.png" : "old.zintrel", "old");
+      set(failing, EIO);
+      const bool saved = save();
+      set(0, EIO);
+      if (!saved) {
+        EXPECT_TRUE(BoxText().endsWith(QStringLiteral("': Input/output error."))) << BoxText().toStdString();
+        EXPECT_EQ(FileBytes(path.toStdString()), "old") << "call " << failing;
+        CloseBox();
+      } else {
+        EXPECT_NE(FileBytes(path.toStdString()), "old") << "call " << failing;
+      }
+    }
+  }
+  watch("");
 }
 
 // A file dropped on either window opens; anything but one local file is

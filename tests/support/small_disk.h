@@ -1,0 +1,75 @@
+#pragma once
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+namespace zintrel {
+
+// A file system of the test's own, a small tmpfs, which the test can fill
+// to its last byte: a real full disk, where the system refuses a write with
+// ENOSPC. Mounting needs root (CI runs as root); where it is refused,
+// Mounted() is false and Why() says so, for the test to skip with.
+class SmallDisk {
+ public:
+  explicit SmallDisk(std::size_t bytes) {
+    char folder[] = "/tmp/zintrel-small-disk-XXXXXX";
+    if (::mkdtemp(folder) == nullptr) {
+      why_ = std::string("cannot make a folder to mount on: ") + std::strerror(errno);
+      return;
+    }
+    path_ = folder;
+    const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
+    if (::mount("zintrel-test", folder, "tmpfs", 0, options.c_str()) != 0) {
+      why_ = std::string("cannot mount a small tmpfs (needs root): ") + std::strerror(errno);
+      return;
+    }
+    mounted_ = true;
+  }
+  ~SmallDisk() {
+    if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+    if (!path_.empty()) ::rmdir(path_.c_str());
+  }
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+
+  bool Mounted() const { return mounted_; }
+  const std::string& Why() const { return why_; }
+  const std::string& Path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+  // Fills what is left with one file, until the system says it is full.
+  // Returns false if it never did.
+  bool Fill() const {
+    std::FILE* filler = std::fopen(File("filler").c_str(), "wb");
+    if (filler == nullptr) return false;
+    static const char kBlock[4096] = {};
+    while (std::fwrite(kBlock, 1, sizeof kBlock, filler) == sizeof kBlock) {
+    }
+    // The last partial block may still sit in the stream's buffer.
+    while (std::fputc(0, filler) != EOF && std::fflush(filler) == 0) {
+    }
+    const bool full = errno == ENOSPC;
+    std::fclose(filler);
+    return full;
+  }
+
+ private:
+  std::string path_;
+  std::string why_;
+  bool mounted_ = false;
+};
+
+// Returns the whole content of the file at path, or "<missing>".
+inline std::string FileBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return "<missing>";
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+}  // namespace zintrel
