@@ -47,6 +47,9 @@ void ErrorBox::ShowNext() {
   auto* box = new QMessageBox(next.icon, ApplicationTitle(QCoreApplication::applicationFilePath()), next.text,
                               QMessageBox::Ok, next.over != nullptr ? next.over.data() : owner_);
   box->setAttribute(Qt::WA_DeleteOnClose);
+  // The text quotes files, names and links as they are: shown as text, never
+  // read as markup that could draw a link or a heading.
+  box->setTextFormat(Qt::PlainText);
   // Modal like any message box, but shown without exec(): a nested event
   // loop inside a handler would let ticks run in the middle of it.
   box->setWindowModality(Qt::ApplicationModal);

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -117,14 +118,41 @@ TEST_F(ErrorBoxTest, RunGuardedTurnsAnEscapingErrorIntoTheBox) {
   EXPECT_TRUE(finished);
   EXPECT_EQ(errors_.OpenBox(), nullptr);
 
-  bool abandoned = true;
+  // The action stops where it throws, and the caller goes on.
+  int reached = 0;
+  const auto failAt = [](int step) {
+    if (step == 2) throw std::runtime_error("Invalid floating point operation");
+  };
   RunGuarded(errors_, [&] {
-    throw std::runtime_error("Invalid floating point operation");
-    abandoned = false;
+    for (int step = 1; step <= 3; ++step) {
+      failAt(step);
+      reached = step;
+    }
   });
-  EXPECT_TRUE(abandoned);
+  EXPECT_EQ(reached, 1);
   ASSERT_NE(errors_.OpenBox(), nullptr);
   EXPECT_EQ(errors_.OpenBox()->text(), QStringLiteral("Invalid floating point operation."));
+}
+
+// A state's field name, a file's name or a link may hold markup; the box
+// shows it as the characters it is.
+TEST_F(ErrorBoxTest, ShowsWhatItQuotesAsPlainText) {
+  const QString hostile = QStringLiteral("unknown field '<a href=\"https://example.invalid/\">Click here</a><h1>BIG</h1>'");
+  errors_.Report(hostile);
+  QMessageBox* box = errors_.OpenBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->textFormat(), Qt::PlainText);
+  EXPECT_EQ(box->text(), hostile + QLatin1Char('.'));
+  // What the box's label draws: no link to follow, the markup as text.
+  const QList<QLabel*> labels = box->findChildren<QLabel*>();
+  bool shownAsText = false;
+  for (const QLabel* label : labels) {
+    if (label->text() == box->text()) {
+      EXPECT_EQ(label->textFormat(), Qt::PlainText);
+      shownAsText = true;
+    }
+  }
+  EXPECT_TRUE(shownAsText);
 }
 
 TEST_F(ErrorBoxTest, RunGuardedCatchesErrorsOfAnyType) {
