@@ -39,10 +39,11 @@ var Zintrel = (function () {
   var waiting = [];
 
   // The most characters of a line the box shows. A line quotes what it is
-  // about, and a link or a name made by a script may be of any length; the
-  // box keeps the line's beginning, which says what went wrong, and its
-  // end, which says why, around an ellipsis. A file's own name is at most
-  // 255 bytes on every system, so no line about one is cut.
+  // about, and a link, a field name in a file or a file name made by a
+  // script may be millions of characters long; the box keeps the line's
+  // beginning, which says what went wrong, and its end, which says why,
+  // around an ellipsis. A name a system gives a file, at most 255
+  // characters, is quoted whole.
   var kLongestLine = 1000;
 
   function shortened(line) {
