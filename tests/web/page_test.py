@@ -6,7 +6,9 @@ isolated (its threaded variant: loading, and a link's exact replay), it
 loads, its darts move,
 each slider stores what the desktop mapping gives, Play / Pause and the
 check box work, an opened state shows the headless tool's frame pixel for
-pixel, and a bad file shows one line in a dialog and changes nothing.
+pixel, and a bad file shows one line in a dialog and changes nothing, as
+does a link, a file's name or a field name of millions of characters; no
+key throws, and the shortcuts reach the menu.
 
 Usage: page_test.py PAGE_DIR HEADLESS_TOOL [file|server|isolated]
 """
