@@ -2,7 +2,8 @@
 """The real page in headless Chromium, driven as a person would: from a
 file:// address (every case), from a local static server (loading and
 opening a state, and offline) and from one that makes it cross-origin
-isolated (its threaded variant: loading, and a link's exact replay), it
+isolated (its threaded variant: loading, a link's exact replay, and a link
+of millions of characters), it
 loads, its darts move,
 each slider stores what the desktop mapping gives, Play / Pause and the
 check box work, an opened state shows the headless tool's frame pixel for
