@@ -1,6 +1,7 @@
 #include "state/printable_text.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace zintrel {
 namespace {
@@ -80,7 +81,18 @@ std::string Escaped(std::string_view bytes, bool escapeBackslash) {
 
 std::string PrintableText(std::string_view bytes) { return Escaped(bytes, true); }
 
-std::string BoxText(std::string_view bytes) { return Escaped(bytes, false); }
+std::string BoxText(std::string_view bytes) {
+  std::string text = Escaped(bytes, false);
+  // Where each character starts: the escaped text is valid UTF-8.
+  std::vector<std::size_t> starts;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if ((static_cast<std::uint8_t>(text[at]) & 0xC0) != 0x80) starts.push_back(at);
+  }
+  if (starts.size() <= kBoxQuoteCharacters) return text;
+  const std::size_t head = kBoxQuoteCharacters * 7 / 10;
+  const std::size_t tail = kBoxQuoteCharacters - head - 1;
+  return text.substr(0, starts[head]) + "\u2026" + text.substr(starts[starts.size() - tail]);
+}
 
 bool IsPrintableText(std::string_view text) {
   while (!text.empty()) {

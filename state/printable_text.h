@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -19,9 +20,14 @@ namespace zintrel {
 // read back. Applying it twice therefore escapes the escapes.
 std::string PrintableText(std::string_view bytes);
 
+// The most characters a box quotes of one text: a field name or a link of
+// millions of characters would make a box no screen shows.
+inline constexpr std::size_t kBoxQuoteCharacters = 1000;
+
 // PrintableText for a message box, which no escape sequence reaches and
 // where Windows paths are full of backslashes: the same escapes, but the
-// backslash kept as it is.
+// backslash kept as it is. A text longer than kBoxQuoteCharacters keeps its
+// beginning and end around an ellipsis, kBoxQuoteCharacters in all.
 std::string BoxText(std::string_view bytes);
 
 // Returns whether text is valid UTF-8 without control characters, that is,

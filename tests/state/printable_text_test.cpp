@@ -152,6 +152,22 @@ namespace {
 
 // A box keeps Windows' backslashes; everything else is escaped as for a
 // terminal, so the box's line stays one line of valid UTF-8.
+// A quote of millions of characters keeps its beginning and end, never a
+// character cut in two.
+TEST(BoxTextTest, CutsALongQuoteAroundAnEllipsis) {
+  const std::string exact(kBoxQuoteCharacters, 'a');
+  EXPECT_EQ(BoxText(exact), exact);
+  std::string huge = "start";
+  for (int i = 0; i < 500000; ++i) huge += "\xE3\x82\x86";  // ゆ
+  huge += "\x01" "end";
+  const std::string cut = BoxText(huge);
+  EXPECT_TRUE(IsPrintableText(cut));
+  EXPECT_EQ(cut.rfind("startゆ", 0), 0u);
+  EXPECT_NE(cut.find("ゆ\u2026ゆ"), std::string::npos);
+  EXPECT_EQ(cut.substr(cut.size() - 7), "\\x01end");
+  EXPECT_EQ(QString::fromUtf8(QByteArray::fromStdString(cut)).size(), static_cast<qsizetype>(kBoxQuoteCharacters));
+}
+
 TEST(BoxTextTest, KeepsBackslashesOnly) {
   EXPECT_EQ(BoxText("C:\\Users\\ゆき\\state.zintrel"), "C:\\Users\\ゆき\\state.zintrel");
   EXPECT_EQ(BoxText("a\nb\x1B\xFF\\"), "a\\x0Ab\\x1B\\xFF\\");
