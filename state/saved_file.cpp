@@ -16,12 +16,6 @@ namespace {
 
 std::string Reason(int error) { return std::strerror(error); }
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Saving through a link updates the file it names, as an editor does; a link
 // to nothing is itself replaced.
 std::string Resolved(const std::string& path) {
@@ -56,6 +50,12 @@ std::string TemporaryName(const std::string& folder) {
 }
 
 }  // namespace
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
 
 std::string PlaceFile(const std::string& from, const std::string& to, bool& exchanged, bool mayExchange) {
   exchanged = false;

@@ -57,6 +57,10 @@ class SavedFile {
   bool kept_ = false;
 };
 
+// Returns the folder a path names a file in: "." for a bare name, "/" for a
+// file at the root.
+std::string FolderOf(const std::string& path);
+
 // Writes bytes to path through a SavedFile. Returns "" or the reason.
 std::string SaveWholeFile(const std::string& path, std::string_view bytes);
 

@@ -43,12 +43,6 @@ mode_t NewFolderPermissions() {
   return 0777 & ~mask;
 }
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 }  // namespace
 
 FrameSequence::FrameSequence() = default;

@@ -31,15 +31,8 @@ class Folder {
   }
   std::string File(const std::string& name) const { return path_ + "/" + name; }
   std::set<std::string> Entries() const {
-    std::set<std::string> names;
-    if (DIR* folder = ::opendir(path_.c_str())) {
-      while (const dirent* entry = ::readdir(folder)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") names.insert(name);
-      }
-      ::closedir(folder);
-    }
-    return names;
+    const std::vector<std::string> names = Listing(path_);
+    return {names.begin(), names.end()};
   }
   const std::string& Path() const { return path_; }
 

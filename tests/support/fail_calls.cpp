@@ -136,13 +136,7 @@ int open(const char* path, int flags, ...) {
   return OpenAt(AT_FDCWD, path, flags, mode, "open");
 }
 
-int open64(const char* path, int flags, ...) {
-  va_list arguments;
-  va_start(arguments, flags);
-  const mode_t mode = ModeOf(flags, arguments);
-  va_end(arguments);
-  return OpenAt(AT_FDCWD, path, flags, mode, "open");
-}
+int open64(const char* path, int flags, ...) __attribute__((alias("open")));
 
 int openat(int directory, const char* path, int flags, ...) {
   va_list arguments;
@@ -152,13 +146,7 @@ int openat(int directory, const char* path, int flags, ...) {
   return OpenAt(directory, path, flags, mode, "openat");
 }
 
-int openat64(int directory, const char* path, int flags, ...) {
-  va_list arguments;
-  va_start(arguments, flags);
-  const mode_t mode = ModeOf(flags, arguments);
-  va_end(arguments);
-  return OpenAt(directory, path, flags, mode, "openat");
-}
+int openat64(int directory, const char* path, int flags, ...) __attribute__((alias("openat")));
 
 ssize_t write(int descriptor, const void* bytes, size_t size) {
   static const auto next = Next<ssize_t (*)(int, const void*, size_t)>("write");

@@ -1,13 +1,16 @@
 #pragma once
 
+#include <dirent.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace zintrel {
 
@@ -64,6 +67,21 @@ class SmallDisk {
   std::string why_;
   bool mounted_ = false;
 };
+
+// Returns the names in folder, sorted, without "." and "..": the system's
+// bytes, whatever they spell.
+inline std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* listing = ::opendir(folder.c_str())) {
+    while (const dirent* entry = ::readdir(listing)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(listing);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 // Returns the whole content of the file at path, or "<missing>".
 inline std::string FileBytes(const std::string& path) {

@@ -76,19 +76,6 @@ Outcome RunTool(const std::vector<std::string>& arguments, const std::map<std::s
   return outcome;
 }
 
-std::vector<std::string> Listing(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* listing = ::opendir(folder.c_str())) {
-    while (const dirent* entry = ::readdir(listing)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(listing);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class HeadlessWritesTest : public testing::Test {
  protected:
   HeadlessWritesTest() {
