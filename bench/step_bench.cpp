@@ -189,8 +189,37 @@ void PrintRatios() {
 const ForceLaw kTargetLaws[] = {kStartLaw, kNonWholeLaw};
 constexpr int kTargetCount = 2500;
 
-std::string TargetKey(std::int64_t target, const ForceLaw& law) {
-  return Key((std::string("simd_") + StepTargetName(target)).c_str(), law, kTargetCount);
+// The ways of reading the power tables worth timing on `target` under
+// `law`: besides the default (the faster as measured at start-up), both
+// forced, where there is a choice.
+std::vector<TableReads> TableReadsOf(std::int64_t target, const ForceLaw& law) {
+  if (target != HWY_AVX3 || std::string(law.name) != kNonWholeLaw.name) return {TableReads::kFaster};
+  return {TableReads::kFaster, TableReads::kLoads, TableReads::kGathers};
+}
+
+const char* TableReadsSuffix(TableReads reads) {
+  switch (reads) {
+    case TableReads::kLoads:
+      return "_loads";
+    case TableReads::kGathers:
+      return "_gathers";
+    case TableReads::kFaster:
+      break;
+  }
+  return "";
+}
+
+// Sets the way of reading the tables for the life of one benchmark.
+struct ReadTablesAs {
+  explicit ReadTablesAs(TableReads reads) { SetTableReads(reads); }
+  ~ReadTablesAs() { SetTableReads(TableReads::kFaster); }
+  ReadTablesAs(const ReadTablesAs&) = delete;
+  ReadTablesAs& operator=(const ReadTablesAs&) = delete;
+};
+
+std::string TargetKey(std::int64_t target, const ForceLaw& law, TableReads reads = TableReads::kFaster) {
+  return Key((std::string("simd_") + StepTargetName(target) + TableReadsSuffix(reads)).c_str(), law,
+             kTargetCount);
 }
 
 // The pair kernel alone on one thread: every pair of a scattered field
@@ -198,25 +227,34 @@ std::string TargetKey(std::int64_t target, const ForceLaw& law) {
 // target. No threads and no per-particle work, so a change to the kernel
 // shows undiluted; compare builds by the fastest of several repetitions
 // (--benchmark_repetitions).
+// On AVX-512 the non-whole law is timed twice more, with the tables' entries
+// loaded and gathered (kernel_AVX3_loads, kernel_AVX3_gathers; the plain
+// kernel_AVX3 takes the way measured faster at start-up): run with
+// --benchmark_repetitions and --benchmark_enable_random_interleaving, the
+// three alternate within one run.
 void RegisterKernels() {
   for (const ForceLaw& law : kTargetLaws) {
     for (const PairKernel& kernel : SupportedPairKernels()) {
-      const std::string key = Key((std::string("kernel_") + kernel.name).c_str(), law, kTargetCount);
-      benchmark::RegisterBenchmark(key.c_str(), [=](benchmark::State& state) {
-        const ParticleField field = SpreadField(law, kTargetCount);
-        const PairLaw pairLaw = MakePairLaw(field, kTargetCount);
-        std::vector<double> xs(field.x.begin(), field.x.begin() + kTargetCount);
-        std::vector<double> ys(field.y.begin(), field.y.begin() + kTargetCount);
-        xs.resize(kTargetCount + kPairPadding, 0.0);
-        ys.resize(kTargetCount + kPairPadding, 0.0);
-        std::vector<double> sumX(kTargetCount), sumY(kTargetCount);
-        for (auto _ : state) {
-          kernel.sumTile(pairLaw, xs.data(), ys.data(), 0, kTargetCount, xs.data(), ys.data(), 0,
-                         kTargetCount, sumX.data(), sumY.data());
-          benchmark::DoNotOptimize(sumX.data());
-          benchmark::DoNotOptimize(sumY.data());
-        }
-      })->Unit(benchmark::kMillisecond);
+      for (const TableReads reads : TableReadsOf(kernel.target, law)) {
+        const std::string key =
+            Key((std::string("kernel_") + kernel.name + TableReadsSuffix(reads)).c_str(), law, kTargetCount);
+        benchmark::RegisterBenchmark(key.c_str(), [=](benchmark::State& state) {
+          const ReadTablesAs readAs(reads);
+          const ParticleField field = SpreadField(law, kTargetCount);
+          const PairLaw pairLaw = MakePairLaw(field, kTargetCount);
+          std::vector<double> xs(field.x.begin(), field.x.begin() + kTargetCount);
+          std::vector<double> ys(field.y.begin(), field.y.begin() + kTargetCount);
+          xs.resize(kTargetCount + kPairPadding, 0.0);
+          ys.resize(kTargetCount + kPairPadding, 0.0);
+          std::vector<double> sumX(kTargetCount), sumY(kTargetCount);
+          for (auto _ : state) {
+            kernel.sumTile(pairLaw, xs.data(), ys.data(), 0, kTargetCount, xs.data(), ys.data(), 0,
+                           kTargetCount, sumX.data(), sumY.data());
+            benchmark::DoNotOptimize(sumX.data());
+            benchmark::DoNotOptimize(sumY.data());
+          }
+        })->Unit(benchmark::kMillisecond);
+      }
     }
   }
 }
@@ -224,12 +262,15 @@ void RegisterKernels() {
 void RegisterTargets() {
   for (const ForceLaw& law : kTargetLaws) {
     for (const std::int64_t target : StepTargets()) {
-      const std::string key = TargetKey(target, law);
-      benchmark::RegisterBenchmark(key.c_str(), [=](benchmark::State& state) {
-        Measure(state, key, SpreadField(law, kTargetCount), [&](ParticleField& field) {
-          return StepParticlesWithOptions(field, {0, target});
-        });
-      })->Unit(benchmark::kMillisecond);
+      for (const TableReads reads : TableReadsOf(target, law)) {
+        const std::string key = TargetKey(target, law, reads);
+        benchmark::RegisterBenchmark(key.c_str(), [=](benchmark::State& state) {
+          const ReadTablesAs readAs(reads);
+          Measure(state, key, SpreadField(law, kTargetCount), [&](ParticleField& field) {
+            return StepParticlesWithOptions(field, {0, target});
+          });
+        })->Unit(benchmark::kMillisecond);
+      }
     }
   }
 }
@@ -242,14 +283,17 @@ void PrintTargets() {
     const auto literal = seconds.find(Key("literal", law, kTargetCount));
     const auto avx2 = seconds.find(TargetKey(HWY_AVX2, law));
     for (const std::int64_t target : StepTargets()) {
-      const auto it = seconds.find(TargetKey(target, law));
-      if (it == seconds.end()) continue;
-      const double speedUp = literal == seconds.end() ? 0.0 : literal->second / it->second;
-      // The older targets' cost against the one most processors of the
-      // last decade run: how much slower a machine without AVX2 ticks.
-      const double toAvx2 = avx2 == seconds.end() ? 0.0 : it->second / avx2->second;
-      std::printf("%-9s %-7s %9.2f ms %9.1fx %7.2fx\n", law.name, StepTargetName(target), 1e3 * it->second,
-                  speedUp, toAvx2);
+      for (const TableReads reads : TableReadsOf(target, law)) {
+        const auto it = seconds.find(TargetKey(target, law, reads));
+        if (it == seconds.end()) continue;
+        const double speedUp = literal == seconds.end() ? 0.0 : literal->second / it->second;
+        // The older targets' cost against the one most processors of the
+        // last decade run: how much slower a machine without AVX2 ticks.
+        const double toAvx2 = avx2 == seconds.end() ? 0.0 : it->second / avx2->second;
+        const std::string name = std::string(StepTargetName(target)) + TableReadsSuffix(reads);
+        std::printf("%-9s %-15s %9.2f ms %9.1fx %7.2fx\n", law.name, name.c_str(), 1e3 * it->second, speedUp,
+                    toAvx2);
+      }
     }
   }
 }
@@ -341,6 +385,11 @@ int main(int argc, char** argv) {
     names += std::string(names.empty() ? "" : ", ") + StepTargetName(target);
   }
   std::printf("step kernel in use: %s (this CPU runs: %s)\n", BestPairKernel().name, names.c_str());
+  const TableReadsChoice reads = MeasuredTableReads();
+  if (reads.measured) {
+    std::printf("AVX-512 non-whole law: tables %s (measured: loads %.1f us, gathers %.1f us a round)\n",
+                reads.gathers ? "gathered" : "loaded", 1e6 * reads.loadsSeconds, 1e6 * reads.gathersSeconds);
+  }
   Register(avx2);
   RegisterTargets();
   RegisterKernels();

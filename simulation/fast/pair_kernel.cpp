@@ -130,13 +130,16 @@ HWY_INLINE V PowerOf(D d, V z) {
 }
 
 // The shapes of the pull per pixel a kernel is compiled for: kGeneralShape
-// reads the law's power tables, kAnyWhole multiplies with powers read at run
+// reads the law's power tables with loads, kGatheredShape (AVX-512 only)
+// with gathers, kAnyWhole multiplies with powers read at run
 // time, and
 // (kPull, kExtra) with kPull > 0 is the whole law whose powers of 1/r are
 // kPull and kPull + kExtra, with no loop and no branch per pair. The control
 // ranges give kPull = a + 1 in 1..4 and kExtra = b in 0..3.
+constexpr int kGatheredShape = -3;
 constexpr int kGeneralShape = -2;
 constexpr int kAnyWhole = -1;
+constexpr bool IsGeneral(int pull) { return pull <= kGeneralShape; }
 constexpr int kMaxCompiledPull = 4;
 constexpr int kMaxCompiledExtra = 3;
 
@@ -145,25 +148,32 @@ constexpr int kMaxCompiledExtra = 3;
 // first guess on the divider, or the power tables' look-ups). The kernels
 // start it several vectors ahead of the rest of the pull, so the rest finds
 // those results ready instead of filling the scheduler while it waits.
+// (Their constructors are written out for the reason PowerLookups's is.)
 struct WholeStart {
+  HWY_INLINE WholeStart() {}
+  HWY_INLINE WholeStart(V dx, V dy, V s, VF guess) : dx(dx), dy(dy), s(s), guess(guess) {}
   V dx, dy, s;
   VF guess;  // Promoted when used: half the registers while it waits.
 };
 struct GeneralStart {
+  HWY_INLINE GeneralStart() {}
+  HWY_INLINE GeneralStart(V dx, V dy, V s, const PowerLookups<D>& lookups)
+      : dx(dx), dy(dy), s(s), lookups(lookups) {}
   V dx, dy, s;
   PowerLookups<D> lookups;
 };
 template <int kPull>
-using PairStart = std::conditional_t<kPull == kGeneralShape, GeneralStart, WholeStart>;
+using PairStart = std::conditional_t<IsGeneral(kPull), GeneralStart, WholeStart>;
 template <int kPull>
-using LawLanes = std::conditional_t<kPull == kGeneralShape, GeneralLaw, VectorLaw>;
+using LawLanes = std::conditional_t<IsGeneral(kPull), GeneralLaw, VectorLaw>;
 
 // Returns the first stage for the separations (dx, dy).
 template <int kPull>
 HWY_INLINE PairStart<kPull> StartPairs(D d, const LawLanes<kPull>& vl, V dx, V dy) {
   const V s = hn::Add(hn::Mul(dx, dx), hn::Mul(dy, dy));
-  if constexpr (kPull == kGeneralShape) {
-    return GeneralStart{dx, dy, s, LookUpPowers(d, vl.powers, s)};
+  if constexpr (IsGeneral(kPull)) {
+    constexpr EntryReads kReads = kPull == kGatheredShape ? EntryReads::kGathers : EntryReads::kLoads;
+    return GeneralStart{dx, dy, s, LookUpPowers<kReads>(d, vl.powers, s)};
   } else {
     return WholeStart{dx, dy, s, FirstGuess(s)};
   }
@@ -173,7 +183,7 @@ HWY_INLINE PairStart<kPull> StartPairs(D d, const LawLanes<kPull>& vl, V dx, V d
 template <int kPull, int kExtra>
 HWY_INLINE V PullPerPixel(D d, const PairLaw& law, const LawLanes<kPull>& vl,
                           const PairStart<kPull>& start) {
-  if constexpr (kPull == kGeneralShape) {
+  if constexpr (IsGeneral(kPull)) {
     return PowerDifference(d, vl.powers, start.lookups);
   } else if constexpr (kPull == kAnyWhole) {
     const V z = HalfReciprocalSqrt(d, start.s, start.guess);
@@ -278,7 +288,7 @@ constexpr int WholeGroups(int vectors) { return (vectors + kVectors - 1) / kVect
 template <int kPull>
 constexpr int kAhead = HWY_TARGET == HWY_WASM
                            ? kWasmAhead
-                           : WholeGroups(kPull == kGeneralShape ? kGeneralAhead : kWholeAhead);
+                           : WholeGroups(IsGeneral(kPull) ? kGeneralAhead : kWholeAhead);
 // The loop's body covers whole rings of stages and whole groups, so that
 // each stage's slot and partial sum are known when compiling.
 template <int kPull>
@@ -384,6 +394,33 @@ void SumScalarRows(const PairLaw& law, const double* xs, const double* ys, int b
   }
 }
 
+#if HWY_TARGET == HWY_AVX3
+// Returns the AVX-512 loop's measured choice between loading and gathering
+// the tables' entries, measuring once, at the first call.
+TableReadsChoice MeasuredChoice() {
+  static const TableReadsChoice choice =
+      CompareTableReads(&SumRows<kGeneralShape, 0>, &SumRows<kGatheredShape, 0>);
+  return choice;
+}
+
+// Returns the non-whole law's loop in the way of reading set, or else in the
+// way measured faster on this processor.
+SumTileFunction GeneralRows() {
+  switch (CurrentTableReads()) {
+    case TableReads::kLoads:
+      return &SumRows<kGeneralShape, 0>;
+    case TableReads::kGathers:
+      return &SumRows<kGatheredShape, 0>;
+    case TableReads::kFaster:
+      break;
+  }
+  return MeasuredChoice().gathers ? &SumRows<kGatheredShape, 0> : &SumRows<kGeneralShape, 0>;
+}
+#else
+TableReadsChoice MeasuredChoice() { return {}; }
+SumTileFunction GeneralRows() { return &SumRows<kGeneralShape, 0>; }
+#endif
+
 void SumTile(const PairLaw& law, const double* xs, const double* ys, int begin, int end,
              const double* rowX, const double* rowY, int rowBegin, int rowEnd, double* sumX,
              double* sumY) {
@@ -391,7 +428,7 @@ void SumTile(const PairLaw& law, const double* xs, const double* ys, int begin, 
   if (law.form == PairLaw::Form::kScalar) {
     rows = &SumScalarRows;
   } else if (law.form == PairLaw::Form::kGeneral) {
-    rows = &SumRows<kGeneralShape, 0>;
+    rows = GeneralRows();
   } else {
     const int extra = law.pushPower - law.pullPower;
     if (law.pullPower >= 1 && law.pullPower <= kMaxCompiledPull && extra >= 0 &&
@@ -414,14 +451,51 @@ HWY_AFTER_NAMESPACE();
 namespace zintrel {
 
 HWY_EXPORT(Kernel);
+HWY_EXPORT(MeasuredChoice);
 
-PairKernel BestPairKernel() { return HWY_DYNAMIC_DISPATCH(Kernel)(); }
+namespace {
+
+// Returns the targets this processor runs. Highway 1.0 takes its NEON
+// target on 64-bit Arm only where the processor has the AES instructions,
+// and says "CPU supports ... but software requires ..." on standard error
+// at every look where it has not (the Raspberry Pi 4's Cortex-A72 has not).
+// The pair loop uses no AES instruction, only the NEON arithmetic every
+// 64-bit Arm processor has, so it runs there whatever the AES instructions.
+std::int64_t SupportedTargets() {
+#if HWY_ARCH_ARM_A64
+  return HWY_NEON | HWY_SCALAR;
+#else
+  return hwy::SupportedTargets();
+#endif
+}
+
+// Entry 0 of a dispatch table chooses the target; the rest are the
+// compiled targets, best first, or null where one was not compiled. Every
+// table of this file has the same entries.
+constexpr size_t kEntries = sizeof(HWY_DISPATCH_TABLE(Kernel)) / sizeof(HWY_DISPATCH_TABLE(Kernel)[0]);
+
+// Returns the entry of the best compiled target this processor runs.
+size_t BestEntry() {
+  static const size_t best = [] {
+    const std::int64_t supported = SupportedTargets();
+    for (size_t k = kEntries == 1 ? 0 : 1; k < kEntries; ++k) {
+      if (HWY_DISPATCH_TABLE(Kernel)[k] != nullptr && (HWY_DISPATCH_TABLE(Kernel)[k]().target & supported) != 0) {
+        return k;
+      }
+    }
+    return kEntries - 1;
+  }();
+  return best;
+}
+
+}  // namespace
+
+PairKernel BestPairKernel() { return HWY_DISPATCH_TABLE(Kernel)[BestEntry()](); }
+
+TableReadsChoice MeasuredTableReads() { return HWY_DISPATCH_TABLE(MeasuredChoice)[BestEntry()](); }
 
 std::vector<PairKernel> SupportedPairKernels() {
-  // Entry 0 of the dispatch table chooses the target; the rest are the
-  // compiled targets, best first, or null where one was not compiled.
-  constexpr size_t kEntries = sizeof(HWY_DISPATCH_TABLE(Kernel)) / sizeof(HWY_DISPATCH_TABLE(Kernel)[0]);
-  const std::int64_t supported = hwy::SupportedTargets();
+  static const std::int64_t supported = SupportedTargets();
   std::vector<PairKernel> kernels;
   for (size_t k = kEntries == 1 ? 0 : 1; k < kEntries; ++k) {
     if (HWY_DISPATCH_TABLE(Kernel)[k] == nullptr) continue;

@@ -68,6 +68,39 @@ struct PairKernel {
 // Returns the kernel for the best instruction set this CPU supports.
 PairKernel BestPairKernel();
 
+// How the AVX-512 kernel reads the non-whole law's power tables: one load
+// per pair or two gathers per vector. Both give the same bits; which is
+// faster depends on the processor (Intel's recent cores gather fast, AMD's
+// Zen 4 slowly), so the kernel measures both at its first non-whole tick.
+enum class TableReads {
+  kFaster,  // The way measured faster on this processor (the default).
+  kLoads,
+  kGathers,
+};
+
+// Makes the AVX-512 kernel read the tables that way from now on, for
+// benchmarks that compare the two; other kernels only load.
+void SetTableReads(TableReads reads);
+
+// Returns the way set by SetTableReads.
+TableReads CurrentTableReads();
+
+// The outcome of timing both ways of reading the tables.
+struct TableReadsChoice {
+  bool measured = false;      // False where the best kernel is not AVX-512's: nothing to choose.
+  bool gathers = false;       // Gathering was the faster.
+  double loadsSeconds = 0.0;  // Fastest round of each way over the same pairs.
+  double gathersSeconds = 0.0;
+};
+
+// Returns the best kernel's choice, measuring it now if no tick has yet.
+TableReadsChoice MeasuredTableReads();
+
+// Times `loads` and `gathers`, the non-whole law's loop reading the tables
+// each way, over the same few thousand pairs of a fixed law in alternating
+// rounds, and returns the faster by its fastest round. Under a millisecond.
+TableReadsChoice CompareTableReads(SumTileFunction loads, SumTileFunction gathers);
+
 // Returns every compiled kernel this CPU can run, best first.
 std::vector<PairKernel> SupportedPairKernels();
 

@@ -30,35 +30,60 @@ namespace hn = hwy::HWY_NAMESPACE;
 // that uses it.
 template <class D>
 struct PowerLookups {
+  // Written out: GCC instantiates an implicit constructor of a template at
+  // the end of the file, outside this target's attributes, and then refuses
+  // to inline the vectors' constructors into it (NEON, whose attributes
+  // name +crypto beyond the baseline).
+  HWY_INLINE PowerLookups() {}
   hn::Vec<D> t;
   hn::Vec<D> pullScaled;
   hn::Vec<D> pushScaled;
 };
 
+// How a kernel reads the tables' entry pairs: both ways give the same bits.
+enum class EntryReads {
+  kLoads,    // One 16-byte load per pair, shuffled into place.
+  kGathers,  // Two gathers, each of one half of every pair (AVX-512 only).
+};
+
 // Loads entry pair index[k] of `scaled` into lane k of pull and push.
-// AVX-512 gathers each half of the pairs: on a Sapphire Rapids-class Xeon
-// that took the non-whole law's loop from 10.0 to 6.4 ms for 2500
-// particles on one thread, where the 16-byte loads below, shuffled into
-// place, spent the two ports the 512-bit arithmetic needs (and their
-// offsets, read back from memory to spare those ports, waited on the
-// store). Elsewhere each pair is one 16-byte load, and the loads are
-// shuffled into place: on the processors tried with AVX2, two gathers cost
-// twice as much. Pairs for even lanes fill the 128-bit blocks of one vector
-// and pairs for odd lanes those of another, so interleaving their lower and
-// upper halves puts every lane in place.
-template <class D, class VI>
+// Which way is faster depends on the processor, not on the instruction set
+// (see ChooseEntryReads): on a Sapphire Rapids-class Xeon the gathers took
+// the AVX-512 non-whole law's loop from 10.0 to 6.4 ms for 2500 particles on
+// one thread, where the 16-byte loads, shuffled into place, spent the two
+// ports the 512-bit arithmetic needs; on Zen 4, whose gathers are slow, the
+// loads took 7.8 to 8.3 ms and the gathers 10.1. On the processors tried
+// with AVX2, two gathers cost twice as much, so the narrower targets only
+// load. Pairs for even lanes fill the 128-bit blocks of one vector and pairs
+// for odd lanes those of another, so interleaving their lower and upper
+// halves puts every lane in place.
+template <EntryReads kReads, class D, class VI>
 HWY_INLINE void LoadEntryPairs(D d, const double* scaled, VI index, hn::Vec<D>& pull, hn::Vec<D>& push) {
   // Offsets in doubles, twice the pair's index, so that each address is
   // the table plus offset times 8 with no shift: x86 scales by 8 at most.
   const VI offsets = hn::Add(index, index);
 #if HWY_TARGET == HWY_AVX3
-  pull = hn::GatherIndex(d, scaled, offsets);
-  push = hn::GatherIndex(d, scaled + 1, offsets);
+  if constexpr (kReads == EntryReads::kGathers) {
+    pull = hn::GatherIndex(d, scaled, offsets);
+    push = hn::GatherIndex(d, scaled + 1, offsets);
+    return;
+  }
 #else
+  static_assert(kReads == EntryReads::kLoads, "only AVX-512 gathers");
+#endif
   constexpr size_t kLanes = hn::MaxLanes(d);
   const hn::RebindToSigned<D> di;
   HWY_ALIGN std::int64_t at[kLanes];
   hn::Store(offsets, di, at);
+#if HWY_TARGET == HWY_AVX3
+  // Read back from memory rather than extracted lane by lane: on AVX-512
+  // the eight extractions take some twenty operations on the two ports the
+  // 512-bit arithmetic needs, and eight loads take none of them. (Where
+  // vectors are narrower the extractions are cheaper, and there the store's
+  // forwarding latency made the loop slower.) The empty statement tells the
+  // compiler the stored offsets may have changed, so it must load them.
+  __asm__("" : "+m"(at));
+#endif
 #if HWY_TARGET == HWY_SCALAR
   static_assert(kLanes == 1, "the scalar target has one lane");
   pull = hn::Set(d, scaled[at[0]]);
@@ -81,7 +106,6 @@ HWY_INLINE void LoadEntryPairs(D d, const double* scaled, VI index, hn::Vec<D>& 
   }
   pull = hn::InterleaveLower(d, even, odd);
   push = hn::InterleaveUpper(d, even, odd);
-#endif
 #endif
 }
 
@@ -145,7 +169,7 @@ HWY_INLINE hn::Vec<hn::RebindToUnsigned<D>> LoadBits(D, const std::uint64_t* lan
 // Looks up both terms of the table for every lane of s. Lanes below the
 // table's range (s = 0 included) are looked up at its lower end, so any
 // lane may hold a value the caller then discards.
-template <class D>
+template <EntryReads kReads = EntryReads::kLoads, class D>
 HWY_INLINE PowerLookups<D> LookUpPowers(D d, const PowerTableLanes<D>& table, hn::Vec<D> s) {
   const hn::RebindToUnsigned<D> du;
   const hn::RebindToSigned<D> di;
@@ -163,7 +187,7 @@ HWY_INLINE PowerLookups<D> LookUpPowers(D d, const PowerTableLanes<D>& table, hn
   // which this path leaves idle; a look-up of 1 / c would cost more loads.
   PowerLookups<D> lookups;
   lookups.t = hn::Div(hn::Sub(m, c), c);
-  LoadEntryPairs(d, table.scaled, index, lookups.pullScaled, lookups.pushScaled);
+  LoadEntryPairs<kReads>(d, table.scaled, index, lookups.pullScaled, lookups.pushScaled);
   return lookups;
 }
 
@@ -194,9 +218,9 @@ HWY_INLINE hn::Vec<D> PowerDifference(D d, const PowerTableLanes<D>& table,
 
 // Returns pullFactor s^pullPower - pushFactor s^pushPower of the table for
 // every lane of s (see LookUpPowers for lanes below the table's range).
-template <class D>
+template <EntryReads kReads = EntryReads::kLoads, class D>
 HWY_INLINE hn::Vec<D> PowerDifference(D d, const PowerTableLanes<D>& table, hn::Vec<D> s) {
-  return PowerDifference(d, table, LookUpPowers(d, table, s));
+  return PowerDifference(d, table, LookUpPowers<kReads>(d, table, s));
 }
 
 // NOLINTNEXTLINE(google-readability-namespace-comments)
