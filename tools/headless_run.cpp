@@ -1,12 +1,13 @@
 #include "tools/headless_run.h"
 
-#include <QFileInfo>
 #include <QString>
 #include <cctype>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <ostream>
 
+#include "recording/gif_recording.h"
 #include "render/render_frame.h"
 #include "render/tick.h"
 #include "simulation/scatter.h"
@@ -43,30 +44,44 @@ std::string ChooseTarget(const std::string& simd, std::int64_t& target) {
 
 // Every check that can be made before the run, so that bad input is refused
 // before any time is spent and before anything is written.
+// Returns path made absolute and normal, as the system's bytes: two names of
+// one file compare equal, whatever they spell.
+std::string AbsolutePath(const std::string& path) {
+  std::string absolute = std::filesystem::absolute(std::filesystem::path(path)).lexically_normal().string();
+  while (absolute.size() > 1 && absolute.back() == '/') absolute.pop_back();
+  return absolute;
+}
+
 std::string CheckOutputs(const HeadlessOptions& options, int width, int height) {
-  for (const std::string* path : {&options.stateOut, &options.frameOut}) {
+  const std::pair<const std::string*, const char*> files[] = {
+      {&options.stateOut, "--state-out"}, {&options.frameOut, "--frame-out"}, {&options.gifOut, "--gif"}};
+  for (const auto& [path, option] : files) {
     if (path->empty()) continue;
     if (std::string problem = CheckOutputFile(*path); !problem.empty()) return problem;
   }
-  if (!options.stateOut.empty() && !options.frameOut.empty() &&
-      QFileInfo(QString::fromStdString(options.stateOut)).absoluteFilePath() ==
-          QFileInfo(QString::fromStdString(options.frameOut)).absoluteFilePath()) {
-    return "--state-out and --frame-out name the same file";
+  for (std::size_t i = 0; i < std::size(files); ++i) {
+    for (std::size_t j = i + 1; j < std::size(files); ++j) {
+      if (!files[i].first->empty() && !files[j].first->empty() &&
+          AbsolutePath(*files[i].first) == AbsolutePath(*files[j].first)) {
+        return std::string(files[i].second) + " and " + files[j].second + " name the same file";
+      }
+    }
   }
   if (!options.framesDir.empty()) {
     if (std::string problem = CheckOutputFolder(options.framesDir); !problem.empty()) return problem;
     // A frames folder that does not exist yet passes its check, and so does
     // a file of the same name; the frames would take the name first and the
     // file's write would fail after them, leaving half the outputs.
-    QString folder = QFileInfo(QString::fromStdString(options.framesDir)).absoluteFilePath();
-    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
-    const std::pair<const std::string*, const char*> files[] = {{&options.stateOut, "--state-out"},
-                                                                 {&options.frameOut, "--frame-out"}};
+    const std::string folder = AbsolutePath(options.framesDir);
     for (const auto& [path, option] : files) {
-      if (!path->empty() && QFileInfo(QString::fromStdString(*path)).absoluteFilePath() == folder) {
+      if (!path->empty() && AbsolutePath(*path) == folder) {
         return std::string(option) + " and --frames-dir name the same path";
       }
     }
+  }
+  if (!options.gifOut.empty() && options.ticks == 0) return "--gif records the ticks, and --ticks is 0";
+  if (!options.gifOut.empty() && (width == 0 || height == 0)) {
+    return "a frame of " + std::to_string(width) + " x " + std::to_string(height) + " pixels cannot be recorded";
   }
   const bool wantsFrames = !options.frameOut.empty() || !options.framesDir.empty();
   if (wantsFrames && (width == 0 || height == 0)) {
@@ -132,7 +147,7 @@ std::string BuildStartState(const HeadlessOptions& options, RandomSource& random
 
 TickRunResult RunTicks(ParticleField& field, FrameBitmap& bitmap, int width, int height,
                        std::int64_t ticks, bool showOrientation, StepFunction step,
-                       FrameSequence* frames) {
+                       FrameSequence* frames, const FrameStore& record) {
   using Clock = std::chrono::steady_clock;
   TickRunResult result;
   for (std::int64_t tick = 0; tick < ticks && StopSignal() == 0; ++tick) {
@@ -150,6 +165,10 @@ TickRunResult RunTicks(ParticleField& field, FrameBitmap& bitmap, int width, int
     // standard error by itself and leaks on that path.
     if (frames && StopSignal() == 0) {
       result.writeError = frames->Add(bitmap);
+      if (!result.writeError.empty()) return result;
+    }
+    if (record && StopSignal() == 0) {
+      result.writeError = record(bitmap);
       if (!result.writeError.empty()) return result;
     }
   }
@@ -210,6 +229,13 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
   // written keeps the mode used, so that it replays to the same frames.
   const bool showOrientation = options.showOrientation.value_or(display.ShowOrientation.value_or(true));
   display.ShowOrientation = showOrientation;
+  // The animation goes to its file frame by frame, as the programs record.
+  PendingFile gifFile(options.gifOut);
+  GifRecording recording(display.TimerInterval.value_or(kStartTimerInterval));
+  FrameStore recordGif;
+  if (!options.gifOut.empty()) {
+    recordGif = [&gifFile, &recording](const FrameBitmap& frame) { return gifFile.Write(recording.Add(frame)); };
+  }
   FrameBitmap bitmap;
   TickRunResult run;
   try {
@@ -218,7 +244,7 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
     } else {
       const StepFunction step = options.step == StepKind::kLiteral ? StepParticlesLiteral : FastStepAsAsked;
       run = RunTicks(*field, bitmap, width, height, options.ticks, showOrientation, step,
-                     options.framesDir.empty() ? nullptr : &frames);
+                     options.framesDir.empty() ? nullptr : &frames, recordGif);
     }
   } catch (const std::bad_alloc&) {
     return Fail(err, "not enough memory for a frame of " + std::to_string(width) + " x " +
@@ -244,6 +270,11 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
     if (problem.empty()) problem = frameFile.Seal();
     if (!problem.empty()) return Fail(err, problem, kExitBadInput);
   }
+  if (!options.gifOut.empty()) {
+    std::string problem = gifFile.Write(recording.End());
+    if (problem.empty()) problem = gifFile.Seal();
+    if (!problem.empty()) return Fail(err, problem, kExitBadInput);
+  }
   // The last point at which a stop leaves everything as it was: from here on
   // the outputs are moved into place, a matter of a few renames, and the run
   // completes whatever arrives.
@@ -259,9 +290,13 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
   if (!options.frameOut.empty()) {
     if (std::string problem = frameFile.Replace(); !problem.empty()) return Report(err, problem, kExitBadInput);
   }
+  if (!options.gifOut.empty()) {
+    if (std::string problem = gifFile.Replace(); !problem.empty()) return Report(err, problem, kExitBadInput);
+  }
   frames.Keep();
   stateFile.Keep();
   frameFile.Keep();
+  gifFile.Keep();
   if (options.stats) out << StatsLine(run) << '\n';
   return kExitSuccess;
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -42,13 +43,17 @@ struct TickRunResult {
   std::string writeError;            // A frame that could not be stored.
 };
 
+// Stores a tick's frame somewhere; returns "" or the problem.
+using FrameStore = std::function<std::string(const FrameBitmap&)>;
+
 // Runs ticks application ticks of a width x height display area, each
-// exactly RunTick, and hands every frame to frames when it is not null.
+// exactly RunTick, and hands every frame to frames when it is not null, and
+// to record when it is set.
 // Stops at the first fault or failed frame, and before the next tick once a
 // stop signal has arrived (the tick in hand is finished).
 TickRunResult RunTicks(ParticleField& field, FrameBitmap& bitmap, int width, int height,
                        std::int64_t ticks, bool showOrientation, StepFunction step,
-                       FrameSequence* frames);
+                       FrameSequence* frames, const FrameStore& record = {});
 
 // Draws the state as it stands into a width x height frame, without rescaling
 // or stepping: the picture of --ticks 0. The field itself is not changed.

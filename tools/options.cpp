@@ -82,6 +82,8 @@ void AddOptions(QCommandLineParser& parser) {
   add("frame-out", "Write the frame of the last tick (or of the start state with --ticks 0) as PNG.", "FILE.png");
   add("frames-dir", "Write every tick's frame as DIR/000001.png, DIR/000002.png, ...; a DIR that does "
       "not exist is created at the end, whole.", "DIR");
+  add("gif", "Write every tick's frame into one animated GIF, as the programs record it, each "
+      "frame shown for the state's drawing speed (16 ms without one).", "FILE.gif");
   add("stats", "Print ticks=T ms_per_tick=X ticks_per_s=Y after the run.");
   add("help", "Show this help and exit.");
   add("version", "Show the version and exit.");
@@ -152,13 +154,14 @@ std::string ReadOptions(const QCommandLineParser& parser, HeadlessOptions& optio
     if (!known) return "--simd: " + Quoted(options.simd) + " is not auto, avx3, avx2, sse4, ssse3 or scalar";
   }
   // An empty path would otherwise silently mean "no output".
-  for (const char* name : {"state-in", "state-out", "frame-out", "frames-dir"}) {
+  for (const char* name : {"state-in", "state-out", "frame-out", "frames-dir", "gif"}) {
     if (isSet(name) && text(name).empty()) return std::string("--") + name + ": the path is empty";
   }
   options.stateIn = text("state-in");
   options.stateOut = text("state-out");
   options.frameOut = text("frame-out");
   options.framesDir = text("frames-dir");
+  options.gifOut = text("gif");
   return {};
 }
 

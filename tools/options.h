@@ -43,6 +43,7 @@ struct HeadlessOptions {
   std::string stateOut;
   std::string frameOut;
   std::string framesDir;
+  std::string gifOut;  // An animated GIF of every tick's frame.
   bool stats = false;
 };
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -290,6 +291,36 @@ TEST_F(HeadlessCliTest, FramesDirHoldsOneNumberedFramePerTick) {
 
 // A frames folder that does not exist yet is created by the run, holding
 // its frames and nothing else, and nothing of the staging is left beside it.
+// --gif records the ticks --frames-dir stores, frame for frame and pixel for
+// pixel, each shown for the state's drawing speed.
+TEST_F(HeadlessCliTest, GifHoldsEveryTickAsTheFramesDirDoes) {
+  auto state = StartState(8);
+  state->ParticleCount = 400;
+  WriteState(Path("in.zintrel"), *state);
+  const Outcome run = RunTool({"--state-in", Path("in.zintrel"), "--ticks", "6", "--width", "300", "--height",
+                               "200", "--frames-dir", Path("frames"), "--gif", Path("run.gif")});
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  QImageReader reader(Path("run.gif"), "gif");
+  ASSERT_TRUE(reader.supportsAnimation());
+  EXPECT_EQ(reader.imageCount(), 6);
+  int frames = 0;
+  for (QImage frame = reader.read(); !frame.isNull(); frame = reader.read()) {
+    ++frames;
+    SCOPED_TRACE(frames);
+    // Without a drawing speed in the state, the programs' start: 16 ms,
+    // shown as the fastest a player shows, 20 ms.
+    EXPECT_EQ(reader.nextImageDelay(), 20);
+    const QImage stored(Path("frames") + QStringLiteral("/%1.png").arg(frames, 6, 10, QLatin1Char('0')));
+    ASSERT_EQ(frame.size(), stored.size());
+    EXPECT_TRUE(frame.convertToFormat(QImage::Format_RGB32) == stored.convertToFormat(QImage::Format_RGB32));
+  }
+  EXPECT_EQ(frames, 6);
+  const Outcome none = RunTool({"--ticks", "0", "--gif", Path("none.gif")});
+  EXPECT_EQ(none.status, 2);
+  EXPECT_TRUE(none.err.contains(QStringLiteral("--gif records the ticks"))) << none.err.toStdString();
+  EXPECT_FALSE(QFile::exists(Path("none.gif")));
+}
+
 TEST_F(HeadlessCliTest, FramesDirIsCreatedWhenItDoesNotExist) {
   const QString frames = Path("new");
   const Outcome run = RunTool({"--seed", "2", "--ticks", "3", "--frames-dir", frames + "/", "--frame-out",
