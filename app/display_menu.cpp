@@ -1,6 +1,7 @@
 #include "app/display_menu.h"
 
 #include <QAction>
+#include <cstdio>
 #include <QBuffer>
 #include <QClipboard>
 #include <QDateTime>
@@ -37,6 +38,26 @@ QString ProposedName(const char* suffix) {
                                                  suffix));
 }
 
+const char* SuffixOf(FileRequest request) {
+  switch (request) {
+    case FileRequest::kSavePicture: return "png";
+    case FileRequest::kSaveRecording: return "gif";
+    default: return kStateSuffix;
+  }
+}
+
+// A recording's file: written as the frames come, under a temporary name,
+// and put on its name whole when the recording ends.
+class FileSink : public RecordingSink {
+ public:
+  explicit FileSink(const std::string& path) : file_(path) {}
+  std::string Write(std::string_view bytes) override { return file_.Write(bytes); }
+  std::string Finish() override { return file_.Commit(); }
+
+ private:
+  SavedFile file_;
+};
+
 QString ChooseWithDialog(QWidget* parent, FileRequest request, const QString& folder, const QString& name) {
   QFileDialog dialog(parent);
   dialog.setDirectory(folder);
@@ -50,7 +71,7 @@ QString ChooseWithDialog(QWidget* parent, FileRequest request, const QString& fo
     dialog.setFileMode(QFileDialog::ExistingFile);
   } else {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QLatin1String(request == FileRequest::kSavePicture ? "png" : kStateSuffix));
+    dialog.setDefaultSuffix(QLatin1String(SuffixOf(request)));
     dialog.selectFile(name);
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
@@ -74,6 +95,7 @@ DisplayMenu::DisplayMenu(TForm1& form1, TForm2& form2, const FrameBitmap& bitmap
   SavePictureAction = AddAction(Tr("Save picture…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
                                 &DisplayMenu::AskAndSavePicture);
   CopyPictureAction = AddAction(Tr("Copy picture"), QKeySequence(Qt::CTRL | Qt::Key_C), &DisplayMenu::CopyPicture);
+  RecordAction = AddAction(Tr("Record…"), QKeySequence(Qt::CTRL | Qt::Key_R), &DisplayMenu::AskAndRecord);
   // Right click and the Menu key both pop up the window's own actions.
   form2_.setContextMenuPolicy(Qt::ActionsContextMenu);
   for (QWidget* window : {static_cast<QWidget*>(&form1_), static_cast<QWidget*>(&form2_)}) {
@@ -94,12 +116,14 @@ QAction* DisplayMenu::AddAction(const char* text, const QKeySequence& shortcut, 
 }
 
 QString DisplayMenu::Ask(FileRequest request) {
-  const bool picture = request == FileRequest::kSavePicture;
+  // Pictures and recordings start among the pictures, states among the
+  // documents.
+  const bool picture = request == FileRequest::kSavePicture || request == FileRequest::kSaveRecording;
   QString& folder = picture ? pictureFolder_ : stateFolder_;
   if (folder.isEmpty()) {
     folder = StartFolder(picture ? QStandardPaths::PicturesLocation : QStandardPaths::DocumentsLocation);
   }
-  const QString name = request == FileRequest::kOpenState ? QString() : ProposedName(picture ? "png" : kStateSuffix);
+  const QString name = request == FileRequest::kOpenState ? QString() : ProposedName(SuffixOf(request));
   const QString path = chooser_(request, folder, name);
   if (!path.isEmpty()) folder = QFileInfo(path).absolutePath();
   return path;
@@ -115,6 +139,39 @@ void DisplayMenu::AskAndOpenState() {
 
 void DisplayMenu::AskAndSavePicture() {
   if (const QString path = Ask(FileRequest::kSavePicture); !path.isEmpty()) SavePicture(path);
+}
+
+void DisplayMenu::AskAndRecord() {
+  if (form1_.Panel().Recording()) {
+    StopRecording();
+    return;
+  }
+  if (const QString path = Ask(FileRequest::kSaveRecording); !path.isEmpty()) StartRecordingAt(SystemPath(path));
+}
+
+void DisplayMenu::StartRecordingAt(const std::string& path) {
+  form1_.Panel().StartRecording(std::make_unique<FileSink>(path), path);
+  UpdateRecordAction();
+}
+
+bool DisplayMenu::StopRecording() {
+  const std::string problem = form1_.Panel().StopRecording();
+  UpdateRecordAction();
+  if (problem.empty()) return true;
+  Report(problem);
+  return false;
+}
+
+void DisplayMenu::UpdateRecordAction() {
+  RecordAction->setText(QString::fromUtf8(form1_.Panel().Recording() ? Tr(kStopRecordingText) : Tr("Record…")));
+}
+
+DisplayMenu::~DisplayMenu() {
+  // Quitting ends a recording with its file whole; no box can tell a
+  // failure any more, so the terminal does.
+  if (const std::string problem = form1_.Panel().StopRecording(); !problem.empty()) {
+    std::fprintf(stderr, "zintrel: %s\n", problem.c_str());
+  }
 }
 
 bool DisplayMenu::SaveStateAt(const std::string& path) {
@@ -192,6 +249,13 @@ bool DisplayMenu::eventFilter(QObject* watched, QEvent* event) {
     if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return std::string();
     return SystemPath(data->urls().constFirst());
   };
+  // The title tells the recording's course, and its end whatever ends it:
+  // the menu follows.
+  if (watched == &form2_ && event->type() == QEvent::WindowTitleChange) UpdateRecordAction();
+  if (watched == &form2_ && event->type() == QEvent::Close && form1_.Panel().Recording()) {
+    // Closing the display window ends its recording, saved.
+    RunGuarded(messages_, [this] { StopRecording(); }, &form1_);
+  }
   if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
     auto* drag = static_cast<QDropEvent*>(event);
     if (!droppedFile(drag->mimeData()).empty()) {

@@ -41,6 +41,7 @@ class DisplayMenu : public QObject {
   QAction* OpenStateAction;    // Ctrl+O.
   QAction* SavePictureAction;  // Ctrl+Shift+S.
   QAction* CopyPictureAction;  // Ctrl+C.
+  QAction* RecordAction;       // Ctrl+R: Record… or Stop recording.
 
   void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
 
@@ -55,6 +56,12 @@ class DisplayMenu : public QObject {
   bool OpenStateAt(const std::string& path);
   bool SavePictureAt(const std::string& path);
   void CopyPicture();
+  // Records every tick's frame into an animated GIF at path until
+  // StopRecording; see SettingsPanel::StartRecording.
+  void StartRecordingAt(const std::string& path);
+  // Ends the recording, its file whole; returns whether it was saved.
+  bool StopRecording();
+  ~DisplayMenu() override;
 
   // The box in which failures and notices of these actions are shown: the
   // settings window's, so that one box at a time tells everything, here
@@ -70,6 +77,9 @@ class DisplayMenu : public QObject {
   void AskAndSaveState();
   void AskAndOpenState();
   void AskAndSavePicture();
+  void AskAndRecord();
+  // Shows Record… or Stop recording, as the recording stands.
+  void UpdateRecordAction();
   // Returns the path the user chose for request, or "".
   QString Ask(FileRequest request);
   // Reports message in the box, over the display window.

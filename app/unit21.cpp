@@ -246,6 +246,17 @@ void TForm1::ShowHiddenDisplay() {
   }
 }
 
+void TForm1::ShowRecordingStatus(const std::string& status) {
+  if (display_ == nullptr) return;
+  // In the title, never in the frame: what is recorded is what is drawn.
+  const QString title = QString::fromUtf8(Tr("Zintrel"));
+  display_->setWindowTitle(status.empty() ? title : title + QStringLiteral(" \u2014 ") + QString::fromStdString(status));
+}
+
+void TForm1::ShowNotice(const std::string& text) {
+  errorBox_->Report(QString::fromStdString(text), QMessageBox::Information, display_);
+}
+
 void TForm1::RedrawDisplay() {
   if (display_ != nullptr) display_->update();
 }

@@ -106,6 +106,8 @@ class TForm1 : public QWidget, private SettingsControls {
   bool StartTimer(int interval) override;
   void ShowHiddenDisplay() override;
   void RedrawDisplay() override;
+  void ShowRecordingStatus(const std::string& status) override;
+  void ShowNotice(const std::string& text) override;
   void SetSliderTip(Slider slider, const std::string& text) override;
 
   TrackBar* SliderFor(Slider slider) const;

@@ -2,14 +2,13 @@
 
 #include "recording/gif_encoder.h"
 
-#include <cmath>
 
 namespace zintrel {
 
 void GifRecording::SetInterval(int intervalMilliseconds) {
   delay_ = GifDelay(intervalMilliseconds);
-  // Faster than the fastest delay players show: clamped to it.
-  slower_ = std::lround(intervalMilliseconds / 10.0) < kFastestGifDelay;
+  // Drawn faster than the fastest delay players show.
+  slower_ = intervalMilliseconds < kFastestGifDelay * 10;
 }
 
 bool GifRecording::Fits(const FrameBitmap& frame) const {

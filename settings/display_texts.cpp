@@ -37,6 +37,30 @@ std::string SavePictureFailedText(const std::string& path, const std::string& re
   return Format(Tr("Cannot save the picture as %1$s: %2$s"), {Quoted(path), BoxText(reason)});
 }
 
+std::string SaveRecordingFailedText(const std::string& path, const std::string& reason) {
+  return Format(Tr("Cannot save the recording as %1$s: %2$s"), {Quoted(path), BoxText(reason)});
+}
+
+std::string RecordingEndedText(const std::string& path) {
+  return Format(Tr("The recording ended when the display changed size; it is saved as %1$s"), {Quoted(path)});
+}
+
+std::string RecordingStatusText(std::int64_t length, std::int64_t bytes, bool slowerThanDrawn) {
+  const std::int64_t seconds = length / 100;
+  char time[32];
+  std::snprintf(time, sizeof time, "%lld:%02lld", static_cast<long long>(seconds / 60),
+                static_cast<long long>(seconds % 60));
+  char size[32];
+  if (bytes < 1000 * 1000) {
+    std::snprintf(size, sizeof size, "%lld kB", static_cast<long long>((bytes + 999) / 1000));
+  } else {
+    std::snprintf(size, sizeof size, "%.1f MB", static_cast<double>(bytes) / 1e6);
+  }
+  return Format(slowerThanDrawn ? Tr("recording %1$s, %2$s; it plays slower than drawn, at 50 frames a second")
+                                : Tr("recording %1$s, %2$s"),
+                {time, size});
+}
+
 std::string CopyPictureFailedText(const std::string& reason) {
   return Format(Tr("Cannot copy the picture: %1$s"), {BoxText(reason)});
 }
@@ -86,6 +110,8 @@ FileDialogTexts DialogTexts(FileRequest request) {
       return {Tr("Open state"), {{Tr("Zintrel states (*.zintrel)"), "*.zintrel"}, {Tr("All files (*)"), "*"}}, 2};
     case FileRequest::kSavePicture:
       return {Tr("Save picture"), {{Tr("PNG pictures (*.png)"), "*.png"}, {}}, 1};
+    case FileRequest::kSaveRecording:
+      return {Tr("Save recording"), {{Tr("GIF animations (*.gif)"), "*.gif"}, {}}, 1};
   }
   return {};
 }

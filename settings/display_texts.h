@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include "settings/catalog.h"
 
 #include "state/state_file.h"
 
@@ -45,8 +48,24 @@ std::string NotEnoughMemoryText(int width, int height);
 inline constexpr char kStateSuffix[] = "zintrel";
 std::string ProposedFileName(int year, int month, int day, int hour, int minute, int second, const char* suffix);
 
+// Returns the line for a recording that could not be saved at path.
+std::string SaveRecordingFailedText(const std::string& path, const std::string& reason);
+
+// Returns the notice that a recording ended because the display changed
+// size, which an animation cannot: what was recorded is kept at path.
+std::string RecordingEndedText(const std::string& path);
+
+// Returns what the display window's title adds while it records: for how
+// long the recording plays so far (hundredths of a second) and how large
+// its file is, and, when the drawing speed is faster than animations play,
+// that it plays slower than drawn.
+std::string RecordingStatusText(std::int64_t length, std::int64_t bytes, bool slowerThanDrawn);
+
+// The menu item that ends a recording, in place of Record….
+inline constexpr const char* kStopRecordingText = TrNoop("Stop recording");
+
 // What a file dialog is asked for, and the texts it shows.
-enum class FileRequest { kSaveState, kOpenState, kSavePicture };
+enum class FileRequest { kSaveState, kOpenState, kSavePicture, kSaveRecording };
 struct FileDialogTexts {
   std::string title;
   // (description, pattern) pairs, the first preselected; the description

@@ -57,6 +57,7 @@ constexpr MenuItem kMenu[] = {
     {MenuAction::kOpenState, TrNoop("Open state…"), "Ctrl+O"},
     {MenuAction::kSavePicture, TrNoop("Save picture…"), "Ctrl+Shift+S"},
     {MenuAction::kCopyPicture, TrNoop("Copy picture"), "Ctrl+C"},
+    {MenuAction::kRecord, TrNoop("Record…"), "Ctrl+R"},
 };
 
 }  // namespace

@@ -51,7 +51,7 @@ std::span<const PanelControl> PanelControls();
 const PanelControl& SliderControl(Slider slider);
 
 // The display window's menu, as each shell shows it: text and shortcut.
-enum class MenuAction { kSaveState, kOpenState, kSavePicture, kCopyPicture, kCopyLink };
+enum class MenuAction { kSaveState, kOpenState, kSavePicture, kCopyPicture, kRecord, kCopyLink };
 struct MenuItem {
   MenuAction action;
   const char* text;      // English, looked up with Tr where shown.

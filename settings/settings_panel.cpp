@@ -78,6 +78,11 @@ void SettingsPanel::Timer1Timer(int width, int height) {
     problem = NotEnoughMemoryText(width, height);
   }
   if (fault != StepFault::kNone) problem = FaultMessage(fault);
+  if (!problem.empty() && recorder_.Recording()) {
+    // The fault's box ends a recording, whole up to the last good tick.
+    if (std::string failed = recorder_.Stop(); !failed.empty()) problem = failed + "\n" + problem;
+    controls_.ShowRecordingStatus({});
+  }
   if (!problem.empty()) {
     // The same state faults again on every tick until something changes it.
     // Reporting each one would bring a new box the moment the last was
@@ -90,6 +95,26 @@ void SettingsPanel::Timer1Timer(int width, int height) {
   }
   tickFaultReported_ = false;
   controls_.RedrawDisplay();
+  if (recorder_.Recording()) {
+    const Recorder::Outcome outcome = recorder_.FrameDrawn(bitmap_, controls_.TimerInterval());
+    controls_.ShowRecordingStatus(recorder_.Status());
+    if (!outcome.line.empty()) {
+      if (outcome.failed) throw std::runtime_error(outcome.line);
+      controls_.ShowNotice(outcome.line);
+    }
+  }
+}
+
+void SettingsPanel::StartRecording(std::unique_ptr<RecordingSink> sink, const std::string& path) {
+  recorder_.Stop();
+  recorder_.Start(std::move(sink), path, controls_.TimerInterval());
+  controls_.ShowRecordingStatus(recorder_.Status());
+}
+
+std::string SettingsPanel::StopRecording() {
+  std::string problem = recorder_.Stop();
+  controls_.ShowRecordingStatus({});
+  return problem;
 }
 
 void SettingsPanel::TrackBar1Change() { field_.ParticleCount = ParticleCountAt(Position(Slider::kTrackBar1)); }

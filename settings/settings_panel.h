@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "render/frame_bitmap.h"
+#include "settings/recorder.h"
 #include "settings/slider_mapping.h"
 #include "simulation/particle_field.h"
 #include "simulation/random_source.h"
@@ -53,6 +54,10 @@ class SettingsControls {
   virtual void ShowHiddenDisplay() = 0;
   // Has the display window show the frame as it now stands.
   virtual void RedrawDisplay() = 0;
+  // Shows what a recording adds to the display window's title ("" when none
+  // runs); and a notice, no error, in the box.
+  virtual void ShowRecordingStatus(const std::string& status) { (void)status; }
+  virtual void ShowNotice(const std::string& text) { (void)text; }
   virtual void SetSliderTip(Slider slider, const std::string& text) = 0;
 };
 
@@ -102,6 +107,14 @@ class SettingsPanel {
 
   // Starts Timer1 with interval; throws the timer error when there is none.
   void StartTimer(int interval);
+
+  // Records every tick's frame into sink, named path, until StopRecording,
+  // a fault, a failed write or a display of another size ends it; see
+  // Recorder. Starting anew ends the recording before.
+  void StartRecording(std::unique_ptr<RecordingSink> sink, const std::string& path);
+  // Ends the recording with its file whole. Returns "" or the box's line.
+  std::string StopRecording();
+  bool Recording() const { return recorder_.Recording(); }
 
   // Returns a slider's tooltip: the value the program now uses for it, and
   // for TrackBar8 the radius the next Initialise would use on the display
@@ -154,6 +167,7 @@ class SettingsPanel {
   // Set once a tick's fault has been reported, cleared by the next tick that
   // completes.
   bool tickFaultReported_ = false;
+  Recorder recorder_;
   // The size the last tick measured, before any substitution.
   AreaSize measured_{kStartWidth, kStartHeight};
   // The area asked for at the last adoption, the size the window measured

@@ -115,7 +115,7 @@ class DisplayMenuTest : public testing::Test {
   std::vector<Question> asked_;
 };
 
-TEST_F(DisplayMenuTest, ContextMenuOffersTheFourActionsWithTheirShortcuts) {
+TEST_F(DisplayMenuTest, ContextMenuOffersTheActionsWithTheirShortcuts) {
   QStringList seen;
   // The menu runs its own loop; look at it from inside, then close it.
   QTimer::singleShot(0, [&seen] {
@@ -130,7 +130,7 @@ TEST_F(DisplayMenuTest, ContextMenuOffersTheFourActionsWithTheirShortcuts) {
   QApplication::sendEvent(&form2_, &menuKey);
   EXPECT_EQ(seen, QStringList({QString::fromUtf8("Save state…|Ctrl+S"), QString::fromUtf8("Open state…|Ctrl+O"),
                                QString::fromUtf8("Save picture…|Ctrl+Shift+S"),
-                               QStringLiteral("Copy picture|Ctrl+C")}));
+                               QStringLiteral("Copy picture|Ctrl+C"), QString::fromUtf8("Record…|Ctrl+R")}));
   // The settings window keeps exactly its controls: no menu there.
   EXPECT_EQ(form1_.contextMenuPolicy(), Qt::DefaultContextMenu);
   EXPECT_TRUE(form1_.actions().isEmpty());
@@ -521,6 +521,66 @@ TEST_F(DisplayMenuTest, DroppedFileOpensOnEitherWindow) {
 
 // A state saved from the window and run by the headless tool for T ticks
 // ends exactly where the window gets after T more ticks at the same size.
+// Ctrl+R records every tick from the next one on, the title saying so, and
+// Ctrl+R again saves the animation: the very file the headless tool records
+// of the same ticks. Closing the display window ends a recording too.
+TEST_F(DisplayMenuTest, RecordingIsTheToolsGifByteForByte) {
+  form1_.Button2->click();
+  form1_.TrackBar9->setValue(66);
+  Tick(5);
+  ASSERT_TRUE(menu_.SaveState(Path("start.zintrel")));
+  answers_ << Path("run.gif");
+  Press(Qt::Key_R, Qt::ControlModifier);
+  ASSERT_EQ(asked_.size(), 1u);
+  EXPECT_EQ(asked_[0].request, FileRequest::kSaveRecording);
+  EXPECT_TRUE(asked_[0].name.endsWith(QLatin1String(".gif")));
+  EXPECT_EQ(menu_.RecordAction->text(), QStringLiteral("Stop recording"));
+  Tick(12);
+  EXPECT_TRUE(form2_.windowTitle().startsWith(QString::fromUtf8("Zintrel \u2014 recording 0:03, ")))
+      << form2_.windowTitle().toStdString();
+  // Nothing at the name until the recording ends.
+  EXPECT_FALSE(QFile::exists(Path("run.gif")));
+  Press(Qt::Key_R, Qt::ControlModifier);
+  EXPECT_EQ(BoxText(), QString());
+  EXPECT_EQ(form2_.windowTitle(), QStringLiteral("Zintrel"));
+  EXPECT_EQ(menu_.RecordAction->text(), QString::fromUtf8("Record…"));
+
+  QProcess tool;
+  tool.start(QStringLiteral(ZINTREL_HEADLESS_PATH),
+             {QStringLiteral("--state-in"), Path("start.zintrel"), QStringLiteral("--ticks"), QStringLiteral("12"),
+              QStringLiteral("--gif"), Path("headless.gif")});
+  ASSERT_TRUE(tool.waitForFinished(60000));
+  ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+  EXPECT_EQ(FileBytes(Path("run.gif").toStdString()), FileBytes(Path("headless.gif").toStdString()));
+
+  answers_ << Path("closed.gif");
+  Press(Qt::Key_R, Qt::ControlModifier);
+  Tick(2);
+  form2_.close();
+  EXPECT_FALSE(menu_.Messages().OpenBox() != nullptr && BoxText() != QString()) << BoxText().toStdString();
+  EXPECT_EQ(FileBytes(Path("closed.gif").toStdString()).back(), ';');
+  EXPECT_EQ(menu_.RecordAction->text(), QString::fromUtf8("Record…"));
+}
+
+// A recording on a disk that fills up says so with the system's reason and
+// leaves no file at its name.
+TEST_F(DisplayMenuTest, ARecordingOnAFullDiskIsToldAndLeavesNoFile) {
+  SmallDisk disk(256 * 1024);
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+  form1_.TrackBar1->setValue(99);
+  Tick(2);
+  menu_.StartRecordingAt(disk.File("full.gif"));
+  ASSERT_TRUE(disk.Fill());
+  // Ticks as the timer runs them, whose failures go to the box.
+  for (int tick = 0; tick < 50 && menu_.Messages().OpenBox() == nullptr; ++tick) {
+    RunGuarded(form1_.Errors(), [this] { form1_.Timer1Timer(); });
+  }
+  EXPECT_EQ(BoxText(), QStringLiteral("Cannot save the recording as '%1': No space left on device.")
+                           .arg(QString::fromStdString(disk.File("full.gif"))));
+  EXPECT_EQ(Listing(disk.Path()), std::vector<std::string>{"filler"});
+  EXPECT_EQ(menu_.RecordAction->text(), QString::fromUtf8("Record…"));
+}
+
 TEST_F(DisplayMenuTest, SavedStateReplaysInTheHeadlessTool) {
   form1_.Button2->click();
   Tick(20);
