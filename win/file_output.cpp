@@ -51,29 +51,6 @@ HANDLE CreateTemporaryBeside(const std::wstring& path, std::wstring& temporary) 
   }
 }
 
-// Writes every byte to file and has the system put them on the disk.
-// Returns "" or the reason.
-std::string WriteAndSync(HANDLE file, const std::string& bytes) {
-  std::size_t done = 0;
-  bool stalled = false;
-  while (done < bytes.size()) {
-    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, DWORD{1} << 30));
-    DWORD written = 0;
-    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) return SystemErrorText(GetLastError());
-    // A write that takes part of the bytes without an error is asked for
-    // the rest, and the next one says the reason; two in a row that take
-    // nothing and say nothing would loop for ever.
-    if (written == 0 && std::exchange(stalled, true)) return SystemErrorText(ERROR_WRITE_FAULT);
-    done += written;
-  }
-  if (!FlushFileBuffers(file)) return SystemErrorText(GetLastError());
-  // The calls' word is not taken for it: the file holds every byte.
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file, &size)) return SystemErrorText(GetLastError());
-  if (static_cast<unsigned long long>(size.QuadPart) != bytes.size()) return SystemErrorText(ERROR_WRITE_FAULT);
-  return {};
-}
-
 std::string HresultText(HRESULT result) { return SystemErrorText(static_cast<unsigned long>(result)); }
 
 // The frame's 0xffRRGGBB words are these bytes in memory: blue, green, red
@@ -148,19 +125,72 @@ HRESULT EncodePng(const FrameBitmap& bitmap, const WICPixelFormatGUID& asked, st
 
 }  // namespace
 
-std::string WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-  const std::wstring target = LongPathForm(path);
-  std::wstring temporary;
-  HANDLE file = CreateTemporaryBeside(target, temporary);
-  if (file == INVALID_HANDLE_VALUE) return SystemErrorText(GetLastError());
-  std::string problem = WriteAndSync(file, bytes);
-  // Closing may be where a write the system held back fails.
-  if (!CloseHandle(file) && problem.empty()) problem = SystemErrorText(GetLastError());
-  if (problem.empty() &&
-      !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    problem = SystemErrorText(GetLastError());
+FileInPieces::FileInPieces(const std::wstring& path) : target_(LongPathForm(path)) {
+  file_ = CreateTemporaryBeside(target_, temporary_);
+  if (file_ == INVALID_HANDLE_VALUE) problem_ = SystemErrorText(GetLastError());
+}
+
+FileInPieces::~FileInPieces() {
+  // Dropped unfinished: the temporary goes, and the name keeps what it held.
+  if (file_ != INVALID_HANDLE_VALUE) {
+    CloseHandle(file_);
+    DeleteFileW(temporary_.c_str());
   }
-  if (!problem.empty()) DeleteFileW(temporary.c_str());
+}
+
+const std::string& FileInPieces::Abandon(std::string reason) {
+  if (problem_.empty()) problem_ = std::move(reason);
+  if (file_ != INVALID_HANDLE_VALUE) {
+    CloseHandle(file_);
+    file_ = INVALID_HANDLE_VALUE;
+    DeleteFileW(temporary_.c_str());
+  }
+  return problem_;
+}
+
+std::string FileInPieces::Write(std::string_view bytes) {
+  if (file_ == INVALID_HANDLE_VALUE) return problem_.empty() ? SystemErrorText(ERROR_INVALID_HANDLE) : problem_;
+  std::size_t done = 0;
+  bool stalled = false;
+  while (done < bytes.size()) {
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, DWORD{1} << 30));
+    DWORD written = 0;
+    if (!WriteFile(file_, bytes.data() + done, chunk, &written, nullptr)) {
+      return Abandon(SystemErrorText(GetLastError()));
+    }
+    // A write that takes part of the bytes without an error is asked for
+    // the rest, and the next one says the reason; two in a row that take
+    // nothing and say nothing would loop for ever.
+    if (written == 0 && std::exchange(stalled, true)) return Abandon(SystemErrorText(ERROR_WRITE_FAULT));
+    done += written;
+    written_ += written;
+  }
+  return {};
+}
+
+std::string FileInPieces::Commit() {
+  if (file_ == INVALID_HANDLE_VALUE) return problem_.empty() ? SystemErrorText(ERROR_INVALID_HANDLE) : problem_;
+  if (!FlushFileBuffers(file_)) return Abandon(SystemErrorText(GetLastError()));
+  // The calls' word is not taken for it: the file holds every byte.
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file_, &size)) return Abandon(SystemErrorText(GetLastError()));
+  if (static_cast<unsigned long long>(size.QuadPart) != written_) return Abandon(SystemErrorText(ERROR_WRITE_FAULT));
+  // Closing may be where a write the system held back fails.
+  const bool closed = CloseHandle(std::exchange(file_, INVALID_HANDLE_VALUE));
+  const DWORD closeError = GetLastError();
+  if (!closed ||
+      !MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    problem_ = SystemErrorText(closed ? GetLastError() : closeError);
+    DeleteFileW(temporary_.c_str());
+    return problem_;
+  }
+  return {};
+}
+
+std::string WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  FileInPieces file(path);
+  std::string problem = file.Write(bytes);
+  if (problem.empty()) problem = file.Commit();
   return problem;
 }
 

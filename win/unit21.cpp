@@ -292,8 +292,15 @@ LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_CLOSE:
       // The main window: closing it ends the program even while the display
-      // window is still open.
+      // window is still open, and a recording with it, saved; a failure to
+      // save it is told before the program goes.
+      if (display_ != nullptr && panel_.Recording()) Guarded([this] { display_->StopRecording(); });
       DestroyWindow(window_);
+      return 0;
+    case WM_ENDSESSION:
+      // Signing out or shutting down ends the program without WM_CLOSE, and
+      // no box may hold it: the recording is saved as far as it can be.
+      if (wParam != 0) panel_.StopRecording();
       return 0;
     case WM_DESTROY:
       RevokeDragDrop(window_);
@@ -403,6 +410,14 @@ void TForm1::ShowHiddenDisplay() {
 
 void TForm1::RedrawDisplay() {
   if (display_ != nullptr) display_->CopyFrame();
+}
+
+void TForm1::ShowRecordingStatus(const std::string& status) {
+  if (display_ != nullptr) display_->ShowRecordingStatus(status);
+}
+
+void TForm1::ShowNotice(const std::string& text) {
+  Errors().Report(display_ != nullptr ? display_->Handle() : window_, text, MB_ICONINFORMATION);
 }
 
 // The tips ask for their text each time they show.

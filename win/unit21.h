@@ -88,6 +88,8 @@ class TForm1 : private SettingsControls {
   bool StartTimer(int interval) override;
   void ShowHiddenDisplay() override;
   void RedrawDisplay() override;
+  void ShowRecordingStatus(const std::string& status) override;
+  void ShowNotice(const std::string& text) override;
   void SetSliderTip(Slider slider, const std::string& text) override;
 
   HWND SliderHandle(Slider slider) const;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <memory>
 #include <vector>
 
 #include "settings/catalog.h"
@@ -25,7 +26,12 @@ constexpr wchar_t kClassName[] = L"TForm2";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 constexpr DWORD kExStyle = 0;
 
-enum Command { kSaveState = 1, kOpenState, kSavePicture, kCopyPicture };
+enum Command { kSaveState = 1, kOpenState, kSavePicture, kCopyPicture, kRecord };
+
+// Record… or, while a recording runs, Stop recording, on the same key.
+std::wstring RecordItemText(bool recording) {
+  return Widen(recording ? Tr(kStopRecordingText) : Tr("Record…")) + L"\tCtrl+R";
+}
 
 HMENU BuildMenu() {
   HMENU menu = CreatePopupMenu();
@@ -34,6 +40,7 @@ HMENU BuildMenu() {
   AppendMenuW(menu, MF_STRING, kOpenState, (Widen(Tr("Open state…")) + L"\tCtrl+O").c_str());
   AppendMenuW(menu, MF_STRING, kSavePicture, (Widen(Tr("Save picture…")) + L"\tCtrl+Shift+S").c_str());
   AppendMenuW(menu, MF_STRING, kCopyPicture, (Widen(Tr("Copy picture")) + L"\tCtrl+C").c_str());
+  AppendMenuW(menu, MF_STRING, kRecord, RecordItemText(false).c_str());
   return menu;
 }
 
@@ -43,6 +50,7 @@ HACCEL BuildShortcuts() {
       {FVIRTKEY | FCONTROL, 'O', kOpenState},
       {FVIRTKEY | FCONTROL | FSHIFT, 'S', kSavePicture},
       {FVIRTKEY | FCONTROL, 'C', kCopyPicture},
+      {FVIRTKEY | FCONTROL, 'R', kRecord},
   };
   return CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
 }
@@ -53,6 +61,14 @@ std::wstring KnownFolder(const KNOWNFOLDERID& id) {
   if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path))) folder = path;
   CoTaskMemFree(path);
   return folder;
+}
+
+const char* SuffixOf(FileRequest request) {
+  switch (request) {
+    case FileRequest::kSavePicture: return "png";
+    case FileRequest::kSaveRecording: return "gif";
+    default: return kStateSuffix;
+  }
 }
 
 std::wstring FolderOf(const std::wstring& path) {
@@ -194,8 +210,13 @@ LRESULT TForm2::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnPaint();
       return 0;
     case WM_CLOSE:
-      // Only the settings window ends the program; the ticks go on.
+      // Only the settings window ends the program; the ticks go on. What
+      // was recorded of the window is saved with it.
+      if (form1_.Panel().Recording()) RunGuarded(window_, [this] { StopRecording(); });
       ShowWindow(window_, SW_HIDE);
+      return 0;
+    case WM_INITMENUPOPUP:
+      UpdateRecordItem();
       return 0;
     case WM_CONTEXTMENU:
       OnContextMenu({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
@@ -246,16 +267,23 @@ void TForm2::OnCommand(int id) {
   RunGuarded(window_, [this, id] {
     switch (id) {
       case kSaveState:
-        if (const std::wstring path = Ask(true, false); !path.empty()) SaveState(path);
+        if (const std::wstring path = Ask(FileRequest::kSaveState); !path.empty()) SaveState(path);
         return;
       case kOpenState:
-        if (const std::wstring path = Ask(false, false); !path.empty()) OpenState(path);
+        if (const std::wstring path = Ask(FileRequest::kOpenState); !path.empty()) OpenState(path);
         return;
       case kSavePicture:
-        if (const std::wstring path = Ask(true, true); !path.empty()) SavePicture(path);
+        if (const std::wstring path = Ask(FileRequest::kSavePicture); !path.empty()) SavePicture(path);
         return;
       case kCopyPicture:
         CopyPicture();
+        return;
+      case kRecord:
+        if (form1_.Panel().Recording()) {
+          StopRecording();
+        } else if (const std::wstring path = Ask(FileRequest::kSaveRecording); !path.empty()) {
+          StartRecording(path);
+        }
         return;
       default:
         return;
@@ -268,7 +296,11 @@ bool TForm2::TranslateShortcut(MSG& message) {
          TranslateAcceleratorW(window_, shortcuts_, &message) != 0;
 }
 
-std::wstring TForm2::Ask(bool save, bool picture) {
+std::wstring TForm2::Ask(FileRequest request) {
+  const bool save = request != FileRequest::kOpenState;
+  // Pictures and recordings start among the pictures, states among the
+  // documents.
+  const bool picture = request == FileRequest::kSavePicture || request == FileRequest::kSaveRecording;
   std::wstring& folder = picture ? pictureFolder_ : stateFolder_;
   if (folder.empty()) folder = KnownFolder(picture ? FOLDERID_Pictures : FOLDERID_Documents);
   std::vector<wchar_t> path(32768, L'\0');
@@ -278,14 +310,13 @@ std::wstring TForm2::Ask(bool save, bool picture) {
     localtime_s(&local, &now);
     const std::wstring name = Widen(ProposedFileName(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                                                      local.tm_hour, local.tm_min, local.tm_sec,
-                                                     picture ? "png" : kStateSuffix));
+                                                     SuffixOf(request)));
     name.copy(path.data(), path.size() - 1);
   }
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = window_;
-  const FileDialogTexts texts =
-      DialogTexts(!save ? FileRequest::kOpenState : picture ? FileRequest::kSavePicture : FileRequest::kSaveState);
+  const FileDialogTexts texts = DialogTexts(request);
   const std::wstring title = Widen(texts.title);
   // Pairs of zero-terminated description and pattern, ended by an empty one.
   std::wstring filter;
@@ -297,7 +328,8 @@ std::wstring TForm2::Ask(bool save, bool picture) {
   dialog.lpstrFile = path.data();
   dialog.nMaxFile = static_cast<DWORD>(path.size());
   dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-  dialog.lpstrDefExt = picture ? L"png" : L"zintrel";
+  const std::wstring suffix = Widen(SuffixOf(request));
+  dialog.lpstrDefExt = suffix.c_str();
   dialog.Flags = OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
   bool chosen = false;
   {
@@ -353,6 +385,42 @@ bool TForm2::CopyPicture() {
   if (problem.empty()) return true;
   Errors().Report(window_, CopyPictureFailedText(problem));
   return false;
+}
+
+void TForm2::StartRecording(const std::wstring& path) {
+  // The path stays wide to the file functions; only the boxes narrow it.
+  form1_.Panel().StartRecording(std::make_unique<RecordingFile>(path), Narrow(path));
+  UpdateRecordItem();
+}
+
+bool TForm2::StopRecording() {
+  const std::string problem = form1_.Panel().StopRecording();
+  UpdateRecordItem();
+  if (problem.empty()) return true;
+  Errors().Report(window_, problem);
+  return false;
+}
+
+void TForm2::ShowRecordingStatus(const std::string& status) {
+  // In the title, never in the frame: what is recorded is what is drawn.
+  // Set only when it changes, which is at most once a tick.
+  std::wstring title = Widen(Tr("Zintrel"));
+  if (!status.empty()) title += L" \u2014 " + Widen(status);
+  if (title != title_ && window_ != nullptr) {
+    title_ = std::move(title);
+    SetWindowTextW(window_, title_.c_str());
+  }
+  // Whatever ended the recording (a resize, a fault, a failed write), the
+  // menu follows.
+  UpdateRecordItem();
+}
+
+void TForm2::UpdateRecordItem() {
+  const bool recording = form1_.Panel().Recording();
+  if (recording == recordItemStopping_) return;
+  recordItemStopping_ = recording;
+  const std::wstring text = RecordItemText(recording);
+  ModifyMenuW(menu_, kRecord, MF_BYCOMMAND | MF_STRING, kRecord, text.c_str());
 }
 
 IDropTarget* TForm2::DropTarget() const { return dropTarget_; }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "render/frame_bitmap.h"
+#include "settings/display_texts.h"
 
 namespace zintrel {
 
@@ -52,6 +53,15 @@ class TForm2 {
   bool OpenState(const std::wstring& path);
   bool SavePicture(const std::wstring& path);
   bool CopyPicture();
+  // Records every tick's frame into an animated GIF at path until
+  // StopRecording; see SettingsPanel::StartRecording.
+  void StartRecording(const std::wstring& path);
+  // Ends the recording with its file whole; a failure shows in the box.
+  // Returns whether it was saved.
+  bool StopRecording();
+  // Shows what a recording adds to the title ("" for none), and has the
+  // menu offer Record… or Stop recording as the recording stands.
+  void ShowRecordingStatus(const std::string& status);
 
   // The drop target of both windows; the settings window registers it for
   // its own.
@@ -66,7 +76,9 @@ class TForm2 {
   void OnCommand(int id);
   // The whole factor frame pixels are enlarged by on this window's monitor.
   int Zoom() const;
-  std::wstring Ask(bool save, bool picture);
+  // Returns the path the user chose for request, or "".
+  std::wstring Ask(FileRequest request);
+  void UpdateRecordItem();
   // Opens the file dropped last, after its drop has returned.
   void OpenDroppedFile();
 
@@ -82,6 +94,9 @@ class TForm2 {
   mutable SIZE lastSize_{660, 440};
   StateDropTarget* dropTarget_ = nullptr;
   std::wstring droppedFile_;
+  std::wstring title_;
+  // Whether the menu offers Stop recording rather than Record….
+  bool recordItemStopping_ = false;
 };
 
 }  // namespace zintrel
