@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/windows/failing_calls.h"
@@ -237,6 +238,16 @@ TEST_F(SaveTest, EveryFailingCallIsReportedAndTheFileThereKept) {
       {"picture", [](const std::wstring& to, const std::string&, const FrameBitmap& frame) {
          return WriteFramePng(to, frame);
        }},
+      // A recording's file, in the pieces its frames come in.
+      {"recording", [](const std::wstring& to, const std::string& bytes, const FrameBitmap&) {
+         RecordingFile file(to);
+         for (std::size_t at = 0; at < bytes.size(); at += 2000) {
+           if (std::string problem = file.Write(std::string_view(bytes).substr(at, 2000)); !problem.empty()) {
+             return problem;
+           }
+         }
+         return file.Finish();
+       }},
   };
   for (const auto& [what, save] : saves) {
     SCOPED_TRACE(what);
@@ -262,9 +273,47 @@ TEST_F(SaveTest, EveryFailingCallIsReportedAndTheFileThereKept) {
     EXPECT_EQ(failed, (std::set<std::string>{"CreateFileW", "WriteFile", "FlushFileBuffers", "GetFileSizeEx",
                                              "CloseHandle", "MoveFileExW"}));
     const std::string after = Read(path);
-    EXPECT_TRUE(what == std::string("state") ? after == state : after.substr(1, 3) == "PNG") << "not saved whole";
+    EXPECT_TRUE(what == std::string("picture") ? after.substr(1, 3) == "PNG" : after == state) << "not saved whole";
     EXPECT_EQ(Names(folder_), std::set<std::wstring>{name});
   }
+}
+
+// A recording's file takes its bytes in pieces, as the frames come, and
+// shows nothing at its name until it is finished: then exactly the bytes
+// given, and no temporary beside them.
+TEST_F(SaveTest, ARecordingIsWrittenInPiecesAndNamedOnlyWhole) {
+  const std::wstring name = L"run.gif";
+  const std::wstring path = folder_ + L"\\" + name;
+  RecordingFile file(path);
+  std::string given;
+  for (int piece = 0; piece < 50; ++piece) {
+    // Pieces of every length from none to some thousands of bytes.
+    std::string bytes(static_cast<std::size_t>(piece * piece * 3), '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 131 + piece) & 0xff);
+    ASSERT_EQ(file.Write(bytes), "");
+    given += bytes;
+    EXPECT_EQ(Names(folder_).count(name), 0u) << "the recording has its name before it is whole";
+  }
+  EXPECT_EQ(Names(folder_).size(), 1u) << "the frames do not go to a file as they come";
+  ASSERT_EQ(file.Finish(), "");
+  EXPECT_TRUE(Read(path) == given) << "the file holds other bytes than those given";
+  EXPECT_EQ(Names(folder_), std::set<std::wstring>{name});
+}
+
+// A recording dropped unfinished (a failed write ends it so) leaves nothing
+// at its name, nor beside it, and a file that was there as it was.
+TEST_F(SaveTest, ARecordingDroppedUnfinishedLeavesNothing) {
+  const std::wstring fresh = folder_ + L"\\fresh.gif";
+  const std::wstring kept = folder_ + L"\\kept.gif";
+  Put(kept, "GIF89a, what was there");
+  {
+    RecordingFile first(fresh);
+    RecordingFile second(kept);
+    ASSERT_EQ(first.Write("GIF89a"), "");
+    ASSERT_EQ(second.Write(std::string(100000, 'g')), "");
+  }
+  EXPECT_EQ(Names(folder_), std::set<std::wstring>{L"kept.gif"});
+  EXPECT_EQ(Read(kept), "GIF89a, what was there");
 }
 
 }  // namespace
