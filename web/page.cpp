@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "simulation/step_particles.h"
 #include "state/share_link.h"
 #include "state/state_file.h"
+#include "web/page_recording.h"
 #include "web/panel_description.h"
 #include "web/web_controls.h"
 
@@ -48,6 +50,11 @@ std::uint32_t seed = 0;
 // The display size a link asked for, kept until the display is resized.
 int linkWidth = -1;
 int linkHeight = -1;
+// The name the recording in progress downloads under, GIF or video, for
+// the lines that tell where it went.
+std::string recordingName;
+// The most bytes a recording may hold; lowered only by the page's tests.
+std::int64_t recordingBound = kPageRecordingBound;
 
 // The largest field the page draws at its own size: 4096 x 4096 is the
 // largest canvas every browser draws (some cap a canvas at 16.7 million
@@ -163,9 +170,15 @@ EMSCRIPTEN_KEEPALIVE const char* ZintrelLink() {
 EMSCRIPTEN_KEEPALIVE const char* ZintrelTick(int width, int height) {
   return Guarded([&] {
     const int before = field.FieldWidth * 16385 + field.FieldHeight;
+    controls.ForgetRedraw();
     panel.Timer1Timer(width, height);
     // TrackBar8's tip tells the radius on the display area as it now is.
     if (field.FieldWidth * 16385 + field.FieldHeight != before) panel.RefreshTips();
+    if (panel.Recording() && HeldRecordingBytes() >= recordingBound) {
+      // The frame that reached the bound is the last: the file ends whole.
+      if (const std::string problem = panel.StopRecording(); !problem.empty()) throw std::runtime_error(problem);
+      controls.ShowNotice(RecordingBoundText(recordingBound, recordingName));
+    }
   });
 }
 
@@ -216,9 +229,53 @@ EMSCRIPTEN_KEEPALIVE const char* ZintrelSavedState() {
   reply = panel.SavedStateText();
   return reply.c_str();
 }
+// kind: 0 a state, 1 a picture, 2 a GIF recording, 3 a video.
 EMSCRIPTEN_KEEPALIVE const char* ZintrelProposedName(int year, int month, int day, int hour, int minute, int second,
-                                                    int picture) {
-  reply = ProposedFileName(year, month, day, hour, minute, second, picture != 0 ? "png" : kStateSuffix);
+                                                    int kind) {
+  static constexpr const char* kSuffixes[] = {kStateSuffix, "png", "gif", "mp4"};
+  reply = ProposedFileName(year, month, day, hour, minute, second, kSuffixes[kind >= 0 && kind < 4 ? kind : 0]);
+  return reply.c_str();
+}
+
+// Record…: every tick from the next one on becomes a frame of a GIF held in
+// the page, downloaded under the name given when the recording ends.
+EMSCRIPTEN_KEEPALIVE const char* ZintrelStartRecording() {
+  return Guarded([] {
+    recordingName = given;
+    panel.StartRecording(std::make_unique<PageRecordingSink>(given, "image/gif"), given);
+  });
+}
+
+// Stop recording: the GIF ends whole and is downloaded.
+EMSCRIPTEN_KEEPALIVE const char* ZintrelStopRecording() {
+  return Guarded([] {
+    if (const std::string problem = panel.StopRecording(); !problem.empty()) reply = WithFullStop(problem);
+  });
+}
+
+EMSCRIPTEN_KEEPALIVE int ZintrelRecording() { return panel.Recording() ? 1 : 0; }
+
+// Whether the last tick drew a frame: a tick that faulted did not.
+EMSCRIPTEN_KEEPALIVE int ZintrelTickDrew() { return controls.Redrawn() ? 1 : 0; }
+
+// The most bytes a recording may hold, and the tests' way to lower it.
+EMSCRIPTEN_KEEPALIVE double ZintrelRecordingBound() { return static_cast<double>(recordingBound); }
+EMSCRIPTEN_KEEPALIVE void ZintrelSetRecordingBound(double bytes) { recordingBound = static_cast<std::int64_t>(bytes); }
+
+// A video, which page.js encodes and holds itself, is named by the name
+// given; its status and its ends are told in the GIF's words.
+EMSCRIPTEN_KEEPALIVE void ZintrelNameVideo() { recordingName = given; }
+EMSCRIPTEN_KEEPALIVE const char* ZintrelVideoStatus(double length, double bytes) {
+  reply = RecordingStatusText(static_cast<std::int64_t>(length), static_cast<std::int64_t>(bytes), false);
+  return reply.c_str();
+}
+// why: 0 the display changed size, 1 the bound was reached, 2 the video
+// failed for the reason given.
+EMSCRIPTEN_KEEPALIVE const char* ZintrelVideoEndedText(int why) {
+  if (why == 0) reply = RecordingEndedText(recordingName);
+  else if (why == 1) reply = RecordingBoundText(recordingBound, recordingName);
+  else reply = SaveRecordingFailedText(recordingName, given);
+  reply = WithFullStop(reply);
   return reply.c_str();
 }
 

@@ -113,7 +113,9 @@ var Zintrel = (function () {
 
   function tick() {
     var size = measure();
-    report(call("ZintrelTick", ["number", "number"], size));
+    var line = call("ZintrelTick", ["number", "number"], size);
+    if (video.recording()) video.frameDrawn();
+    report(line);
   }
 
   // Timer1: a tick whenever its interval has passed. Expiries merge as the
@@ -123,7 +125,9 @@ var Zintrel = (function () {
   // to handle input between them.
   function loop() {
     var now = performance.now();
-    if (now >= due) {
+    // A video encoder that falls behind holds the ticks back, as a slow
+    // machine does, rather than drop a frame or let them pile up.
+    if (now >= due && !video.behind()) {
       tick();
       due = Math.max(due + interval, performance.now());
     }
@@ -158,13 +162,16 @@ var Zintrel = (function () {
     setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
   }
 
-  function proposedName(picture) {
+  // The kinds of file a download is named for.
+  var kState = 0, kPicture = 1, kGif = 2, kVideo = 3;
+
+  function proposedName(kind) {
     return call("ZintrelProposedName", ["number", "number", "number", "number", "number", "number", "number"],
-                now().concat([picture ? 1 : 0]));
+                now().concat([kind]));
   }
 
   function saveState() {
-    download(new Blob([call("ZintrelSavedState")], { type: "application/x-zintrel-state" }), proposedName(false));
+    download(new Blob([call("ZintrelSavedState")], { type: "application/x-zintrel-state" }), proposedName(kState));
   }
 
   // Files being read, during which the display is marked busy: the open
@@ -206,7 +213,7 @@ var Zintrel = (function () {
   }
 
   function pictureBlob(then) {
-    var name = proposedName(true);
+    var name = proposedName(kPicture);
     if (drawPending) draw();
     if (canvas.width === 0 || canvas.height === 0) {
       if (give(name)) report(call("ZintrelEmptyPictureText"));
@@ -241,8 +248,89 @@ var Zintrel = (function () {
     if (navigator.clipboard) navigator.clipboard.writeText(address).catch(function () {});
   }
 
+  // A recording's bytes as they come, held outside the program's heap and
+  // gathered into blobs every few megabytes (a browser may keep a large
+  // blob on disk rather than in the tab), until they are downloaded as one
+  // file or dropped. One recording at a time.
+  var recording = (function () {
+    var blobs = [], parts = [], partBytes = 0;
+    function gather() {
+      if (parts.length > 0) blobs.push(new Blob(parts));
+      parts = [];
+      partBytes = 0;
+    }
+    function drop() {
+      blobs = [];
+      parts = [];
+      partBytes = 0;
+    }
+    return {
+      begin: drop,
+      drop: drop,
+      // Returns false where the tab has no memory for bytes.
+      append: function (bytes) {
+        try {
+          // A copy: bytes is a view of the program's heap, which moves on.
+          parts.push(bytes.slice());
+        } catch (error) {
+          return false;
+        }
+        partBytes += bytes.length;
+        if (partBytes >= 4 << 20) gather();
+        return true;
+      },
+      download: function (name, type) {
+        gather();
+        var blob = new Blob(blobs, { type: type });
+        drop();
+        download(blob, name);
+      }
+    };
+  })();
+
+  var video = ZintrelVideo({
+    call: call, give: give, report: report, download: download,
+    proposedName: function () { return proposedName(kVideo); },
+    showRecordingStatus: function (status) { showRecordingStatus(status); },
+    interval: function () { return interval; }
+  });
+  // Asked while the program loads, so that the answer is there when the
+  // menu is built.
+  video.supported();
+
+  var recordButton = null, videoButton = null, recordingStatus = null;
+  var recordText = "", stopRecordingText = "", recordVideoText = "", pageTitle = "";
+
+  // What a recording adds to the page while it runs, beside the menu and in
+  // the tab's title, never in the frame: what is recorded is what is drawn.
+  function showRecordingStatus(status) {
+    recordingStatus.textContent = status;
+    document.title = status ? pageTitle + " \u2014 " + status : pageTitle;
+    var gif = Module._ZintrelRecording() !== 0, moving = video.recording();
+    recordButton.textContent = gif ? stopRecordingText : recordText;
+    recordButton.disabled = moving;
+    if (videoButton) {
+      videoButton.textContent = moving ? stopRecordingText : recordVideoText;
+      videoButton.disabled = gif;
+    }
+  }
+
+  // Record… and Stop recording: the GIF, exact, every tick one frame.
+  function record() {
+    if (Module._ZintrelRecording()) {
+      report(call("ZintrelStopRecording"));
+    } else if (!video.recording() && give(proposedName(kGif))) {
+      report(call("ZintrelStartRecording"));
+    }
+  }
+
+  function recordVideo() {
+    if (video.recording()) video.stop();
+    else if (!Module._ZintrelRecording()) video.start();
+  }
+
   var menuActions = [saveState, function () { document.getElementById("open-file").click(); }, savePicture,
-                     copyPicture, copyLink];
+                     copyPicture, record, copyLink];
 
   function place(element, bounds) {
     element.style.left = bounds[0] + "px";
@@ -319,11 +407,41 @@ var Zintrel = (function () {
       if (item.shortcut) shortcuts.set(item.shortcut, button);
       button.addEventListener("click", menuActions[item.action]);
       menu.appendChild(button);
+      if (menuActions[item.action] === record) {
+        recordButton = button;
+        recordText = item.text;
+        // Offered only where this browser can make the video.
+        if (videoSupported) {
+          videoButton = document.createElement("button");
+          videoButton.type = "button";
+          videoButton.id = "record-video";
+          videoButton.textContent = description.recordVideo;
+          videoButton.addEventListener("click", recordVideo);
+          menu.appendChild(videoButton);
+        }
+      }
+    });
+    // The recording's status lies over the display's corner, outside the
+    // frame and outside the layout: a line appearing in the menu could wrap
+    // it and so resize the display, which ends a recording.
+    recordingStatus = document.createElement("div");
+    recordingStatus.id = "recording-status";
+    recordingStatus.setAttribute("role", "status");
+    display.appendChild(recordingStatus);
+    // Record… and Stop recording take the same room, for the same reason.
+    [[recordButton, recordText], [videoButton, description.recordVideo]].forEach(function (pair) {
+      if (!pair[0]) return;
+      pair[0].textContent = description.stopRecording;
+      var wide = pair[0].offsetWidth;
+      pair[0].textContent = pair[1];
+      pair[0].style.minWidth = Math.max(wide, pair[0].offsetWidth) + "px";
     });
     var notice = document.createElement("span");
     notice.id = "notice";
     menu.appendChild(notice);
     linkCopiedText = description.linkCopied;
+    stopRecordingText = description.stopRecording;
+    recordVideoText = description.recordVideo;
   }
 
   // The menu's buttons by their shortcuts, "Ctrl+S" and so on.
@@ -340,7 +458,19 @@ var Zintrel = (function () {
     return keys.join("+");
   }
 
+  // Whether this browser can record a video, known before the menu is
+  // built: a button added later would change the display's size, and with
+  // it a link's fixed one.
+  var videoSupported = false;
+
   function start() {
+    video.supported().then(function (supported) {
+      videoSupported = supported;
+      startPage();
+    });
+  }
+
+  function startPage() {
     canvas = document.getElementById("frame");
     display = document.getElementById("display");
     box = document.getElementById("box");
@@ -350,6 +480,7 @@ var Zintrel = (function () {
     if (give((navigator.languages || [navigator.language || ""]).join(","))) call("ZintrelChooseLanguage");
     var description = JSON.parse(call("ZintrelPanel"));
     document.documentElement.lang = description.language;
+    pageTitle = document.title;
     buildPanel(description);
     document.getElementById("open-file").addEventListener("change", function (event) {
       if (event.target.files.length > 0) openState(event.target.files[0]);
@@ -394,7 +525,8 @@ var Zintrel = (function () {
     if (Module._ZintrelLinkWidth() >= 0) fixedSize = [Module._ZintrelLinkWidth(), Module._ZintrelLinkHeight()];
   }
 
-  return { start: start, startTimer: startTimer, requestDraw: requestDraw };
+  return { start: start, startTimer: startTimer, requestDraw: requestDraw, recording: recording,
+           showRecordingStatus: showRecordingStatus, notice: report, video: video };
 })();
 
 // The program itself: the threaded variant where the page is cross-origin

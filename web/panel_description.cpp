@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "settings/catalog.h"
+#include "settings/display_texts.h"
 #include "settings/panel_layout.h"
 #include "settings/ui_language.h"
 
@@ -52,6 +53,8 @@ std::string PanelDescriptionJson() {
   return nlohmann::json{{"title", Tr(kPanelTitle)},
                         {"language", UiLanguage()},
                         {"linkCopied", Tr(kLinkCopiedText)},
+                        {"stopRecording", Tr(kStopRecordingText)},
+                        {"recordVideo", Tr("Record video…")},
                         {"width", kPanelWidth},
                         {"height", kPanelHeight},
                         {"controls", controls},

@@ -2,6 +2,7 @@
 
 #include <emscripten.h>
 
+#include "settings/display_texts.h"
 #include "settings/panel_layout.h"
 
 namespace zintrel {
@@ -28,6 +29,12 @@ EM_JS(int, StartPageTimer, (int interval), {
 });
 EM_JS(void, RequestDraw, (), {
   Zintrel.requestDraw();
+});
+EM_JS(void, WriteRecordingStatus, (const char* status), {
+  Zintrel.showRecordingStatus(UTF8ToString(status));
+});
+EM_JS(void, ShowPageNotice, (const char* text), {
+  Zintrel.notice(UTF8ToString(text));
 });
 // clang-format on
 
@@ -57,7 +64,14 @@ bool WebControls::StartTimer(int interval) {
   return true;
 }
 
-void WebControls::RedrawDisplay() { RequestDraw(); }
+void WebControls::RedrawDisplay() {
+  redrawn_ = true;
+  RequestDraw();
+}
+
+void WebControls::ShowRecordingStatus(const std::string& status) { WriteRecordingStatus(status.c_str()); }
+
+void WebControls::ShowNotice(const std::string& text) { ShowPageNotice(WithFullStop(text).c_str()); }
 
 void WebControls::SetSliderTip(Slider slider, const std::string& text) { WriteTip(NameOf(slider), text.c_str()); }
 

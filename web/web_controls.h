@@ -26,10 +26,18 @@ class WebControls : public SettingsControls {
   void ShowHiddenDisplay() override {}
   void RedrawDisplay() override;
   void SetSliderTip(Slider slider, const std::string& text) override;
+  void ShowRecordingStatus(const std::string& status) override;
+  void ShowNotice(const std::string& text) override;
+
+  // Whether the display was asked to show a new frame since the last
+  // ForgetRedraw: whether a tick drew, which a video records.
+  bool Redrawn() const { return redrawn_; }
+  void ForgetRedraw() { redrawn_ = false; }
 
  private:
   SettingsPanel* panel_ = nullptr;
   int interval_ = 0;  // Milliseconds; 0 before the first start.
+  bool redrawn_ = false;
 };
 
 // Runs a slider's handler on panel, as the slider's change event does.
