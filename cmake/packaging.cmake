@@ -24,6 +24,16 @@ set(release_epoch 1796644800)
 # two never disagree. Debian wants manual pages and changelogs compressed,
 # with no name or time stamp in the gzip header (-n).
 find_program(ZINTREL_HELP2MAN help2man REQUIRED)
+# A cross-built program runs under the build's emulator (qemu-user for
+# arm64), through a script of the same name, so the page is the same.
+set(help_program $<TARGET_FILE:zintrel-headless>)
+if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
+  string(JOIN " " emulator ${CMAKE_CROSSCOMPILING_EMULATOR})
+  set(help_program ${packaging_out}/emulated/zintrel-headless)
+  file(GENERATE OUTPUT ${help_program}
+       CONTENT "#!/bin/sh\nexec ${emulator} $<TARGET_FILE:zintrel-headless> \"$@\"\n"
+       FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+endif()
 add_custom_command(
   OUTPUT ${packaging_out}/zintrel-headless.1.gz
   COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${release_epoch}
@@ -31,7 +41,7 @@ add_custom_command(
           ${ZINTREL_HELP2MAN} --no-info --section=1
           "--name=run the Zintrel particle simulation without a window"
           --output=${packaging_out}/zintrel-headless.1
-          $<TARGET_FILE:zintrel-headless>
+          ${help_program}
   COMMAND gzip -9nf ${packaging_out}/zintrel-headless.1
   DEPENDS zintrel-headless
   COMMENT "Writing the manual page of zintrel-headless from its --help")
@@ -111,6 +121,19 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic")
+# Cross-built for arm64, the package is arm64's, and dpkg-shlibdeps, which
+# asks this machine's dpkg for the libraries' packages, cannot tell them:
+# cmake/arm64-depends.cmake works them out when packaging, from the
+# libraries the programs name and the shlibs files of the sysroot's packages.
+if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/arm64-depends.cmake)
+  set(CPACK_ZINTREL_READELF ${CMAKE_READELF})
+  cmake_path(GET ZINTREL_ARM64_SYSROOT PARENT_PATH CPACK_ZINTREL_SHLIBS)
+  cmake_path(APPEND CPACK_ZINTREL_SHLIBS shlibs)
+  set(CPACK_ZINTREL_PROGRAMS ${PROJECT_BINARY_DIR}/app/zintrel ${PROJECT_BINARY_DIR}/tools/zintrel-headless)
+endif()
 # The buttons of Qt's own dialogs in the user's language.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 include(CPack)
