@@ -253,7 +253,10 @@ var Zintrel = (function () {
   // blob on disk rather than in the tab), until they are downloaded as one
   // file or dropped. One recording at a time.
   var recording = (function () {
-    var blobs = [], parts = [], partBytes = 0;
+    // pieces: how many the program handed over for the last recording, a
+    // frame's each and one the file's end, which the page's tests check the
+    // file against.
+    var blobs = [], parts = [], partBytes = 0, pieces = 0;
     function gather() {
       if (parts.length > 0) blobs.push(new Blob(parts));
       parts = [];
@@ -265,10 +268,15 @@ var Zintrel = (function () {
       partBytes = 0;
     }
     return {
-      begin: drop,
+      begin: function () {
+        drop();
+        pieces = 0;
+      },
       drop: drop,
+      pieces: function () { return pieces; },
       // Returns false where the tab has no memory for bytes.
       append: function (bytes) {
+        pieces += 1;
         try {
           // A copy: bytes is a view of the program's heap, which moves on.
           parts.push(bytes.slice());

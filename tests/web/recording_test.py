@@ -174,6 +174,9 @@ class RecordingTest(unittest.TestCase):
         gif = self.download(".gif")
         frames = int(subprocess.run(["identify", "-format", "%n\n", gif], check=True, capture_output=True,
                                     text=True).stdout.split()[0])
+        # Every piece the program handed over is in the file: one a frame,
+        # and the end.
+        self.assertEqual(self.driver.execute_script("return Zintrel.recording.pieces()"), frames + 1)
         tool = os.path.join(self.work.name, "tool.gif")
         subprocess.run([HEADLESS, "--link", self.link, "--ticks", str(frames), "--gif", tool], check=True)
         with open(gif, "rb") as page_file, open(tool, "rb") as tool_file:
