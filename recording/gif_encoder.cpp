@@ -33,6 +33,13 @@ struct LzwTables {
   // next[code * 2 + index]: the code of the string code + index, or 0 while
   // it has none (no string's code is 0 but the root's, which is never next).
   std::vector<std::uint16_t> next;
+  // nextTwo[code * 4 + first * 2 + second]: the code of the string code +
+  // first + second, or 0. A string's prefixes are all in the table, so the
+  // parse may take two pixels in one step whenever this has them.
+  std::vector<std::uint16_t> nextTwo;
+  // The string each code extends, and by which index, for nextTwo.
+  std::vector<std::uint16_t> parent;
+  std::vector<std::uint8_t> last;
   // background[n]: the code of n background pixels, for n up to the longest.
   std::vector<std::uint16_t> background;
 };
@@ -95,6 +102,12 @@ void PutPixels(const std::vector<std::uint8_t>& indices, LzwTables& tables, std:
   const std::size_t count = indices.size();
   std::vector<std::uint16_t>& next = tables.next;
   next.assign(static_cast<std::size_t>(kLastCode + 1) * 2, 0);
+  std::vector<std::uint16_t>& nextTwo = tables.nextTwo;
+  nextTwo.assign(static_cast<std::size_t>(kLastCode + 1) * 4, 0);
+  std::vector<std::uint16_t>& parent = tables.parent;
+  parent.assign(kLastCode + 1, 0);
+  std::vector<std::uint8_t>& last = tables.last;
+  last.assign(kLastCode + 1, 0);
   std::vector<std::uint16_t>& background = tables.background;
   background.assign(kLastCode + 2, 0);
   int longest = 1;
@@ -103,6 +116,7 @@ void PutPixels(const std::vector<std::uint8_t>& indices, LzwTables& tables, std:
   bool firstSinceClear = true;
   const auto clear = [&] {
     std::fill(next.begin(), next.end(), 0);
+    std::fill(nextTwo.begin(), nextTwo.end(), 0);
     codeSize = kMinCodeSize + 1;
     lastCode = kEndCode;
     longest = 1;
@@ -125,6 +139,16 @@ void PutPixels(const std::vector<std::uint8_t>& indices, LzwTables& tables, std:
       current = background[static_cast<std::size_t>(run)];
       continue;
     }
+    if (i + 1 < count) {
+      const std::uint16_t two =
+          nextTwo[static_cast<std::size_t>(current) * 4 + static_cast<std::size_t>(index * 2 + indices[i + 1])];
+      if (two != 0) {
+        current = two;
+        run = 0;
+        i += 2;
+        continue;
+      }
+    }
     std::uint16_t& child = next[static_cast<std::size_t>(current) * 2 + static_cast<std::size_t>(index)];
     if (child != 0) {
       current = child;
@@ -135,6 +159,12 @@ void PutPixels(const std::vector<std::uint8_t>& indices, LzwTables& tables, std:
     writer.Put(current, codeSize);
     firstSinceClear = false;
     child = static_cast<std::uint16_t>(++lastCode);
+    parent[static_cast<std::size_t>(lastCode)] = static_cast<std::uint16_t>(current);
+    last[static_cast<std::size_t>(lastCode)] = static_cast<std::uint8_t>(index);
+    if (current > kEndCode) {
+      nextTwo[static_cast<std::size_t>(parent[static_cast<std::size_t>(current)]) * 4 +
+              static_cast<std::size_t>(last[static_cast<std::size_t>(current)] * 2 + index)] = child;
+    }
     if (run > 0 && index == 0) {
       longest = run + 1;
       background[static_cast<std::size_t>(longest)] = child;
