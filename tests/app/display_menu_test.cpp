@@ -562,6 +562,19 @@ TEST_F(DisplayMenuTest, RecordingIsTheToolsGifByteForByte) {
   EXPECT_EQ(menu_.RecordAction->text(), QString::fromUtf8("Record…"));
 }
 
+// Quitting ends a recording with its file whole, as the program goes.
+TEST_F(DisplayMenuTest, QuittingSavesTheRecordingWhole) {
+  auto quitting = std::make_unique<Program>();
+  quitting->Form1().Timer1->stop();
+  quitting->Menu().StartRecordingAt(Path("quit.gif").toStdString());
+  for (int tick = 0; tick < 3; ++tick) quitting->Form1().Timer1Timer();
+  EXPECT_FALSE(QFile::exists(Path("quit.gif")));
+  quitting.reset();
+  const std::string file = FileBytes(Path("quit.gif").toStdString());
+  EXPECT_EQ(file.rfind("GIF89a", 0), 0u);
+  EXPECT_EQ(file.back(), ';');
+}
+
 // A recording on a disk that fills up says so with the system's reason and
 // leaves no file at its name.
 TEST_F(DisplayMenuTest, ARecordingOnAFullDiskIsToldAndLeavesNoFile) {
