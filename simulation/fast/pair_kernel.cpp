@@ -378,22 +378,6 @@ constexpr SumTileFunction kCompiledRows[kMaxCompiledExtra + 1] = {
 constexpr const SumTileFunction* kCompiledTable[kMaxCompiledPull] = {
     kCompiledRows<1>, kCompiledRows<2>, kCompiledRows<3>, kCompiledRows<4>};
 
-void SumScalarRows(const PairLaw& law, const double* xs, const double* ys, int begin, int end,
-                   const double* rowX, const double* rowY, int rowBegin, int rowEnd, double* sumX,
-                   double* sumY) {
-  for (int i = rowBegin; i < rowEnd; ++i) {
-    double accX = 0.0, accY = 0.0;
-    for (int j = begin; j < end; ++j) {
-      double pullX, pullY;
-      LiteralPairPull(law, xs[j] - rowX[i], ys[j] - rowY[i], pullX, pullY);
-      accX += pullX;
-      accY += pullY;
-    }
-    sumX[i - rowBegin] = accX;
-    sumY[i - rowBegin] = accY;
-  }
-}
-
 #if HWY_TARGET == HWY_AVX3
 // Returns the AVX-512 loop's measured choice between loading and gathering
 // the tables' entries, measuring once, at the first call.

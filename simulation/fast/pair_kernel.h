@@ -110,4 +110,10 @@ std::vector<PairKernel> SupportedPairKernels();
 // separations and laws they cannot honour exactly.
 void LiteralPairPull(const PairLaw& law, double dx, double dy, double& pullX, double& pullY);
 
+// A SumTileFunction that sums LiteralPairPull pair by pair, in order: every
+// target's kernel for laws beyond the vector forms.
+void SumScalarRows(const PairLaw& law, const double* xs, const double* ys, int begin, int end,
+                   const double* rowX, const double* rowY, int rowBegin, int rowEnd, double* sumX,
+                   double* sumY);
+
 }  // namespace zintrel

@@ -101,4 +101,20 @@ void LiteralPairPull(const PairLaw& law, double dx, double dy, double& pullX, do
   pullY = uy / u * force;
 }
 
+void SumScalarRows(const PairLaw& law, const double* xs, const double* ys, int begin, int end,
+                   const double* rowX, const double* rowY, int rowBegin, int rowEnd, double* sumX,
+                   double* sumY) {
+  for (int i = rowBegin; i < rowEnd; ++i) {
+    double accX = 0.0, accY = 0.0;
+    for (int j = begin; j < end; ++j) {
+      double pullX, pullY;
+      LiteralPairPull(law, xs[j] - rowX[i], ys[j] - rowY[i], pullX, pullY);
+      accX += pullX;
+      accY += pullY;
+    }
+    sumX[i - rowBegin] = accX;
+    sumY[i - rowBegin] = accY;
+  }
+}
+
 }  // namespace zintrel
