@@ -42,6 +42,23 @@ web: deps web-deps
 	@NODE_PATH=/usr/share/nodejs cmake --preset web-threads >/dev/null
 	@cmake --build --preset web-threads
 
+# Debian's aarch64 cross-compiler, qemu-user, and Debian 12's arm64 packages
+# of the libraries the build links, unpacked into build/arm64-deps/sysroot;
+# nothing when they are there.
+.PHONY: arm64 arm64-deps package-arm64
+arm64-deps:
+	@scripts/install-arm64-deps
+
+# The Linux program cross-built for 64-bit Arm (arm64) in build/arm64; its
+# tests run under qemu-user (ctest --preset arm64).
+arm64: deps arm64-deps
+	@cmake --preset arm64 >/dev/null
+	@cmake --build --preset arm64
+
+# Builds build/arm64/zintrel_<version>_arm64.deb.
+package-arm64: arm64
+	@cd build/arm64 && cpack
+
 # Every test in the release build, then the whole suite again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the simulation and render
 # tests under ThreadSanitizer (the step shares its work with a second
@@ -63,6 +80,7 @@ test: build
 	@ctest --preset windows
 	@$(MAKE) --no-print-directory web
 	@ctest --preset web
+	@if [ "$$(uname -m)" = x86_64 ]; then $(MAKE) --no-print-directory arm64 && ctest --preset arm64; fi
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done
