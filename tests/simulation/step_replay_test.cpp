@@ -110,6 +110,9 @@ const Recorded kShortRecorded[] = {
 class ShortStepReplayTest : public testing::TestWithParam<Recorded> {};
 
 TEST_P(ShortStepReplayTest, EveryTargetAndThreadCountInTurnEndAtTheRecordedHash) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the hashes are checked in the release, Windows, web and arm64 builds";
+#endif
   std::vector<Turn> turns;
   for (const std::int64_t target : StepTargets()) {
     for (const int threads : {1, 2}) turns.push_back({target, threads});
