@@ -48,15 +48,15 @@ enum class EntryReads {
 
 // Loads entry pair index[k] of `scaled` into lane k of pull and push.
 // Which way is faster depends on the processor, not on the instruction set
-// (see ChooseEntryReads): on a Sapphire Rapids-class Xeon the gathers took
-// the AVX-512 non-whole law's loop from 10.0 to 6.4 ms for 2500 particles on
-// one thread, where the 16-byte loads, shuffled into place, spent the two
-// ports the 512-bit arithmetic needs; on Zen 4, whose gathers are slow, the
-// loads took 7.8 to 8.3 ms and the gathers 10.1. On the processors tried
-// with AVX2, two gathers cost twice as much, so the narrower targets only
-// load. Pairs for even lanes fill the 128-bit blocks of one vector and pairs
-// for odd lanes those of another, so interleaving their lower and upper
-// halves puts every lane in place.
+// (see TableReads in pair_kernel.h): on a Sapphire Rapids-class Xeon the
+// gathers took the AVX-512 non-whole law's loop from 10.0 to 6.4 ms for 2500
+// particles on one thread, where the 16-byte loads, shuffled into place,
+// spent the two ports the 512-bit arithmetic needs; on AMD's Zen 4 the loads
+// took 7.8 to 8.3 ms and the gathers 10.1, on Zen 5 4.2 and 6.1. On the
+// processors tried with AVX2, two gathers cost twice as much, so the
+// narrower targets only load. Pairs for even lanes fill the 128-bit blocks
+// of one vector and pairs for odd lanes those of another, so interleaving
+// their lower and upper halves puts every lane in place.
 template <EntryReads kReads, class D, class VI>
 HWY_INLINE void LoadEntryPairs(D d, const double* scaled, VI index, hn::Vec<D>& pull, hn::Vec<D>& push) {
   // Offsets in doubles, twice the pair's index, so that each address is
