@@ -71,7 +71,8 @@ PairKernel BestPairKernel();
 // How the AVX-512 kernel reads the non-whole law's power tables: one load
 // per pair or two gathers per vector. Both give the same bits; which is
 // faster depends on the processor (Intel's recent cores gather fast, AMD's
-// Zen 4 slowly), so the kernel measures both at its first non-whole tick.
+// Zen 4 and Zen 5 slowly), so the kernel times both at its first non-whole
+// tick and keeps the faster.
 enum class TableReads {
   kFaster,  // The way measured faster on this processor (the default).
   kLoads,
