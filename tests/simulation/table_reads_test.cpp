@@ -130,8 +130,9 @@ TEST(TableReadsTest, TimingGivesBothWaysTheSamePairsOfANonWholeLaw) {
   EXPECT_EQ(loadsCalls.inputs[1], 1u) << "a non-whole law has power tables";
   EXPECT_GE(loadsCalls.inputs[3] - loadsCalls.inputs[2], 1000u) << "a run of at least a thousand particles";
   EXPECT_EQ(gathersCalls.inputs, loadsCalls.inputs);
-  EXPECT_GT(choice.loadsSeconds, 0.0);
-  EXPECT_GT(choice.gathersSeconds, 0.0);
+  // The stand-ins do nothing: a coarse clock (Wine's) may time them at 0.
+  EXPECT_GE(choice.loadsSeconds, 0.0);
+  EXPECT_GE(choice.gathersSeconds, 0.0);
   EXPECT_EQ(choice.gathers, choice.gathersSeconds < choice.loadsSeconds);
 }
 
