@@ -80,11 +80,12 @@ bool Under(int directory, const char* path) {
 
 bool Watched(int descriptor) { return descriptor >= 0 && descriptor < kMaxDescriptors && gWatched[descriptor]; }
 
-// Counts a watched call; true when it is the one to fail.
+// Counts a watched call; true, with errno set, when it is the one to fail.
 bool FailsNow(const char* name) {
   const long count = ++gCount;
   if (count != gFailAt) return false;
   gFailed = name;
+  errno = gErrno;
   return true;
 }
 
@@ -96,10 +97,7 @@ int OpenAt(int directory, const char* path, int flags, mode_t mode, const char* 
   using Function = int (*)(int, const char*, int, ...);
   static const Function next = Next<Function>("openat");
   const bool watched = Under(directory, path);
-  if (watched && FailsNow(name)) {
-    errno = gErrno;
-    return -1;
-  }
+  if (watched && FailsNow(name)) return -1;
   const int descriptor = next(directory, path, flags, mode);
   Watch(descriptor, watched);
   return descriptor;
@@ -150,28 +148,19 @@ int openat64(int directory, const char* path, int flags, ...) __attribute__((ali
 
 ssize_t write(int descriptor, const void* bytes, size_t size) {
   static const auto next = Next<ssize_t (*)(int, const void*, size_t)>("write");
-  if (Watched(descriptor) && FailsNow("write")) {
-    errno = gErrno;
-    return -1;
-  }
+  if (Watched(descriptor) && FailsNow("write")) return -1;
   return next(descriptor, bytes, size);
 }
 
 int fsync(int descriptor) {
   static const auto next = Next<int (*)(int)>("fsync");
-  if (Watched(descriptor) && FailsNow("fsync")) {
-    errno = gErrno;
-    return -1;
-  }
+  if (Watched(descriptor) && FailsNow("fsync")) return -1;
   return next(descriptor);
 }
 
 int fdatasync(int descriptor) {
   static const auto next = Next<int (*)(int)>("fdatasync");
-  if (Watched(descriptor) && FailsNow("fdatasync")) {
-    errno = gErrno;
-    return -1;
-  }
+  if (Watched(descriptor) && FailsNow("fdatasync")) return -1;
   return next(descriptor);
 }
 
@@ -180,55 +169,37 @@ int close(int descriptor) {
   const bool watched = Watched(descriptor);
   Watch(descriptor, false);
   const int result = next(descriptor);
-  if (watched && FailsNow("close")) {
-    errno = gErrno;
-    return -1;
-  }
+  if (watched && FailsNow("close")) return -1;
   return result;
 }
 
 int rename(const char* from, const char* to) {
   static const auto next = Next<int (*)(const char*, const char*)>("rename");
-  if ((Under(AT_FDCWD, from) || Under(AT_FDCWD, to)) && FailsNow("rename")) {
-    errno = gErrno;
-    return -1;
-  }
+  if ((Under(AT_FDCWD, from) || Under(AT_FDCWD, to)) && FailsNow("rename")) return -1;
   return next(from, to);
 }
 
 int renameat(int fromDirectory, const char* from, int toDirectory, const char* to) {
   static const auto next = Next<int (*)(int, const char*, int, const char*)>("renameat");
-  if ((Under(fromDirectory, from) || Under(toDirectory, to)) && FailsNow("renameat")) {
-    errno = gErrno;
-    return -1;
-  }
+  if ((Under(fromDirectory, from) || Under(toDirectory, to)) && FailsNow("renameat")) return -1;
   return next(fromDirectory, from, toDirectory, to);
 }
 
 int renameat2(int fromDirectory, const char* from, int toDirectory, const char* to, unsigned flags) {
   static const auto next = Next<int (*)(int, const char*, int, const char*, unsigned)>("renameat2");
-  if ((Under(fromDirectory, from) || Under(toDirectory, to)) && FailsNow("renameat2")) {
-    errno = gErrno;
-    return -1;
-  }
+  if ((Under(fromDirectory, from) || Under(toDirectory, to)) && FailsNow("renameat2")) return -1;
   return next(fromDirectory, from, toDirectory, to, flags);
 }
 
 int unlink(const char* path) {
   static const auto next = Next<int (*)(const char*)>("unlink");
-  if (Under(AT_FDCWD, path) && FailsNow("unlink")) {
-    errno = gErrno;
-    return -1;
-  }
+  if (Under(AT_FDCWD, path) && FailsNow("unlink")) return -1;
   return next(path);
 }
 
 int mkdir(const char* path, mode_t mode) {
   static const auto next = Next<int (*)(const char*, mode_t)>("mkdir");
-  if (Under(AT_FDCWD, path) && FailsNow("mkdir")) {
-    errno = gErrno;
-    return -1;
-  }
+  if (Under(AT_FDCWD, path) && FailsNow("mkdir")) return -1;
   return next(path, mode);
 }
 
