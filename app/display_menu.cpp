@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QScreen>
 #include <QStandardPaths>
@@ -96,6 +97,7 @@ DisplayMenu::DisplayMenu(TForm1& form1, TForm2& form2, const FrameBitmap& bitmap
                                 &DisplayMenu::AskAndSavePicture);
   CopyPictureAction = AddAction(Tr("Copy picture"), QKeySequence(Qt::CTRL | Qt::Key_C), &DisplayMenu::CopyPicture);
   RecordAction = AddAction(Tr("Record…"), QKeySequence(Qt::CTRL | Qt::Key_R), &DisplayMenu::AskAndRecord);
+  FullScreenAction = AddAction(Tr("Full screen"), QKeySequence(Qt::Key_F11), &DisplayMenu::ToggleFullScreen);
   // Right click and the Menu key both pop up the window's own actions.
   form2_.setContextMenuPolicy(Qt::ActionsContextMenu);
   for (QWidget* window : {static_cast<QWidget*>(&form1_), static_cast<QWidget*>(&form2_)}) {
@@ -147,6 +149,19 @@ void DisplayMenu::AskAndRecord() {
     return;
   }
   if (const QString path = Ask(FileRequest::kSaveRecording); !path.isEmpty()) StartRecordingAt(SystemPath(path));
+}
+
+void DisplayMenu::ToggleFullScreen() {
+  // The window's size follows from here as from any resize: the next tick
+  // measures it and rescales the field.
+  if (!form2_.isFullScreen()) {
+    maximizedBefore_ = form2_.isMaximized();
+    form2_.showFullScreen();
+  } else if (maximizedBefore_) {
+    form2_.showMaximized();
+  } else {
+    form2_.showNormal();
+  }
 }
 
 void DisplayMenu::StartRecordingAt(const std::string& path) {
@@ -255,6 +270,13 @@ bool DisplayMenu::eventFilter(QObject* watched, QEvent* event) {
   if (watched == &form2_ && event->type() == QEvent::Close && form1_.Panel().Recording()) {
     // Closing the display window ends its recording, saved.
     RunGuarded(messages_, [this] { StopRecording(); }, &form1_);
+  }
+  // Esc leaves full screen, and only there does anything: a window with no
+  // frame must be left without reaching for the menu.
+  if (watched == &form2_ && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && form2_.isFullScreen()) {
+    RunGuarded(messages_, [this] { ToggleFullScreen(); }, &form2_);
+    return true;
   }
   if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
     auto* drag = static_cast<QDropEvent*>(event);

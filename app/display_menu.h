@@ -30,8 +30,9 @@ using FileChooser = std::function<QString(FileRequest request, const QString& fo
 QImage FrameImage(const FrameBitmap& bitmap);
 
 // The display window's own additions: a context menu (right click or the
-// Menu key) with shortcuts to save and open states and to save or copy the
-// picture, and opening a state file dropped on either window. A user who
+// Menu key) with shortcuts to save and open states, to save or copy the
+// picture, to record and to show the window full screen, and opening a
+// state file dropped on either window. A user who
 // never touches them sees the windows exactly as they are without it.
 class DisplayMenu : public QObject {
  public:
@@ -42,6 +43,7 @@ class DisplayMenu : public QObject {
   QAction* SavePictureAction;  // Ctrl+Shift+S.
   QAction* CopyPictureAction;  // Ctrl+C.
   QAction* RecordAction;       // Ctrl+R: Record… or Stop recording.
+  QAction* FullScreenAction;   // F11: into full screen and out again; Esc also leaves it.
 
   void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
 
@@ -78,6 +80,9 @@ class DisplayMenu : public QObject {
   void AskAndOpenState();
   void AskAndSavePicture();
   void AskAndRecord();
+  // Shows the display window alone on its screen, or gives it back the
+  // size and place it had, maximised if it was.
+  void ToggleFullScreen();
   // Shows Record… or Stop recording, as the recording stands.
   void UpdateRecordAction();
   // Returns the path the user chose for request, or "".
@@ -99,6 +104,8 @@ class DisplayMenu : public QObject {
   // The folders last used in this session; nothing is remembered beyond it.
   QString stateFolder_;
   QString pictureFolder_;
+  // Whether the display window was maximised when it went full screen.
+  bool maximizedBefore_ = false;
 };
 
 }  // namespace zintrel

@@ -58,6 +58,9 @@ constexpr MenuItem kMenu[] = {
     {MenuAction::kSavePicture, TrNoop("Save picture…"), "Ctrl+Shift+S"},
     {MenuAction::kCopyPicture, TrNoop("Copy picture"), "Ctrl+C"},
     {MenuAction::kRecord, TrNoop("Record…"), "Ctrl+R"},
+    // Shows the display window alone on its screen; the same again, or Esc,
+    // leaves it.
+    {MenuAction::kFullScreen, TrNoop("Full screen"), "F11"},
 };
 
 }  // namespace

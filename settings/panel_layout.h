@@ -51,7 +51,8 @@ std::span<const PanelControl> PanelControls();
 const PanelControl& SliderControl(Slider slider);
 
 // The display window's menu, as each shell shows it: text and shortcut.
-enum class MenuAction { kSaveState, kOpenState, kSavePicture, kCopyPicture, kRecord, kCopyLink };
+// The page names its actions by these values, so a new one comes last.
+enum class MenuAction { kSaveState, kOpenState, kSavePicture, kCopyPicture, kRecord, kCopyLink, kFullScreen };
 struct MenuItem {
   MenuAction action;
   const char* text;      // English, looked up with Tr where shown.

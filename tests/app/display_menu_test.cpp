@@ -130,7 +130,8 @@ TEST_F(DisplayMenuTest, ContextMenuOffersTheActionsWithTheirShortcuts) {
   QApplication::sendEvent(&form2_, &menuKey);
   EXPECT_EQ(seen, QStringList({QString::fromUtf8("Save state…|Ctrl+S"), QString::fromUtf8("Open state…|Ctrl+O"),
                                QString::fromUtf8("Save picture…|Ctrl+Shift+S"),
-                               QStringLiteral("Copy picture|Ctrl+C"), QString::fromUtf8("Record…|Ctrl+R")}));
+                               QStringLiteral("Copy picture|Ctrl+C"), QString::fromUtf8("Record…|Ctrl+R"),
+                               QStringLiteral("Full screen|F11")}));
   // The settings window keeps exactly its controls: no menu there.
   EXPECT_EQ(form1_.contextMenuPolicy(), Qt::DefaultContextMenu);
   EXPECT_TRUE(form1_.actions().isEmpty());
