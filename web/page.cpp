@@ -1,6 +1,6 @@
 // The page's side of the program: the process-wide field, frame and random
 // source, the settings panel over the page's controls, and the entry points
-// page.js calls when the browser reports an event. Each entry point is a few
+// page_worker.js calls when the page reports an event. Each entry point is a few
 // lines over settings/ and state/; a fault comes back as the error box's
 // line, which the page shows in its dialog.
 
@@ -38,7 +38,7 @@ SettingsPanel panel(field, bitmap, randomSource, controls);
 
 // What the last call hands back to JavaScript, kept until the next one.
 std::string reply;
-// The text page.js hands the next call that takes one (a link, the
+// The text page_worker.js hands the next call that takes one (a link, the
 // browser's languages, a file's name), written here through the heap. Any
 // of them may be millions of bytes long, as a crafted link or a script's
 // file name can be: copied onto the stack, which is a few MiB, such a text
@@ -89,7 +89,7 @@ using namespace zintrel;
 
 extern "C" {
 
-// Returns where page.js writes a text of bytes UTF-8 bytes for the next call
+// Returns where page_worker.js writes a text of bytes UTF-8 bytes for the next call
 // that takes one, or null, with no text given, when its memory cannot be
 // had. The text is valid until the next ZintrelGivenText.
 EMSCRIPTEN_KEEPALIVE char* ZintrelGivenText(int bytes) {
@@ -262,7 +262,7 @@ EMSCRIPTEN_KEEPALIVE int ZintrelTickDrew() { return controls.Redrawn() ? 1 : 0; 
 EMSCRIPTEN_KEEPALIVE double ZintrelRecordingBound() { return static_cast<double>(recordingBound); }
 EMSCRIPTEN_KEEPALIVE void ZintrelSetRecordingBound(double bytes) { recordingBound = static_cast<std::int64_t>(bytes); }
 
-// A video, which page.js encodes and holds itself, is named by the name
+// A video, which page_worker.js encodes and holds itself, is named by the name
 // given; its status and its ends are told in the GIF's words.
 EMSCRIPTEN_KEEPALIVE void ZintrelNameVideo() { recordingName = given; }
 EMSCRIPTEN_KEEPALIVE const char* ZintrelVideoStatus(double length, double bytes) {
@@ -279,7 +279,7 @@ EMSCRIPTEN_KEEPALIVE const char* ZintrelVideoEndedText(int why) {
   return reply.c_str();
 }
 
-// Opens the state file page.js has put in the page's own file system under
+// Opens the state file page_worker.js has put in the page's own file system under
 // the name given, through the very reader and bound of the desktop programs.
 // Returns "" or the box's line; a file that cannot be opened changes
 // nothing. Once it is open, ZintrelAskedWidth and ZintrelAskedHeight give
@@ -313,7 +313,7 @@ EMSCRIPTEN_KEEPALIVE int ZintrelStepThreads() {
 #endif
 }
 
-// The most a state file can be: page.js hands the reader one byte more of a
+// The most a state file can be: page_worker.js hands the reader one byte more of a
 // larger file, which it then refuses as the desktop programs do.
 EMSCRIPTEN_KEEPALIVE int ZintrelMaxStateBytes() { return static_cast<int>(kMaxStateFileBytes); }
 

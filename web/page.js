@@ -1,39 +1,16 @@
-// The page's events, mapped onto the program's C++ (page.cpp): the controls
-// are built from the panel's description, each event calls its handler, the
-// timer runs the ticks, and the canvas shows the frame one pixel per pixel.
-// Nothing here decides what a control does.
+// The page's main thread: builds the controls from the panel's description,
+// maps every event onto a message to the program's worker
+// (page_worker.js), and shows what the worker sends back: the frame, one
+// pixel per pixel, the box's lines, the controls' positions and tips, and
+// the files it hands over. Nothing here decides what a control does, and
+// nothing here waits for a tick: the worker runs them, so a touch is
+// answered at once however many particles move.
 "use strict";
 
-var Module = { onRuntimeInitialized: function () { Zintrel.start(); } };
-
 var Zintrel = (function () {
-  var call = function (name, types, args) {
-    return Module.ccall(name, "string", types || [], args || []);
-  };
-  var encoder = new TextEncoder();
+  var worker, canvas, box, boxText, display, panel;
 
-  // Hands the program a text for its next call that takes one. Texts travel
-  // through the program's heap, never as ccall's "string", which copies them
-  // onto its stack of a few MiB unchecked: a link or a file's name may be
-  // millions of characters long. Returns false, and reports why, where the
-  // memory cannot be had; the program is then given no text.
-  function give(text) {
-    var bytes = encoder.encode(text);
-    var at = Module._ZintrelGivenText(bytes.length);
-    if (!at) {
-      report(call("ZintrelNotEnoughMemoryText"));
-      return false;
-    }
-    // Read HEAPU8 only now: the heap may have grown for the text.
-    Module.HEAPU8.set(bytes, at);
-    return true;
-  }
-  var canvas, box, boxText, display;
-  var interval = 16, due = 0, timerOn = false, drawPending = false;
-  // A fixed field size from a link or an opened state, kept until the
-  // display is resized; otherwise null and the field follows the display.
-  var fixedSize = null;
-  var channel = new MessageChannel();
+  function send(message, transfer) { worker.postMessage(message, transfer || []); }
 
   // Lines made while the box is open, shown in turn as it closes.
   var waiting = [];
@@ -77,79 +54,38 @@ var Zintrel = (function () {
   // per CSS pixel each frame pixel takes 2 x 2 device pixels.
   function factor() { return Math.max(1, Math.floor(window.devicePixelRatio || 1)); }
 
-  function measure() {
-    var ratio = window.devicePixelRatio || 1;
-    if (fixedSize) return fixedSize;
-    return [Math.floor(display.clientWidth * ratio / factor()), Math.floor(display.clientHeight * ratio / factor())];
-  }
+  // The newest frame the worker sent, drawn at the next screen refresh;
+  // one that a newer replaces before then is never drawn.
+  var frame = null;
 
   function draw() {
-    drawPending = false;
-    var width = Module._ZintrelFrameWidth(), height = Module._ZintrelFrameHeight();
+    var shown = frame;
+    frame = null;
+    var width = shown.width, height = shown.height;
     if (canvas.width !== width || canvas.height !== height) {
       canvas.width = width;
       canvas.height = height;
     }
-    var ratio = window.devicePixelRatio || 1, scale = factor() / ratio;
-    if (fixedSize) {
+    var scale = factor() / (window.devicePixelRatio || 1);
+    if (shown.fixed) {
       // A picture larger than the display is shown at the largest whole
       // fraction that fits, still without smoothing.
-      var shrink = Math.max(1, Math.ceil(Math.max(width * scale / display.clientWidth, height * scale / display.clientHeight)));
+      var shrink = Math.max(1, Math.ceil(Math.max(width * scale / display.clientWidth,
+                                                   height * scale / display.clientHeight)));
       scale /= shrink;
     }
-    canvas.style.width = width * scale + "px";
-    canvas.style.height = height * scale + "px";
-    if (width === 0 || height === 0) return;
-    var pixels = Module._ZintrelFramePixels();
-    var bytes = new Uint8ClampedArray(Module.HEAPU8.buffer, pixels, width * height * 4);
-    canvas.getContext("2d").putImageData(new ImageData(new Uint8ClampedArray(bytes), width, height), 0, 0);
+    // Set only when it changes: a new value costs the page a layout.
+    var cssWidth = width * scale + "px", cssHeight = height * scale + "px";
+    if (canvas.style.width !== cssWidth) canvas.style.width = cssWidth;
+    if (canvas.style.height !== cssHeight) canvas.style.height = cssHeight;
+    // The bitmap becomes the canvas's picture as it is, without a copy.
+    if (shown.bitmap) canvas.getContext("bitmaprenderer").transferFromImageBitmap(shown.bitmap);
   }
 
-  function requestDraw() {
-    if (drawPending) return;
-    drawPending = true;
-    requestAnimationFrame(draw);
-  }
-
-  function tick() {
-    var size = measure();
-    var line = call("ZintrelTick", ["number", "number"], size);
-    if (video.recording()) video.frameDrawn();
-    report(line);
-  }
-
-  // Timer1: a tick whenever its interval has passed. Expiries merge as the
-  // desktop timer's do, so a slow machine ticks as fast as it can rather
-  // than catching up. Waits under 4 ms, which the browser's timer would
-  // stretch, are made of message round trips, which leave the page free
-  // to handle input between them.
-  function loop() {
-    var now = performance.now();
-    // A video encoder that falls behind holds the ticks back, as a slow
-    // machine does, rather than drop a frame or let them pile up.
-    if (now >= due && !video.behind()) {
-      tick();
-      due = Math.max(due + interval, performance.now());
-    }
-    var wait = due - performance.now();
-    if (wait >= 4) setTimeout(loop, wait);
-    else channel.port2.postMessage(0);
-  }
-  channel.port1.onmessage = loop;
-
-  function startTimer(milliseconds) {
-    interval = milliseconds;
-    due = performance.now() + milliseconds;
-    if (!timerOn) {
-      timerOn = true;
-      setTimeout(loop, milliseconds);
-    }
-    return true;
-  }
-
-  function now() {
-    var d = new Date();
-    return [d.getFullYear(), d.getMonth() + 1, d.getDate(), d.getHours(), d.getMinutes(), d.getSeconds()];
+  function showFrame(message) {
+    if (!frame) requestAnimationFrame(draw);
+    else if (frame.bitmap) frame.bitmap.close();
+    frame = message;
   }
 
   function download(blob, name) {
@@ -162,21 +98,10 @@ var Zintrel = (function () {
     setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
   }
 
-  // The kinds of file a download is named for.
-  var kState = 0, kPicture = 1, kGif = 2, kVideo = 3;
-
-  function proposedName(kind) {
-    return call("ZintrelProposedName", ["number", "number", "number", "number", "number", "number", "number"],
-                now().concat([kind]));
-  }
-
-  function saveState() {
-    download(new Blob([call("ZintrelSavedState")], { type: "application/x-zintrel-state" }), proposedName(kState));
-  }
-
   // Files being read, during which the display is marked busy: the open
-  // ends, with the state shown or a line in the box, when the read does.
-  var reading = 0;
+  // ends, with the state shown or a line in the box, when the worker's
+  // answer comes.
+  var reading = 0, maxStateBytes = 0;
 
   function setReading(change) {
     reading += change;
@@ -184,48 +109,35 @@ var Zintrel = (function () {
     else display.removeAttribute("aria-busy");
   }
 
-  // Opens the file's first bytes, at most one beyond the bound, under the
-  // file's own name, so that its lines quote that name.
+  // Hands the worker the file's first bytes, at most one beyond the bound,
+  // under the file's own name, so that its lines quote that name.
   function openState(file) {
-    var limit = Module._ZintrelMaxStateBytes() + 1;
     setReading(1);
-    file.slice(0, limit).arrayBuffer().then(function (data) {
-      // A name the page's file system cannot hold as one entry (none, a
+    file.slice(0, maxStateBytes + 1).arrayBuffer().then(function (data) {
+      // A name the program's file system cannot hold as one entry (none, a
       // dot or two, or one with a slash or a NUL, which a system's file
       // names never have but a script's may) is read as "state".
       var name = /^\.{0,2}$|[\/\0]/.test(file.name) ? "state" : file.name;
-      if (!give(name)) return;
-      Module.FS.writeFile(name, new Uint8Array(data));
-      var line;
-      try {
-        line = call("ZintrelOpenState");
-      } finally {
-        Module.FS.unlink(name);
-      }
-      if (!line) {
-        fixedSize = [Module._ZintrelAskedWidth(), Module._ZintrelAskedHeight()];
-        line = call("ZintrelFittedNotice");
-      }
-      report(line);
+      send({ type: "open", name: name, data: data }, [data]);
     }).catch(function (error) {
       report(String(error.message || error));
-    }).finally(function () { setReading(-1); });
+      setReading(-1);
+    });
   }
 
-  function pictureBlob(then) {
-    var name = proposedName(kPicture);
-    if (drawPending) draw();
-    if (canvas.width === 0 || canvas.height === 0) {
-      if (give(name)) report(call("ZintrelEmptyPictureText"));
-      return;
-    }
-    canvas.toBlob(function (blob) { then(blob, name); }, "image/png");
+  // The picture is the frame on the display, which is the program's last.
+  function picture(then) {
+    if (frame) draw();
+    canvas.toBlob(then, "image/png");
   }
-
-  function savePicture() { pictureBlob(download); }
 
   function copyPicture() {
-    pictureBlob(function (blob) {
+    if (canvas.width === 0 || canvas.height === 0) {
+      // The worker tells why there is nothing to copy.
+      send({ type: "action", action: "picture", copy: true });
+      return;
+    }
+    picture(function (blob) {
       if (!navigator.clipboard || !window.ClipboardItem) return;
       navigator.clipboard.write([new ClipboardItem({ "image/png": blob })]).catch(function (error) {
         report(String(error.message || error));
@@ -237,8 +149,8 @@ var Zintrel = (function () {
 
   // Puts a link to this run on the clipboard where the browser allows it,
   // and shows it beside the menu, so it can be opened or copied by hand.
-  function copyLink() {
-    var address = location.href.split("#")[0] + "#" + call("ZintrelLink");
+  function showLink(fragment) {
+    var address = location.href.split("#")[0] + "#" + fragment;
     var notice = document.getElementById("notice");
     notice.textContent = linkCopiedText + " ";
     var link = document.createElement("a");
@@ -248,97 +160,43 @@ var Zintrel = (function () {
     if (navigator.clipboard) navigator.clipboard.writeText(address).catch(function () {});
   }
 
-  // A recording's bytes as they come, held outside the program's heap and
-  // gathered into blobs every few megabytes (a browser may keep a large
-  // blob on disk rather than in the tab), until they are downloaded as one
-  // file or dropped. One recording at a time.
-  var recording = (function () {
-    // pieces: how many the program handed over for the last recording, a
-    // frame's each and one the file's end, which the page's tests check the
-    // file against.
-    var blobs = [], parts = [], partBytes = 0, pieces = 0;
-    function gather() {
-      if (parts.length > 0) blobs.push(new Blob(parts));
-      parts = [];
-      partBytes = 0;
-    }
-    function drop() {
-      blobs = [];
-      parts = [];
-      partBytes = 0;
-    }
-    return {
-      begin: function () {
-        drop();
-        pieces = 0;
-      },
-      drop: drop,
-      pieces: function () { return pieces; },
-      // Returns false where the tab has no memory for bytes.
-      append: function (bytes) {
-        pieces += 1;
-        try {
-          // A copy: bytes is a view of the program's heap, which moves on.
-          parts.push(bytes.slice());
-        } catch (error) {
-          return false;
-        }
-        partBytes += bytes.length;
-        if (partBytes >= 4 << 20) gather();
-        return true;
-      },
-      download: function (name, type) {
-        gather();
-        var blob = new Blob(blobs, { type: type });
-        drop();
-        download(blob, name);
-      }
-    };
-  })();
-
-  var video = ZintrelVideo({
-    call: call, give: give, report: report, download: download,
-    proposedName: function () { return proposedName(kVideo); },
-    showRecordingStatus: function (status) { showRecordingStatus(status); },
-    interval: function () { return interval; }
-  });
-  // Asked while the program loads, so that the answer is there when the
-  // menu is built.
-  video.supported();
-
   var recordButton = null, videoButton = null, recordingStatus = null;
   var recordText = "", stopRecordingText = "", recordVideoText = "", pageTitle = "";
 
   // What a recording adds to the page while it runs, beside the menu and in
   // the tab's title, never in the frame: what is recorded is what is drawn.
-  function showRecordingStatus(status) {
-    recordingStatus.textContent = status;
-    document.title = status ? pageTitle + " \u2014 " + status : pageTitle;
-    var gif = Module._ZintrelRecording() !== 0, moving = video.recording();
-    recordButton.textContent = gif ? stopRecordingText : recordText;
-    recordButton.disabled = moving;
+  function showRecordingStatus(message) {
+    recordingStatus.textContent = message.status;
+    document.title = message.status ? pageTitle + " \u2014 " + message.status : pageTitle;
+    recordButton.textContent = message.gif ? stopRecordingText : recordText;
+    recordButton.disabled = message.video;
     if (videoButton) {
-      videoButton.textContent = moving ? stopRecordingText : recordVideoText;
-      videoButton.disabled = gif;
+      videoButton.textContent = message.video ? stopRecordingText : recordVideoText;
+      videoButton.disabled = message.gif;
     }
   }
 
-  // Record… and Stop recording: the GIF, exact, every tick one frame.
-  function record() {
-    if (Module._ZintrelRecording()) {
-      report(call("ZintrelStopRecording"));
-    } else if (!video.recording() && give(proposedName(kGif))) {
-      report(call("ZintrelStartRecording"));
+  function action(name) { return function () { send({ type: "action", action: name }); }; }
+
+  // Full screen: the display alone, filling the screen in either
+  // orientation, left with Esc or the same action. Where the browser has
+  // no full screen for an element, the display fills the page's window.
+  function fullScreen() {
+    if (document.fullscreenElement || display.classList.contains("filling")) {
+      if (document.fullscreenElement) document.exitFullscreen().catch(function () {});
+      display.classList.remove("filling");
+    } else if (document.fullscreenEnabled && display.requestFullscreen) {
+      display.requestFullscreen({ navigationUI: "hide" }).catch(function () { display.classList.add("filling"); });
+    } else {
+      display.classList.add("filling");
     }
   }
 
-  function recordVideo() {
-    if (video.recording()) video.stop();
-    else if (!Module._ZintrelRecording()) video.start();
-  }
-
-  var menuActions = [saveState, function () { document.getElementById("open-file").click(); }, savePicture,
-                     copyPicture, record, copyLink];
+  // By the display menu's actions, in their order; the fifth records.
+  var kRecordAction = 4;
+  var menuActions = [action("saveState"), function () { document.getElementById("open-file").click(); },
+                     function () { send({ type: "action", action: "picture", copy: false }); }, copyPicture,
+                     action("record"), function () { send({ type: "action", action: "copyLink" }); }, fullScreen];
 
   function place(element, bounds) {
     element.style.left = bounds[0] + "px";
@@ -347,8 +205,27 @@ var Zintrel = (function () {
     element.style.height = bounds[3] + "px";
   }
 
+  // A slider's exact value beside it while a finger or a pointer holds it:
+  // a touch screen shows no tooltip. Above the thumb, never over it.
+  var valueShown = null;
+
+  function placeValue(slider) {
+    var value = document.getElementById("slider-value");
+    value.textContent = slider.title;
+    var share = (slider.valueAsNumber - Number(slider.min)) / (Number(slider.max) - Number(slider.min) || 1);
+    var left = slider.offsetLeft + 8 + share * (slider.offsetWidth - 16) - value.offsetWidth / 2;
+    value.style.left = Math.max(0, Math.min(panel.offsetWidth - value.offsetWidth, left)) + "px";
+    value.style.top = slider.offsetTop - value.offsetHeight + 2 + "px";
+  }
+
+  function holdSlider(slider, held) {
+    var value = document.getElementById("slider-value");
+    valueShown = held ? slider : null;
+    value.hidden = !held;
+    if (held) placeValue(slider);
+  }
+
   function buildPanel(description) {
-    var panel = document.getElementById("panel");
     panel.setAttribute("aria-label", description.title);
     description.controls.forEach(function (control) {
       var element;
@@ -366,23 +243,26 @@ var Zintrel = (function () {
           element.setAttribute("list", marks.id);
         }
         element.addEventListener("input", function () {
-          report(call("ZintrelSliderChanged", ["number"], [control.slider]));
+          send({ type: "slider", name: control.name, value: element.valueAsNumber });
+          if (valueShown === element) placeValue(element);
+        });
+        element.addEventListener("pointerdown", function () { holdSlider(element, true); });
+        ["pointerup", "pointercancel", "lostpointercapture", "blur"].forEach(function (type) {
+          element.addEventListener(type, function () { if (valueShown === element) holdSlider(element, false); });
         });
       } else if (control.kind === "checkbox") {
         element = document.createElement("label");
-        var box = document.createElement("input");
-        box.type = "checkbox";
-        box.id = control.name;
-        box.checked = control.checked;
-        box.addEventListener("change", function () { report(call("ZintrelCheckBoxClicked")); });
-        element.append(box, control.text);
+        var check = document.createElement("input");
+        check.type = "checkbox";
+        check.id = control.name;
+        check.checked = control.checked;
+        check.addEventListener("change", function () { send({ type: "checkbox", checked: check.checked }); });
+        element.append(check, control.text);
       } else if (control.kind === "button") {
         element = document.createElement("button");
         element.type = "button";
         element.textContent = control.text;
-        element.addEventListener("click", function () {
-          report(call("ZintrelButtonClicked", ["number"], [control.button]));
-        });
+        element.addEventListener("click", function () { send({ type: "button", button: control.button }); });
       } else {
         element = document.createElement("span");
         element.textContent = control.text;
@@ -390,11 +270,12 @@ var Zintrel = (function () {
       if (control.kind !== "checkbox") element.id = control.name;
       place(element, control.bounds);
       panel.appendChild(element);
-      // A longer word than the layout's grows within its row, as on the desktop.
+      // A longer word than the layout's grows within its row, as on the
+      // desktop: measured here, placed where the program's layout says.
       if (control.kind === "label" && element.scrollWidth > control.bounds[2]) {
-        var b = control.bounds;
-        var fitted = Module._ZintrelFittedLabel(b[0], b[1], b[2], b[3], element.scrollWidth);
-        place(element, [Math.floor(fitted / 65536), b[1], fitted % 65536, b[3]]);
+        ask("fittedLabel", control.bounds.concat([element.scrollWidth])).then(function (fitted) {
+          place(element, fitted);
+        });
       }
       // A label names the slider to its right, for screen readers too.
       if (control.kind === "label") {
@@ -405,6 +286,10 @@ var Zintrel = (function () {
         }
       }
     });
+    var value = document.createElement("output");
+    value.id = "slider-value";
+    value.hidden = true;
+    panel.appendChild(value);
     var menu = document.getElementById("menu");
     description.menu.forEach(function (item) {
       var button = document.createElement("button");
@@ -415,7 +300,8 @@ var Zintrel = (function () {
       if (item.shortcut) shortcuts.set(item.shortcut, button);
       button.addEventListener("click", menuActions[item.action]);
       menu.appendChild(button);
-      if (menuActions[item.action] === record) {
+      if (menuActions[item.action] === fullScreen) shortcuts.set("F", button);
+      if (item.action === kRecordAction) {
         recordButton = button;
         recordText = item.text;
         // Offered only where this browser can make the video.
@@ -424,7 +310,7 @@ var Zintrel = (function () {
           videoButton.type = "button";
           videoButton.id = "record-video";
           videoButton.textContent = description.recordVideo;
-          videoButton.addEventListener("click", recordVideo);
+          videoButton.addEventListener("click", action("recordVideo"));
           menu.appendChild(videoButton);
         }
       }
@@ -452,6 +338,23 @@ var Zintrel = (function () {
     recordVideoText = description.recordVideo;
   }
 
+  // The panel enlarged as a whole for a finger: on a touch screen every
+  // control grows to at least 24 CSS pixels, up to 44 where the screen has
+  // the room, keeping the design's arrangement. A mouse gets the design's
+  // own pixels.
+  var kFingerLeast = 1.5, kFingerMost = 2.75;
+
+  function fitPanel() {
+    if (!window.matchMedia("(pointer: coarse)").matches) {
+      panel.style.zoom = "";
+      return;
+    }
+    var narrow = window.matchMedia("(max-width: 640px)").matches;
+    var room = narrow ? document.documentElement.clientWidth / panel.offsetWidth
+                      : (window.innerHeight - document.getElementById("menu").offsetHeight) / panel.offsetHeight;
+    panel.style.zoom = String(Math.max(kFingerLeast, Math.min(kFingerMost, room)));
+  }
+
   // The menu's buttons by their shortcuts, "Ctrl+S" and so on.
   var shortcuts = new Map();
 
@@ -461,35 +364,117 @@ var Zintrel = (function () {
     if (typeof event.key !== "string" || event.key === "") return "";
     var keys = [];
     if (event.ctrlKey || event.metaKey) keys.push("Ctrl");
+    if (event.altKey) keys.push("Alt");
     if (event.shiftKey) keys.push("Shift");
     keys.push(event.key.length === 1 ? event.key.toUpperCase() : event.key);
     return keys.join("+");
   }
 
-  // Whether this browser can record a video, known before the menu is
-  // built: a button added later would change the display's size, and with
-  // it a link's fixed one.
   var videoSupported = false;
 
-  function start() {
-    video.supported().then(function (supported) {
-      videoSupported = supported;
-      startPage();
+  // Two presses on the display close together in time and place, by touch
+  // or by mouse, enter or leave full screen.
+  var lastPress = null;
+
+  function pressOnDisplay(event) {
+    var press = { time: event.timeStamp, x: event.clientX, y: event.clientY };
+    if (lastPress && press.time - lastPress.time < 400 && Math.abs(press.x - lastPress.x) < 32 &&
+        Math.abs(press.y - lastPress.y) < 32) {
+      lastPress = null;
+      fullScreen();
+      return;
+    }
+    lastPress = press;
+  }
+
+  function measuredDisplay(resized) {
+    return { type: "display", width: display.clientWidth, height: display.clientHeight,
+             ratio: window.devicePixelRatio || 1, resized: resized };
+  }
+
+  var messages = {
+    panel: function (m) {
+      videoSupported = m.videoSupported;
+      maxStateBytes = m.maxStateBytes;
+      document.documentElement.lang = m.description.language;
+      pageTitle = document.title;
+      buildPanel(m.description);
+      fitPanel();
+      // The run starts at the display's size with the panel built; from
+      // then on the worker's field follows the display's size, and drops a
+      // fixed size from a link or a state once the display is resized.
+      send({ type: "built", display: measuredDisplay(false) });
+      var seen = false;
+      new ResizeObserver(function () {
+        send(measuredDisplay(seen));
+        seen = true;
+      }).observe(display);
+    },
+    slider: function (m) {
+      var slider = document.getElementById(m.name);
+      slider.value = m.value;
+      if (valueShown === slider) placeValue(slider);
+    },
+    checkbox: function (m) { document.getElementById("CheckBox1").checked = m.checked; },
+    tip: function (m) {
+      // The tooltip a mouse shows, and what a screen reader says of the
+      // slider's position.
+      var slider = document.getElementById(m.name);
+      slider.title = m.text;
+      slider.setAttribute("aria-valuetext", m.text);
+      if (valueShown === slider) placeValue(slider);
+    },
+    frame: showFrame,
+    report: function (m) { report(m.line); },
+    status: showRecordingStatus,
+    download: function (m) { download(m.blob, m.name); },
+    link: function (m) { showLink(m.fragment); },
+    picture: function (m) {
+      picture(function (blob) { download(blob, m.name); });
+    },
+    opened: function () { setReading(-1); },
+    answer: function (m) {
+      var then = asked.get(m.id);
+      asked.delete(m.id);
+      then(m.value);
+    }
+  };
+
+  // Questions put to the program, by their numbers, for the page's tests
+  // and measurements.
+  var asked = new Map(), lastQuestion = 0;
+
+  function ask(what, args) {
+    return new Promise(function (resolve) {
+      lastQuestion += 1;
+      asked.set(lastQuestion, resolve);
+      send({ type: "ask", id: lastQuestion, what: what, args: args || [] });
     });
   }
 
-  function startPage() {
+  function startWorker() {
+    // A page opened from disk may not load a worker's files; the worker
+    // built into one script comes in the page's own, as a function whose
+    // text starts the worker.
+    if (typeof ZintrelWorkerMain === "function") {
+      var source = new Blob(["(" + ZintrelWorkerMain.toString() + ")();"], { type: "text/javascript" });
+      return new Worker(URL.createObjectURL(source));
+    }
+    return new Worker("page_worker.js");
+  }
+
+  function start() {
     canvas = document.getElementById("frame");
     display = document.getElementById("display");
+    panel = document.getElementById("panel");
     box = document.getElementById("box");
     boxText = document.getElementById("box-text");
     box.addEventListener("close", showWaiting);
-    // The browser's language, as the desktop programs follow the system's.
-    if (give((navigator.languages || [navigator.language || ""]).join(","))) call("ZintrelChooseLanguage");
-    var description = JSON.parse(call("ZintrelPanel"));
-    document.documentElement.lang = description.language;
-    pageTitle = document.title;
-    buildPanel(description);
+    worker = startWorker();
+    worker.onmessage = function (event) { messages[event.data.type](event.data); };
+    worker.onerror = function (event) { report(String(event.message || "")); };
+    send({ type: "start", languages: (navigator.languages || [navigator.language || ""]).join(","),
+           hash: location.hash, display: measuredDisplay(false) });
     document.getElementById("open-file").addEventListener("change", function (event) {
       if (event.target.files.length > 0) openState(event.target.files[0]);
       event.target.value = "";
@@ -501,6 +486,12 @@ var Zintrel = (function () {
     });
     document.addEventListener("keydown", function (event) {
       if (box.open) return;
+      // The display filling the window without the browser's full screen
+      // is left with Esc too.
+      if (event.key === "Escape" && display.classList.contains("filling")) {
+        display.classList.remove("filling");
+        return;
+      }
       // Looked up, not made into a selector: a key such as " or \ would
       // break one.
       var shortcut = shortcutOf(event);
@@ -511,38 +502,26 @@ var Zintrel = (function () {
       event.preventDefault();
       button.click();
     });
-    // Resizing the display ends a fixed field size: from then on the field
-    // follows the display, as the desktop's does after the user resizes.
-    var seen = null;
-    new ResizeObserver(function () {
-      var size = [display.clientWidth, display.clientHeight];
-      if (seen && (seen[0] !== size[0] || seen[1] !== size[1])) fixedSize = null;
-      seen = size;
-      requestDraw();
-    }).observe(display);
-    Module.FS.mkdir("/opened");
-    Module.FS.chdir("/opened");
+    display.addEventListener("pointerdown", pressOnDisplay);
+    window.addEventListener("resize", function () { if (panel.childElementCount > 0) fitPanel(); });
     // Served pages keep working offline; a page opened from disk needs no help.
     if ("serviceWorker" in navigator && /^https?:$/.test(location.protocol)) {
       navigator.serviceWorker.register("service_worker.js").catch(function () {});
     }
-    // A link whose memory cannot be had is not given: the page starts
-    // afresh, as for a link that cannot be replayed, behind the box.
-    give(location.hash);
-    report(call("ZintrelStart"));
-    if (Module._ZintrelLinkWidth() >= 0) fixedSize = [Module._ZintrelLinkWidth(), Module._ZintrelLinkHeight()];
   }
 
-  return { start: start, startTimer: startTimer, requestDraw: requestDraw, recording: recording,
-           showRecordingStatus: showRecordingStatus, notice: report, video: video };
+  return { start: start, ask: ask };
 })();
 
-// The program itself: the threaded variant where the page is cross-origin
-// isolated (its step then shares the work among the processors, with the
-// same bits), the one-thread program everywhere else, a file:// page
-// included.
-(function () {
-  var script = document.createElement("script");
-  script.src = self.crossOriginIsolated ? "zintrel-threads.js" : "zintrel.js";
-  document.body.appendChild(script);
-})();
+// A page opened from disk takes its worker from a script of its own, which
+// holds the whole worker; a served page's worker loads its files itself.
+if (location.protocol === "file:") {
+  (function () {
+    var script = document.createElement("script");
+    script.src = "zintrel-worker.js";
+    script.onload = Zintrel.start;
+    document.body.appendChild(script);
+  })();
+} else {
+  Zintrel.start();
+}

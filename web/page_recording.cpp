@@ -43,7 +43,7 @@ PageRecordingSink::~PageRecordingSink() {
 }
 
 std::string PageRecordingSink::Write(std::string_view bytes) {
-  // The tab refuses memory by throwing, which page.js turns into 0.
+  // The tab refuses memory by throwing, which page_worker.js turns into 0.
   if (HoldRecordingBytes(bytes.data(), static_cast<int>(bytes.size())) == 0) return NotEnoughMemoryText();
   held += static_cast<std::int64_t>(bytes.size());
   return {};

@@ -15,7 +15,7 @@ namespace zintrel {
 // it, the recording ends there, whole, and the page says so.
 inline constexpr std::int64_t kPageRecordingBound = 250'000'000;
 
-// A recording's bytes as the page keeps them: handed to page.js as they
+// A recording's bytes as the page keeps them: handed to page_worker.js as they
 // come, which holds them outside the program's heap (so the heap need not
 // grow by the recording, nor copy it as it grows), and downloaded under
 // name when the recording is finished. Dropped unfinished, its bytes are

@@ -34,7 +34,7 @@ var ZintrelVideo = function (page) {
   // Resolves to whether this browser can record a video.
   function supported() {
     if (!checked) {
-      checked = !window.VideoEncoder || !window.VideoFrame || !window.Mp4Muxer ? Promise.resolve(false)
+      checked = !self.VideoEncoder || !self.VideoFrame || typeof Mp4Muxer === "undefined" ? Promise.resolve(false)
         : VideoEncoder.isConfigSupported(config(660, 440)).then(function (answer) { return !!answer.supported; },
                                                                  function () { return false; });
     }
@@ -125,7 +125,9 @@ var ZintrelVideo = function (page) {
     if (!now.encoder) begin(width, height);
     var codedWidth = even(width), codedHeight = even(height);
     var pixels = new Uint8Array(codedWidth * codedHeight * 4);
-    var rows = new Uint8Array(Module.HEAPU8.buffer, Module._ZintrelFramePixels(), width * height * 4);
+    // The heap may grow for the frame's bytes: read it only after.
+    var at = Module._ZintrelFramePixels();
+    var rows = new Uint8Array(Module.HEAPU8.buffer, at, width * height * 4);
     if (codedWidth === width) {
       pixels.set(rows);
     } else {

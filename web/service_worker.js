@@ -10,7 +10,7 @@
 "use strict";
 
 var store = "zintrel-page";
-var files = ["./", "index.html", "page.css", "page.js", "page_video.js", "zintrel.js", "zintrel-threads.js",
+var files = ["./", "index.html", "page.css", "page.js", "page_worker.js", "page_video.js", "zintrel.js", "zintrel-threads.js",
              "zintrel-threads.worker.js", "mp4-muxer.js", "manifest.webmanifest", "icon-192.png", "icon-512.png"];
 
 // The page's files are all its own, so requiring that of everything it

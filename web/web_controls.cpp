@@ -10,19 +10,19 @@ namespace {
 
 // clang-format off
 EM_JS(int, ReadSlider, (const char* name), {
-  return document.getElementById(UTF8ToString(name)).valueAsNumber;
+  return Zintrel.sliderPosition(UTF8ToString(name));
 });
 EM_JS(void, WriteSlider, (const char* name, int position), {
-  document.getElementById(UTF8ToString(name)).value = position;
+  Zintrel.moveSlider(UTF8ToString(name), position);
 });
 EM_JS(int, ReadCheckBox, (), {
-  return document.getElementById("CheckBox1").checked ? 1 : 0;
+  return Zintrel.checkBox() ? 1 : 0;
 });
 EM_JS(void, WriteCheckBox, (int checked), {
-  document.getElementById("CheckBox1").checked = checked != 0;
+  Zintrel.setCheckBox(checked != 0);
 });
 EM_JS(void, WriteTip, (const char* name, const char* text), {
-  document.getElementById(UTF8ToString(name)).title = UTF8ToString(text);
+  Zintrel.setTip(UTF8ToString(name), UTF8ToString(text));
 });
 EM_JS(int, StartPageTimer, (int interval), {
   return Zintrel.startTimer(interval) ? 1 : 0;

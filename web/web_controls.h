@@ -7,9 +7,10 @@
 namespace zintrel {
 
 // The settings panel's controls as the page has them: range inputs, a
-// check box and buttons, each with the id of the control's name. Reads and
-// moves them through the page's document; the timer and the display are
-// page.js's.
+// check box and buttons, each with the id of the control's name. The
+// program runs in the page's worker, which keeps their positions as the
+// page reports them and sends the page every move the program makes; the
+// timer and the frame are the worker's (page_worker.js).
 class WebControls : public SettingsControls {
  public:
   // The panel whose handlers a moved slider runs; set once, before any move.

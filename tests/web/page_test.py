@@ -152,9 +152,10 @@ class PageTest(unittest.TestCase):
         """Returns the threads the page's step uses and those it should:
         the browser's processors where the page is cross-origin isolated,
         one elsewhere."""
-        return (driver or self.driver).execute_script(
-            "return [Module._ZintrelStepThreads(),"
-            "        crossOriginIsolated ? Math.min(navigator.hardwareConcurrency, 16) : 1];")
+        return (driver or self.driver).execute_async_script(
+            "const done = arguments[0];"
+            "Zintrel.ask('stepThreads').then(threads =>"
+            "    done([threads, crossOriginIsolated ? Math.min(navigator.hardwareConcurrency, 16) : 1]));")
 
     def element(self, name):
         return self.driver.find_element(By.ID, name)
@@ -172,6 +173,13 @@ class PageTest(unittest.TestCase):
             if button.text == text:
                 return button
         self.fail("no menu button " + text)
+
+    def copied_link(self):
+        """Copies a link through the menu and returns it, once shown."""
+        self.driver.execute_script("const n = document.getElementById('notice'); if (n) n.textContent = '';")
+        self.menu("Copy link").click()
+        return WebDriverWait(self.driver, 20).until(lambda d: d.execute_script(
+            "const a = document.querySelector('#notice a'); return a && a.href;"))
 
     def dialog_text(self):
         return self.driver.execute_script(
@@ -349,8 +357,7 @@ class PageTest(unittest.TestCase):
         WebDriverWait(self.driver, 10).until(lambda d: self.frame_size() == (4096, 50))
         self.assertEqual(self.saved_state()["FieldWidth"], 4096)
 
-        self.menu("Copy link").click()
-        link = self.driver.find_element(By.CSS_SELECTOR, "#notice a").get_attribute("href")
+        link = self.copied_link()
         link = re.sub("&height=[0-9]+", "&height=16384", re.sub("&width=[0-9]+", "&width=12000", link))
         self.driver.get("about:blank")
         self.driver.get(link)
@@ -368,8 +375,7 @@ class PageTest(unittest.TestCase):
         self.element("CheckBox1").click()      # discs
         self.press_right("TrackBar8", 20)
         self.element("Button3").click()        # Initialise: the link carries its radius
-        self.menu("Copy link").click()
-        link = self.driver.find_element(By.CSS_SELECTOR, "#notice a").get_attribute("href")
+        link = self.copied_link()
         self.assertIn("#zintrel=1&seed=", link)
         self.assertIn("&count=602&", link)
         self.assertIn("&activity=6.0&", link)

@@ -106,6 +106,11 @@ class RecordingTest(unittest.TestCase):
     def press_ctrl_r(self):
         ActionChains(self.driver).key_down(Keys.CONTROL).send_keys("r").key_up(Keys.CONTROL).perform()
 
+    def ask(self, what, *args):
+        """Returns the program's answer to what, from the page's worker."""
+        return self.driver.execute_async_script(
+            "const [what, args, done] = arguments; Zintrel.ask(what, args).then(done);", what, list(args))
+
     def status(self):
         return self.driver.find_element(By.ID, "recording-status").text
 
@@ -176,7 +181,7 @@ class RecordingTest(unittest.TestCase):
                                     text=True).stdout.split()[0])
         # Every piece the program handed over is in the file: one a frame,
         # and the end.
-        self.assertEqual(self.driver.execute_script("return Zintrel.recording.pieces()"), frames + 1)
+        self.assertEqual(self.ask("recordingPieces"), frames + 1)
         tool = os.path.join(self.work.name, "tool.gif")
         subprocess.run([HEADLESS, "--link", self.link, "--ticks", str(frames), "--gif", tool], check=True)
         with open(gif, "rb") as page_file, open(tool, "rb") as tool_file:
@@ -196,7 +201,7 @@ class RecordingTest(unittest.TestCase):
 
     def test_the_memory_bound_ends_the_recording_whole_and_says_so(self):
         self.open()
-        self.driver.execute_script("Module._ZintrelSetRecordingBound(20000)")
+        self.ask("setRecordingBound", 20000)
         self.press_ctrl_r()
         line = self.dialog_text()
         self.assertIn("The recording reached the 20 kB a page may hold", line)
@@ -222,7 +227,7 @@ class RecordingTest(unittest.TestCase):
         self.wait_for_status("recording 0:01")
         offered[0].click()
         video = self.download(".mp4")
-        frames = self.driver.execute_script("return Zintrel.video.lastFrames()")
+        frames = self.ask("videoFrames")
         with open(video, "rb") as file:
             data = file.read()
         self.assertEqual(data[4:8], b"ftyp")

@@ -1,0 +1,436 @@
+// The program's own thread: the page's worker owns the field, the settings
+// panel's logic, the timer and the frame (page.cpp), so that a tick of
+// thousands of particles never stands between a touch and the page's answer
+// to it. The page's main thread (page.js) only maps the browser's events
+// and controls onto the messages below and shows what comes back: the
+// frames, the box's lines, the controls' new positions and the downloads.
+//
+// From the page:   start, built, display, slider, checkbox, button, action, open, ask
+// To the page:     panel, slider, checkbox, tip, frame, report, status,
+//                  download, link, picture, opened, answer
+"use strict";
+
+// The video recording and its muxer. A page opened from disk gets all of
+// the worker in one script made at build time, since a worker there may
+// not load files.
+if (typeof ZintrelBundled === "undefined") importScripts("mp4-muxer.js", "page_video.js");
+
+var Module = { onRuntimeInitialized: function () { Zintrel.loaded(); } };
+
+var Zintrel = (function () {
+  var call = function (name, types, args) {
+    return Module.ccall(name, "string", types || [], args || []);
+  };
+  var encoder = new TextEncoder();
+
+  function post(message, transfer) { self.postMessage(message, transfer || []); }
+
+  function report(line) {
+    if (line) post({ type: "report", line: line });
+  }
+
+  // Hands the program a text for its next call that takes one. Texts travel
+  // through the program's heap, never as ccall's "string", which copies them
+  // onto its stack of a few MiB unchecked: a link or a file's name may be
+  // millions of characters long. Returns false, and reports why, where the
+  // memory cannot be had; the program is then given no text.
+  function give(text) {
+    var bytes = encoder.encode(text);
+    var at = Module._ZintrelGivenText(bytes.length);
+    if (!at) {
+      report(call("ZintrelNotEnoughMemoryText"));
+      return false;
+    }
+    // Read HEAPU8 only now: the heap may have grown for the text.
+    Module.HEAPU8.set(bytes, at);
+    return true;
+  }
+
+  // The panel's controls as the page shows them: each slider's position
+  // and the check box, read and written by the program as it would the
+  // controls themselves. A position the page reports, or the program sets,
+  // is clamped to the slider's range and made whole, as an input's is.
+  var sliders = new Map(), checked = true;
+
+  function clamp(name, value) {
+    var range = sliders.get(name);
+    var whole = Math.round(Number(value));
+    if (!isFinite(whole)) whole = range.minimum;
+    return Math.min(range.maximum, Math.max(range.minimum, whole));
+  }
+
+  // The display as the page last measured it, in CSS pixels, and its
+  // device pixels per CSS pixel.
+  var display = { width: 0, height: 0, ratio: 1 };
+  // A fixed field size from a link or an opened state, kept until the
+  // display is resized; otherwise null and the field follows the display.
+  var fixedSize = null;
+
+  // The display's whole-factor enlargement: on a screen of 2.5 device pixels
+  // per CSS pixel each frame pixel takes 2 x 2 device pixels.
+  function factor() { return Math.max(1, Math.floor(display.ratio)); }
+
+  function measure() {
+    if (fixedSize) return fixedSize;
+    return [Math.floor(display.width * display.ratio / factor()), Math.floor(display.height * display.ratio / factor())];
+  }
+
+  // The frame goes to the page once per screen refresh at most, as a
+  // bitmap the page shows without copying it: the page's thread does no
+  // work per frame that could keep a touch waiting. The bitmap is made from
+  // a copy, since the program's heap moves on with the next tick; its
+  // pixels are the frame's, opaque, converted in no way.
+  var drawPending = false;
+  var nextRefresh = typeof requestAnimationFrame === "function" ? requestAnimationFrame
+    : function (then) { return setTimeout(then, 16); };
+
+  function shown(error) {
+    drawPending = false;
+    if (error) report(String(error.message || error));
+  }
+
+  function draw() {
+    var width = Module._ZintrelFrameWidth(), height = Module._ZintrelFrameHeight();
+    var fixed = fixedSize !== null;
+    if (width === 0 || height === 0) {
+      shown();
+      post({ type: "frame", width: width, height: height, bitmap: null, fixed: fixed });
+      return;
+    }
+    try {
+      var pixels = new Uint8ClampedArray(width * height * 4);
+      // The heap may grow for the frame's bytes: read it only after.
+      var at = Module._ZintrelFramePixels();
+      pixels.set(new Uint8Array(Module.HEAPU8.buffer, at, pixels.length));
+      createImageBitmap(new ImageData(pixels, width, height), { premultiplyAlpha: "none", colorSpaceConversion: "none" })
+        .then(function (bitmap) {
+          shown();
+          post({ type: "frame", width: width, height: height, bitmap: bitmap, fixed: fixed }, [bitmap]);
+        }, shown);
+    } catch (error) {
+      // A frame the tab has no memory for is told, and the next one tried.
+      shown(error);
+    }
+  }
+
+  function requestDraw() {
+    if (drawPending) return;
+    drawPending = true;
+    nextRefresh(draw);
+  }
+
+  var interval = 16, due = 0, timerOn = false;
+  var channel = new MessageChannel();
+
+  function tick() {
+    var line = call("ZintrelTick", ["number", "number"], measure());
+    if (video.recording()) video.frameDrawn();
+    report(line);
+  }
+
+  // Timer1: a tick whenever its interval has passed. Expiries merge as the
+  // desktop timer's do, so a slow machine ticks as fast as it can rather
+  // than catching up. Waits under 4 ms, which the browser's timer would
+  // stretch, are made of message round trips, which leave the worker free
+  // to take the page's messages between them.
+  function loop() {
+    var now = performance.now();
+    // A video encoder that falls behind holds the ticks back, as a slow
+    // machine does, rather than drop a frame or let them pile up.
+    if (now >= due && !video.behind()) {
+      tick();
+      due = Math.max(due + interval, performance.now());
+    }
+    var wait = due - performance.now();
+    if (wait >= 4) setTimeout(loop, wait);
+    else channel.port2.postMessage(0);
+  }
+  channel.port1.onmessage = loop;
+
+  function startTimer(milliseconds) {
+    interval = milliseconds;
+    due = performance.now() + milliseconds;
+    if (!timerOn) {
+      timerOn = true;
+      setTimeout(loop, milliseconds);
+    }
+    return true;
+  }
+
+  // The kinds of file a download is named for.
+  var kState = 0, kPicture = 1, kGif = 2, kVideo = 3;
+
+  function proposedName(kind) {
+    var d = new Date();
+    return call("ZintrelProposedName", ["number", "number", "number", "number", "number", "number", "number"],
+                [d.getFullYear(), d.getMonth() + 1, d.getDate(), d.getHours(), d.getMinutes(), d.getSeconds(), kind]);
+  }
+
+  function download(blob, name) { post({ type: "download", blob: blob, name: name }); }
+
+  // A recording's bytes as they come, held outside the program's heap and
+  // gathered into blobs every few megabytes (a browser may keep a large
+  // blob on disk rather than in the tab), until they are downloaded as one
+  // file or dropped. One recording at a time.
+  var recording = (function () {
+    // pieces: how many the program handed over for the last recording, a
+    // frame's each and one the file's end, which the page's tests check the
+    // file against.
+    var blobs = [], parts = [], partBytes = 0, pieces = 0;
+    function gather() {
+      if (parts.length > 0) blobs.push(new Blob(parts));
+      parts = [];
+      partBytes = 0;
+    }
+    function drop() {
+      blobs = [];
+      parts = [];
+      partBytes = 0;
+    }
+    return {
+      begin: function () {
+        drop();
+        pieces = 0;
+      },
+      drop: drop,
+      pieces: function () { return pieces; },
+      // Returns false where the tab has no memory for bytes.
+      append: function (bytes) {
+        pieces += 1;
+        try {
+          // A copy: bytes is a view of the program's heap, which moves on.
+          parts.push(bytes.slice());
+        } catch (error) {
+          return false;
+        }
+        partBytes += bytes.length;
+        if (partBytes >= 4 << 20) gather();
+        return true;
+      },
+      download: function (name, type) {
+        gather();
+        var blob = new Blob(blobs, { type: type });
+        drop();
+        download(blob, name);
+      }
+    };
+  })();
+
+  // What a recording adds to the page while it runs, beside the menu and in
+  // the tab's title, never in the frame: what is recorded is what is drawn.
+  function showRecordingStatus(status) {
+    post({ type: "status", status: status, gif: Module._ZintrelRecording() !== 0, video: video.recording() });
+  }
+
+  var video = ZintrelVideo({
+    call: call, give: give, report: report, download: download,
+    proposedName: function () { return proposedName(kVideo); },
+    showRecordingStatus: showRecordingStatus,
+    interval: function () { return interval; }
+  });
+
+  // The menu's actions the program answers; the page does the rest.
+  var actions = {
+    saveState: function () {
+      download(new Blob([call("ZintrelSavedState")], { type: "application/x-zintrel-state" }), proposedName(kState));
+    },
+    // The page draws the picture from the frame it shows, under this name,
+    // unless there is no frame to draw.
+    picture: function (request) {
+      var name = proposedName(kPicture);
+      if (Module._ZintrelFrameWidth() === 0 || Module._ZintrelFrameHeight() === 0) {
+        if (give(name)) report(call("ZintrelEmptyPictureText"));
+        return;
+      }
+      post({ type: "picture", name: name, copy: request.copy });
+    },
+    // Record… and Stop recording: the GIF, exact, every tick one frame.
+    record: function () {
+      if (Module._ZintrelRecording()) {
+        report(call("ZintrelStopRecording"));
+      } else if (!video.recording() && give(proposedName(kGif))) {
+        report(call("ZintrelStartRecording"));
+      }
+    },
+    recordVideo: function () {
+      if (video.recording()) video.stop();
+      else if (!Module._ZintrelRecording()) video.start();
+    },
+    copyLink: function () { post({ type: "link", fragment: call("ZintrelLink") }); }
+  };
+
+  // Opens a state file's first bytes, under the file's own name, so that
+  // its lines quote that name.
+  function openState(name, data) {
+    if (!give(name)) return;
+    Module.FS.writeFile(name, new Uint8Array(data));
+    var line;
+    try {
+      line = call("ZintrelOpenState");
+    } finally {
+      Module.FS.unlink(name);
+    }
+    if (!line) {
+      fixedSize = [Module._ZintrelAskedWidth(), Module._ZintrelAskedHeight()];
+      line = call("ZintrelFittedNotice");
+    }
+    report(line);
+  }
+
+  // What the page asks of the program itself, and its tests and
+  // measurements.
+  var questions = {
+    stepThreads: function () { return Module._ZintrelStepThreads(); },
+    savedState: function () { return call("ZintrelSavedState"); },
+    recordingPieces: function () { return recording.pieces(); },
+    videoFrames: function () { return video.lastFrames(); },
+    setRecordingBound: function (bytes) { Module._ZintrelSetRecordingBound(bytes); },
+    // Where a label of textWidth pixels goes, given its place in the
+    // layout, as the desktop programs fit a longer word.
+    fittedLabel: function (left, top, width, height, textWidth) {
+      var fitted = Module._ZintrelFittedLabel(left, top, width, height, textWidth);
+      return [Math.floor(fitted / 65536), top, fitted % 65536, height];
+    },
+    // Times count ticks of a width x height display back to back, after a
+    // warm-up; the timer waits meanwhile. Returns [threads, ms per tick].
+    timeTicks: function (width, height, count) {
+      var once = function () { call("ZintrelTick", ["number", "number"], [width, height]); };
+      for (var i = 0; i < 20; ++i) once();
+      var start = performance.now();
+      for (var j = 0; j < count; ++j) once();
+      return [Module._ZintrelStepThreads(), (performance.now() - start) / count];
+    }
+  };
+
+  // The page's messages, each handled as its event was on the page's own
+  // thread; a fault comes back as the box's line.
+  var handlers = {
+    display: function (m) {
+      // Resizing the display ends a fixed field size: from then on the
+      // field follows the display, as the desktop's does after the user
+      // resizes.
+      if (m.resized && (m.width !== display.width || m.height !== display.height)) fixedSize = null;
+      display = { width: m.width, height: m.height, ratio: m.ratio };
+      requestDraw();
+    },
+    slider: function (m) {
+      sliders.get(m.name).position = clamp(m.name, m.value);
+      report(call("ZintrelSliderChanged", ["number"], [sliders.get(m.name).slider]));
+    },
+    checkbox: function (m) {
+      checked = m.checked;
+      report(call("ZintrelCheckBoxClicked"));
+    },
+    button: function (m) { report(call("ZintrelButtonClicked", ["number"], [m.button])); },
+    action: function (m) { actions[m.action](m); },
+    open: function (m) {
+      try {
+        openState(m.name, m.data);
+      } finally {
+        post({ type: "opened" });
+      }
+    },
+    ask: function (m) {
+      var value;
+      try {
+        value = questions[m.what].apply(null, m.args || []);
+      } catch (error) {
+        value = { error: String(error.message || error) };
+      }
+      post({ type: "answer", id: m.id, value: value === undefined ? null : value });
+    }
+  };
+
+  // The page's start message and those after it, kept until the program
+  // has loaded: the page may speak first.
+  var started = null, loadedYet = false, waiting = [];
+
+  function handle(message) { handlers[message.type](message); }
+
+  // The panel's description goes to the page, which builds the controls
+  // and then says how large the display has become; only then does the
+  // run start, so that its first tick has the display's real size.
+  function describe() {
+    var m = started;
+    handlers.display(m.display);
+    // The browser's language, as the desktop programs follow the system's.
+    if (give(m.languages)) call("ZintrelChooseLanguage");
+    var description = JSON.parse(call("ZintrelPanel"));
+    description.controls.forEach(function (control) {
+      if (control.kind === "slider") {
+        sliders.set(control.name, { slider: control.slider, minimum: control.minimum, maximum: control.maximum,
+                                    position: control.position });
+      } else if (control.kind === "checkbox") {
+        checked = control.checked;
+      }
+    });
+    // Asked before the panel is built, so that the answer is there when
+    // the menu is: a button added later would change the display's size,
+    // and with it a link's fixed one.
+    video.supported().then(function (supported) {
+      post({ type: "panel", description: description, videoSupported: supported,
+             maxStateBytes: Module._ZintrelMaxStateBytes() });
+    });
+  }
+
+  function begin(built) {
+    handlers.display(built.display);
+    Module.FS.mkdir("/opened");
+    Module.FS.chdir("/opened");
+    // A link whose memory cannot be had is not given: the page starts
+    // afresh, as for a link that cannot be replayed, behind the box.
+    give(started.hash);
+    report(call("ZintrelStart"));
+    if (Module._ZintrelLinkWidth() >= 0) fixedSize = [Module._ZintrelLinkWidth(), Module._ZintrelLinkHeight()];
+    self.onmessage = function (event) { handle(event.data); };
+    waiting.splice(0).forEach(handle);
+  }
+
+  self.onmessage = function (event) {
+    var m = event.data;
+    if (m.type === "start") {
+      started = m;
+      if (loadedYet) describe();
+    } else if (m.type === "built") {
+      begin(m);
+    } else {
+      waiting.push(m);
+    }
+  };
+
+  return {
+    loaded: function () {
+      loadedYet = true;
+      if (started) describe();
+    },
+    // What page.cpp's controls call.
+    sliderPosition: function (name) { return sliders.get(name).position; },
+    moveSlider: function (name, position) {
+      var slider = sliders.get(name);
+      slider.position = clamp(name, position);
+      post({ type: "slider", name: name, value: slider.position });
+    },
+    checkBox: function () { return checked; },
+    setCheckBox: function (shown) {
+      checked = shown;
+      post({ type: "checkbox", checked: shown });
+    },
+    setTip: function (name, text) { post({ type: "tip", name: name, text: text }); },
+    startTimer: startTimer, requestDraw: requestDraw, recording: recording,
+    showRecordingStatus: showRecordingStatus, notice: report
+  };
+})();
+
+// The program itself: the threaded variant where the page is cross-origin
+// isolated (its step then shares the work among the processors, with the
+// same bits), the one-thread program everywhere else, which the page
+// opened from disk has in its one script.
+if (typeof ZintrelBundled === "undefined") {
+  if (self.crossOriginIsolated) {
+    // The step's helpers load the program's own script, not this one.
+    Module.mainScriptUrlOrBlob = new URL("zintrel-threads.js", self.location.href).href;
+    importScripts("zintrel-threads.js");
+  } else {
+    importScripts("zintrel.js");
+  }
+}
