@@ -486,10 +486,10 @@ var Zintrel = (function () {
     });
     document.addEventListener("keydown", function (event) {
       if (box.open) return;
-      // The display filling the window without the browser's full screen
-      // is left with Esc too.
-      if (event.key === "Escape" && display.classList.contains("filling")) {
-        display.classList.remove("filling");
+      // Esc leaves full screen, the browser's own or the display filling
+      // the window, where the browser leaves it to the page.
+      if (event.key === "Escape" && (document.fullscreenElement || display.classList.contains("filling"))) {
+        fullScreen();
         return;
       }
       // Looked up, not made into a selector: a key such as " or \ would

@@ -1,9 +1,12 @@
-"""What the page's tests in every browser compare with: the frames and the
-runs of zintrel-headless."""
+"""What the page's tests in every browser compare with, the frames and the
+runs of zintrel-headless, and the headless Chromium they drive."""
 import json
 import os
 import subprocess
 import time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
 
 # The numbers of a state that a run must reproduce bit for bit.
 STATE_KEYS = ("x", "y", "vx", "vy", "Heading", "ParticleCount", "MaxSpeed", "ParticleSize", "Activity",
@@ -56,3 +59,18 @@ def ticks_to_reach(headless, link, page_state, work, most=400):
         if all(tool[k] == page_state[k] for k in STATE_KEYS):
             return ticks
     return None
+
+
+def browser(profile, downloads, size=(1000, 700), extra=(), languages="en-US,en"):
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                 "--user-data-dir=" + profile, "--window-size=%d,%d" % size) + tuple(extra):
+        options.add_argument(flag)
+    options.add_experimental_option("prefs", {"download.default_directory": downloads,
+                                              "download.prompt_for_download": False,
+                                              "intl.accept_languages": languages})
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
+    return driver

@@ -26,32 +26,15 @@ import threading
 import time
 import unittest
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
-from page_checks import first_drawing, paused_state, rgb_of_png, ticks_to_reach
+from page_checks import browser, first_drawing, paused_state, rgb_of_png, ticks_to_reach
 
 PAGE_DIR, HEADLESS = sys.argv[1], sys.argv[2]
 MODE = sys.argv[3] if len(sys.argv) > 3 else "file"
-
-
-def browser(profile, downloads, size=(1000, 700), extra=(), languages="en-US,en"):
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                 "--user-data-dir=" + profile, "--window-size=%d,%d" % size) + tuple(extra):
-        options.add_argument(flag)
-    options.add_experimental_option("prefs", {"download.default_directory": downloads,
-                                              "download.prompt_for_download": False,
-                                              "intl.accept_languages": languages})
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-    driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
-    return driver
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
