@@ -26,7 +26,7 @@ constexpr wchar_t kClassName[] = L"TForm2";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 constexpr DWORD kExStyle = 0;
 
-enum Command { kSaveState = 1, kOpenState, kSavePicture, kCopyPicture, kRecord };
+enum Command { kSaveState = 1, kOpenState, kSavePicture, kCopyPicture, kRecord, kFullScreen };
 
 // Record… or, while a recording runs, Stop recording, on the same key.
 std::wstring RecordItemText(bool recording) {
@@ -41,6 +41,7 @@ HMENU BuildMenu() {
   AppendMenuW(menu, MF_STRING, kSavePicture, (Widen(Tr("Save picture…")) + L"\tCtrl+Shift+S").c_str());
   AppendMenuW(menu, MF_STRING, kCopyPicture, (Widen(Tr("Copy picture")) + L"\tCtrl+C").c_str());
   AppendMenuW(menu, MF_STRING, kRecord, RecordItemText(false).c_str());
+  AppendMenuW(menu, MF_STRING, kFullScreen, (Widen(Tr("Full screen")) + L"\tF11").c_str());
   return menu;
 }
 
@@ -51,6 +52,7 @@ HACCEL BuildShortcuts() {
       {FVIRTKEY | FCONTROL | FSHIFT, 'S', kSavePicture},
       {FVIRTKEY | FCONTROL, 'C', kCopyPicture},
       {FVIRTKEY | FCONTROL, 'R', kRecord},
+      {FVIRTKEY, VK_F11, kFullScreen},
   };
   return CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
 }
@@ -153,6 +155,7 @@ SIZE TForm2::SetFieldSize(SIZE size) {
   // the size the window had before, so the field would be stretched to that
   // the moment it came back. A window that comes back maximised is then
   // restored as well.
+  fullScreen_.Leave(window_);
   if (IsIconic(window_)) ShowWindow(window_, SW_RESTORE);
   if (IsZoomed(window_)) ShowWindow(window_, SW_RESTORE);
   const int zoom = Zoom();
@@ -224,6 +227,14 @@ LRESULT TForm2::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       OnCommand(LOWORD(wParam));
       return 0;
+    case WM_KEYDOWN:
+      // Esc leaves full screen, and only there does anything: a window with
+      // no frame must be left without reaching for the menu.
+      if (wParam == VK_ESCAPE && fullScreen_.Active()) {
+        fullScreen_.Leave(window_);
+        return 0;
+      }
+      return DefWindowProcW(window_, message, wParam, lParam);
     case kOpenDroppedMessage:
       OpenDroppedFile();
       return 0;
@@ -277,6 +288,11 @@ void TForm2::OnCommand(int id) {
         return;
       case kCopyPicture:
         CopyPicture();
+        return;
+      case kFullScreen:
+        // The ticks measure the new client area and rescale the field, as
+        // after any resize.
+        fullScreen_.Toggle(window_);
         return;
       case kRecord:
         if (form1_.Panel().Recording()) {

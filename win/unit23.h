@@ -6,6 +6,7 @@
 
 #include "render/frame_bitmap.h"
 #include "settings/display_texts.h"
+#include "win/full_screen.h"
 
 namespace zintrel {
 
@@ -19,8 +20,9 @@ inline constexpr UINT kOpenDroppedMessage = WM_APP + 2;
 // frame pixel per pixel enlarged by the whole factor nearest the monitor's
 // scale, as the Linux program does. Closing it hides it and the ticks go
 // on; the settings window's Play / Pause brings it back. Its own additions
-// are the menu (right click, the Menu key) with its shortcuts, and opening
-// a state file dropped on either window.
+// are the menu (right click, the Menu key) with its shortcuts, full screen
+// among them (F11, Esc to leave), and opening a state file dropped on
+// either window.
 class TForm2 {
  public:
   TForm2(HINSTANCE instance, const FrameBitmap& bitmap, TForm1& form1);
@@ -37,7 +39,7 @@ class TForm2 {
   // its monitor.
   SIZE Room() const;
   // Gives the window a client area of size frame pixels, bringing it back
-  // first if minimised or maximised; returns the size it got, smaller where
+  // first if minimised, maximised or full screen; returns the size it got, smaller where
   // the screen has no room, larger where no window is that small.
   SIZE SetFieldSize(SIZE size);
 
@@ -87,6 +89,7 @@ class TForm2 {
   HWND window_ = nullptr;
   HMENU menu_ = nullptr;
   HACCEL shortcuts_ = nullptr;
+  FullScreen fullScreen_;
   // The folders last used in this session; nothing is remembered beyond it.
   std::wstring stateFolder_;
   std::wstring pictureFolder_;

@@ -14,6 +14,10 @@
 //   window_poke box [SECONDS]         waits up to SECONDS (20) for the
 //                                     program's box, prints its text and
 //                                     presses OK
+//   window_poke placement             prints the display window's rectangle,
+//                                     its monitor's, its client size and
+//                                     whether it has a caption:
+//                                     "L T R B on L T R B client W H caption 0|1"
 #include <windows.h>
 
 #include <cstdio>
@@ -114,6 +118,25 @@ int ReadBox(DWORD process, int seconds) {
   return 0;
 }
 
+// As Windows itself sees the window, which under Wine need not be what the
+// X server says: the monitor's rectangle is the system's, not the screen's.
+int PrintPlacement(HWND display) {
+  RECT window{};
+  RECT client{};
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetWindowRect(display, &window) || !GetClientRect(display, &client) ||
+      !GetMonitorInfoW(MonitorFromWindow(display, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    return Fail("cannot read the display window's placement");
+  }
+  const RECT& whole = monitor.rcMonitor;
+  const bool caption = (GetWindowLongPtrW(display, GWL_STYLE) & WS_CAPTION) == WS_CAPTION;
+  std::printf("%ld %ld %ld %ld on %ld %ld %ld %ld client %ld %ld caption %d\n", window.left, window.top, window.right,
+              window.bottom, whole.left, whole.top, whole.right, whole.bottom, client.right, client.bottom,
+              caption ? 1 : 0);
+  return 0;
+}
+
 DWORD ProcessOf(HWND window) {
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
@@ -187,7 +210,8 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("%ld %ld\n", request.size.cx - (frame.right - frame.left), request.size.cy - (frame.bottom - frame.top));
     return 0;
   }
+  if (command == L"placement" && argc == 2) return PrintPlacement(display);
   if (command == L"box" && argc <= 3) return ReadBox(ProcessOf(display), argc == 3 ? _wtoi(argv[2]) : 20);
   return Fail(
-      "usage: window_poke start-lone-surrogate PROGRAM | dpi-client DPI | box [SECONDS]");
+      "usage: window_poke start-lone-surrogate PROGRAM | dpi-client DPI | box [SECONDS] | placement");
 }
