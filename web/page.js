@@ -1,10 +1,10 @@
 // The page's main thread: builds the controls from the panel's description,
 // maps every event onto a message to the program's worker
-// (page_worker.js), and shows what the worker sends back: the frame, one
-// pixel per pixel, the box's lines, the controls' positions and tips, and
-// the files it hands over. Nothing here decides what a control does, and
-// nothing here waits for a tick: the worker runs them, so a touch is
-// answered at once however many particles move.
+// (page_worker.js), and shows what the worker sends back: the box's lines,
+// the controls' positions and tips, and the files it hands over. The
+// worker draws the frame on the display's canvas itself. Nothing here
+// decides what a control does, and nothing here waits for a tick or a
+// frame: a touch is answered at once however many particles move.
 "use strict";
 
 var Zintrel = (function () {
@@ -54,38 +54,23 @@ var Zintrel = (function () {
   // per CSS pixel each frame pixel takes 2 x 2 device pixels.
   function factor() { return Math.max(1, Math.floor(window.devicePixelRatio || 1)); }
 
-  // The newest frame the worker sent, drawn at the next screen refresh;
-  // one that a newer replaces before then is never drawn.
-  var frame = null;
+  // The frame's size in its pixels, as the worker last drew it, and whether
+  // it is a fixed size from a link or a state rather than the display's.
+  var frameSize = { width: 0, height: 0, fixed: false };
 
-  function draw() {
-    var shown = frame;
-    frame = null;
-    var width = shown.width, height = shown.height;
-    if (canvas.width !== width || canvas.height !== height) {
-      canvas.width = width;
-      canvas.height = height;
-    }
+  // Lays the canvas out: one frame pixel per whole number of device pixels.
+  function layFrame() {
+    var width = frameSize.width, height = frameSize.height;
     var scale = factor() / (window.devicePixelRatio || 1);
-    if (shown.fixed) {
+    if (frameSize.fixed && width > 0 && height > 0) {
       // A picture larger than the display is shown at the largest whole
       // fraction that fits, still without smoothing.
       var shrink = Math.max(1, Math.ceil(Math.max(width * scale / display.clientWidth,
                                                    height * scale / display.clientHeight)));
       scale /= shrink;
     }
-    // Set only when it changes: a new value costs the page a layout.
-    var cssWidth = width * scale + "px", cssHeight = height * scale + "px";
-    if (canvas.style.width !== cssWidth) canvas.style.width = cssWidth;
-    if (canvas.style.height !== cssHeight) canvas.style.height = cssHeight;
-    // The bitmap becomes the canvas's picture as it is, without a copy.
-    if (shown.bitmap) canvas.getContext("bitmaprenderer").transferFromImageBitmap(shown.bitmap);
-  }
-
-  function showFrame(message) {
-    if (!frame) requestAnimationFrame(draw);
-    else if (frame.bitmap) frame.bitmap.close();
-    frame = message;
+    canvas.style.width = width * scale + "px";
+    canvas.style.height = height * scale + "px";
   }
 
   function download(blob, name) {
@@ -125,23 +110,24 @@ var Zintrel = (function () {
     });
   }
 
-  // The picture is the frame on the display, which is the program's last.
-  function picture(then) {
-    if (frame) draw();
-    canvas.toBlob(then, "image/png");
-  }
+  // Copy picture: the clipboard is promised the worker's PNG of the frame
+  // at once, while the press still lets the page write to it.
+  var copies = new Map(), lastCopy = 0;
 
   function copyPicture() {
-    if (canvas.width === 0 || canvas.height === 0) {
-      // The worker tells why there is nothing to copy.
-      send({ type: "action", action: "picture", copy: true });
-      return;
-    }
-    picture(function (blob) {
-      if (!navigator.clipboard || !window.ClipboardItem) return;
-      navigator.clipboard.write([new ClipboardItem({ "image/png": blob })]).catch(function (error) {
-        report(String(error.message || error));
+    lastCopy += 1;
+    var id = lastCopy;
+    var blob = new Promise(function (resolve, reject) {
+      copies.set(id, function (made) {
+        if (made) resolve(made);
+        else reject(new Error(""));
       });
+    });
+    send({ type: "action", action: "picture", copy: true, id: id });
+    if (!navigator.clipboard || !window.ClipboardItem) return;
+    navigator.clipboard.write([new ClipboardItem({ "image/png": blob })]).catch(function (error) {
+      // An empty display has been told in the box already.
+      if (error.message) report(String(error.message));
     });
   }
 
@@ -195,7 +181,7 @@ var Zintrel = (function () {
   // By the display menu's actions, in their order; the fifth records.
   var kRecordAction = 4;
   var menuActions = [action("saveState"), function () { document.getElementById("open-file").click(); },
-                     function () { send({ type: "action", action: "picture", copy: false }); }, copyPicture,
+                     action("picture"), copyPicture,
                      action("record"), function () { send({ type: "action", action: "copyLink" }); }, fullScreen];
 
   function place(element, bounds) {
@@ -408,6 +394,7 @@ var Zintrel = (function () {
       new ResizeObserver(function () {
         send(measuredDisplay(seen));
         seen = true;
+        layFrame();
       }).observe(display);
     },
     slider: function (m) {
@@ -424,14 +411,19 @@ var Zintrel = (function () {
       slider.setAttribute("aria-valuetext", m.text);
       if (valueShown === slider) placeValue(slider);
     },
-    frame: showFrame,
+    frameSize: function (m) {
+      frameSize = { width: m.width, height: m.height, fixed: m.fixed };
+      layFrame();
+    },
     report: function (m) { report(m.line); },
     status: showRecordingStatus,
     download: function (m) { download(m.blob, m.name); },
-    link: function (m) { showLink(m.fragment); },
-    picture: function (m) {
-      picture(function (blob) { download(blob, m.name); });
+    copy: function (m) {
+      var then = copies.get(m.id);
+      copies.delete(m.id);
+      if (then) then(m.blob);
     },
+    link: function (m) { showLink(m.fragment); },
     opened: function () { setReading(-1); },
     answer: function (m) {
       var then = asked.get(m.id);
@@ -473,8 +465,10 @@ var Zintrel = (function () {
     worker = startWorker();
     worker.onmessage = function (event) { messages[event.data.type](event.data); };
     worker.onerror = function (event) { report(String(event.message || "")); };
+    // The worker draws on the display's canvas itself.
+    var offscreen = canvas.transferControlToOffscreen();
     send({ type: "start", languages: (navigator.languages || [navigator.language || ""]).join(","),
-           hash: location.hash, display: measuredDisplay(false) });
+           hash: location.hash, display: measuredDisplay(false), canvas: offscreen }, [offscreen]);
     document.getElementById("open-file").addEventListener("change", function (event) {
       if (event.target.files.length > 0) openState(event.target.files[0]);
       event.target.value = "";
@@ -510,7 +504,11 @@ var Zintrel = (function () {
     }
   }
 
-  return { start: start, ask: ask };
+  return {
+    start: start, ask: ask,
+    // The frame's size on the display, in its pixels: [width, height].
+    frameSize: function () { return [frameSize.width, frameSize.height]; }
+  };
 })();
 
 // A page opened from disk takes its worker from a script of its own, which

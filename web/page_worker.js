@@ -6,8 +6,8 @@
 // frames, the box's lines, the controls' new positions and the downloads.
 //
 // From the page:   start, built, display, slider, checkbox, button, action, open, ask
-// To the page:     panel, slider, checkbox, tip, frame, report, status,
-//                  download, link, picture, opened, answer
+// To the page:     panel, slider, checkbox, tip, frameSize, report, status,
+//                  download, copy, link, opened, answer
 "use strict";
 
 // The video recording and its muxer. A page opened from disk gets all of
@@ -75,41 +75,38 @@ var Zintrel = (function () {
     return [Math.floor(display.width * display.ratio / factor()), Math.floor(display.height * display.ratio / factor())];
   }
 
-  // The frame goes to the page once per screen refresh at most, as a
-  // bitmap the page shows without copying it: the page's thread does no
-  // work per frame that could keep a touch waiting. The bitmap is made from
-  // a copy, since the program's heap moves on with the next tick; its
-  // pixels are the frame's, opaque, converted in no way.
+  // The display's canvas, handed over by the page: the frame is drawn here
+  // and reaches the screen without the page's thread, once per screen
+  // refresh at most. The page is told the frame's size when it changes,
+  // and whether it is fixed, to lay the canvas out.
+  var canvas = null, context = null, shownSize = "";
   var drawPending = false;
   var nextRefresh = typeof requestAnimationFrame === "function" ? requestAnimationFrame
     : function (then) { return setTimeout(then, 16); };
-
-  function shown(error) {
-    drawPending = false;
-    if (error) report(String(error.message || error));
-  }
+  // The frame's bytes, copied out of the program's heap, which an image
+  // may not share in the threaded program.
+  var pixels = new Uint8ClampedArray(0);
 
   function draw() {
+    drawPending = false;
     var width = Module._ZintrelFrameWidth(), height = Module._ZintrelFrameHeight();
-    var fixed = fixedSize !== null;
-    if (width === 0 || height === 0) {
-      shown();
-      post({ type: "frame", width: width, height: height, bitmap: null, fixed: fixed });
-      return;
+    var size = [width, height, fixedSize !== null].join();
+    if (size !== shownSize) {
+      canvas.width = width;
+      canvas.height = height;
+      shownSize = size;
+      post({ type: "frameSize", width: width, height: height, fixed: fixedSize !== null });
     }
+    if (width === 0 || height === 0) return;
     try {
-      var pixels = new Uint8ClampedArray(width * height * 4);
+      if (pixels.length !== width * height * 4) pixels = new Uint8ClampedArray(width * height * 4);
       // The heap may grow for the frame's bytes: read it only after.
       var at = Module._ZintrelFramePixels();
       pixels.set(new Uint8Array(Module.HEAPU8.buffer, at, pixels.length));
-      createImageBitmap(new ImageData(pixels, width, height), { premultiplyAlpha: "none", colorSpaceConversion: "none" })
-        .then(function (bitmap) {
-          shown();
-          post({ type: "frame", width: width, height: height, bitmap: bitmap, fixed: fixed }, [bitmap]);
-        }, shown);
+      context.putImageData(new ImageData(pixels, width, height), 0, 0);
     } catch (error) {
       // A frame the tab has no memory for is told, and the next one tried.
-      shown(error);
+      report(String(error.message || error));
     }
   }
 
@@ -234,15 +231,23 @@ var Zintrel = (function () {
     saveState: function () {
       download(new Blob([call("ZintrelSavedState")], { type: "application/x-zintrel-state" }), proposedName(kState));
     },
-    // The page draws the picture from the frame it shows, under this name,
-    // unless there is no frame to draw.
+    // The frame as PNG, one pixel per pixel, downloaded or handed to the
+    // page for the clipboard, unless there is no frame.
     picture: function (request) {
       var name = proposedName(kPicture);
-      if (Module._ZintrelFrameWidth() === 0 || Module._ZintrelFrameHeight() === 0) {
+      if (drawPending) draw();
+      if (canvas.width === 0 || canvas.height === 0) {
         if (give(name)) report(call("ZintrelEmptyPictureText"));
+        if (request.copy) post({ type: "copy", id: request.id, blob: null });
         return;
       }
-      post({ type: "picture", name: name, copy: request.copy });
+      canvas.convertToBlob({ type: "image/png" }).then(function (blob) {
+        if (request.copy) post({ type: "copy", id: request.id, blob: blob });
+        else download(blob, name);
+      }, function (error) {
+        if (request.copy) post({ type: "copy", id: request.id, blob: null });
+        report(String(error.message || error));
+      });
     },
     // Record… and Stop recording: the GIF, exact, every tick one frame.
     record: function () {
@@ -281,6 +286,14 @@ var Zintrel = (function () {
   // measurements.
   var questions = {
     stepThreads: function () { return Module._ZintrelStepThreads(); },
+    // The frame on the display: its size and its PNG as a data address.
+    frame: function () {
+      if (drawPending) draw();
+      if (canvas.width === 0 || canvas.height === 0) return [canvas.width, canvas.height, ""];
+      return canvas.convertToBlob({ type: "image/png" }).then(function (blob) {
+        return [canvas.width, canvas.height, new FileReaderSync().readAsDataURL(blob)];
+      });
+    },
     savedState: function () { return call("ZintrelSavedState"); },
     recordingPieces: function () { return recording.pieces(); },
     videoFrames: function () { return video.lastFrames(); },
@@ -331,13 +344,11 @@ var Zintrel = (function () {
       }
     },
     ask: function (m) {
-      var value;
-      try {
-        value = questions[m.what].apply(null, m.args || []);
-      } catch (error) {
-        value = { error: String(error.message || error) };
-      }
-      post({ type: "answer", id: m.id, value: value === undefined ? null : value });
+      new Promise(function (resolve) { resolve(questions[m.what].apply(null, m.args || [])); }).then(function (value) {
+        post({ type: "answer", id: m.id, value: value === undefined ? null : value });
+      }, function (error) {
+        post({ type: "answer", id: m.id, value: { error: String(error.message || error) } });
+      });
     }
   };
 
@@ -352,6 +363,8 @@ var Zintrel = (function () {
   // run start, so that its first tick has the display's real size.
   function describe() {
     var m = started;
+    canvas = m.canvas;
+    context = canvas.getContext("2d");
     handlers.display(m.display);
     // The browser's language, as the desktop programs follow the system's.
     if (give(m.languages)) call("ZintrelChooseLanguage");

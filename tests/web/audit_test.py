@@ -94,7 +94,7 @@ class AuditTest(unittest.TestCase):
         try:
             driver.get(self.address)
             WebDriverWait(driver, 30).until(lambda d: d.execute_script(
-                "return document.getElementById('frame').width > 0"
+                "return Zintrel.frameSize()[0] > 0"
                 "    && document.querySelectorAll('#panel input').length > 0"))
             self.assertEqual(driver.execute_script("return document.documentElement.lang"), LANGUAGES[languages][2])
             if phone:

@@ -133,7 +133,7 @@ class FirefoxPageTest(unittest.TestCase):
         # fragment loads the page afresh.
         self.browser.open("about:blank")
         self.browser.open(address)
-        self.wait_for(lambda: self.browser.run("return document.getElementById('frame').width > 0"),
+        self.wait_for(lambda: self.browser.run("return Zintrel.frameSize()[0] > 0"),
                       "the page does not start")
 
     def wait_for(self, condition, failure, seconds=30):
@@ -145,9 +145,8 @@ class FirefoxPageTest(unittest.TestCase):
 
     def frame(self):
         """Returns (width, height, RGB bytes) of the canvas as it stands."""
-        width, height, url = self.browser.run(
-            "const c = document.getElementById('frame'); return [c.width, c.height, c.toDataURL('image/png')];")
-        return width, height, rgb_of_png(base64.b64decode(url.split(",", 1)[1]))
+        width, height, url = self.browser.ask("frame")
+        return width, height, rgb_of_png(base64.b64decode(url.split(",", 1)[1])) if url else b""
 
     def click(self, element_id):
         self.browser.run("document.getElementById('%s').click();" % element_id)

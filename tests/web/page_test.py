@@ -94,19 +94,19 @@ class PageTest(unittest.TestCase):
     def setUp(self):
         self.driver.get(self.address)
         WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
-            "return document.getElementById('frame').width > 0"))
+            "return Zintrel.frameSize()[0] > 0"))
 
     # What a person sees and does.
 
     def frame(self):
-        """Returns (width, height, RGB bytes) of the canvas as it stands."""
-        width, height, url = self.driver.execute_script(
-            "const c = document.getElementById('frame'); return [c.width, c.height, c.toDataURL('image/png')];")
-        return width, height, rgb_of_png(base64.b64decode(url.split(",", 1)[1]))
+        """Returns (width, height, RGB bytes) of the frame on the display,
+        as the page's worker drew it on the canvas."""
+        width, height, url = self.driver.execute_async_script(
+            "const done = arguments[0]; Zintrel.ask('frame').then(done);")
+        return width, height, rgb_of_png(base64.b64decode(url.split(",", 1)[1])) if url else b""
 
     def frame_size(self):
-        return tuple(self.driver.execute_script(
-            "const c = document.getElementById('frame'); return [c.width, c.height];"))
+        return tuple(self.driver.execute_script("return Zintrel.frameSize();"))
 
     def settled_frame(self, seconds=10):
         """The frame once two in a row, 0.4 s apart, are the same: a busy
@@ -368,7 +368,7 @@ class PageTest(unittest.TestCase):
         self.driver.get("about:blank")
         self.driver.get(link)
         WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
-            "return document.getElementById('frame').width > 0"))
+            "return Zintrel.frameSize()[0] > 0"))
         time.sleep(0.3)
         self.element("Button4").click()
         page = self.saved_state()
@@ -493,7 +493,7 @@ class PageTest(unittest.TestCase):
         try:
             driver.get(self.address)
             WebDriverWait(driver, 30).until(lambda d: d.execute_script(
-                "return document.getElementById('frame').width > 0"))
+                "return Zintrel.frameSize()[0] > 0"))
             labels = [e.text for e in driver.find_elements(By.CSS_SELECTOR, "#panel span")]
             check_box = driver.find_element(By.CSS_SELECTOR, "#panel label").text
             buttons = [driver.find_element(By.ID, "Button%d" % n).text for n in (1, 2, 3, 4)]
@@ -521,12 +521,12 @@ class PageTest(unittest.TestCase):
         try:
             driver.get(self.address)
             WebDriverWait(driver, 30).until(lambda d: d.execute_script(
-                "return document.getElementById('frame').width > 0"))
+                "return Zintrel.frameSize()[0] > 0"))
 
             def measured():
                 return driver.execute_script(
                     "const c = document.getElementById('frame'), d = document.getElementById('display');"
-                    "return [devicePixelRatio, [d.clientWidth, d.clientHeight], [c.width, c.height],"
+                    "return [devicePixelRatio, [d.clientWidth, d.clientHeight], Zintrel.frameSize(),"
                     "        [c.getBoundingClientRect().width, c.getBoundingClientRect().height]];")
             # The frame follows the display from the next tick on, which a
             # busy machine may take a while to run.
@@ -554,7 +554,7 @@ class PageTest(unittest.TestCase):
         self.driver.get("about:blank")
         self.driver.get(self.address)
         WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
-            "return document.getElementById('frame').width > 0"))
+            "return Zintrel.frameSize()[0] > 0"))
         self.assertTrue(self.changes(self.frame()), "the page does not run offline")
         # The worker made the second load cross-origin isolated: it runs
         # the threaded variant.

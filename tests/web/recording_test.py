@@ -99,7 +99,7 @@ class RecordingTest(unittest.TestCase):
         self.driver.get("about:blank")
         self.driver.get(self.link)
         WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
-            "return document.getElementById('frame').width > 0"))
+            "return Zintrel.frameSize()[0] > 0"))
         for name in os.listdir(self.downloads):
             os.remove(os.path.join(self.downloads, name))
 
