@@ -287,6 +287,32 @@ class PageTest(unittest.TestCase):
         self.element("Button4").click()
         self.assertTrue(self.changes(discs), "Play does not start the darts again")
 
+    def test_the_picture_saved_and_copied_is_the_frame_shown(self):
+        self.element("Button4").click()
+        width, height, shown = self.settled_frame()
+        for name in os.listdir(self.downloads):
+            os.remove(os.path.join(self.downloads, name))
+        self.menu("Save picture…").click()
+        saved = WebDriverWait(self.driver, 20).until(lambda d: [
+            n for n in os.listdir(self.downloads) if n.endswith(".png") and not n.endswith(".crdownload")])
+        with open(os.path.join(self.downloads, saved[0]), "rb") as file:
+            self.assertEqual(rgb_of_png(file.read()), shown)
+        self.driver.execute_cdp_cmd("Browser.grantPermissions",
+                                    {"permissions": ["clipboardReadWrite", "clipboardSanitizedWrite"]})
+        self.menu("Copy picture").click()
+
+        def copied():
+            return self.driver.execute_async_script(
+                "const done = arguments[0];"
+                "navigator.clipboard.read().then(items => items[0].getType('image/png'))"
+                "  .then(blob => new Promise(r => { const f = new FileReader(); f.onload = () => r(f.result);"
+                "                                    f.readAsDataURL(blob); }))"
+                "  .then(done, () => done(''));")
+        url = WebDriverWait(self.driver, 20).until(lambda d: copied())
+        self.assertEqual(rgb_of_png(base64.b64decode(url.split(",", 1)[1])), shown)
+        self.assertIsNone(self.dialog_text())
+        self.assertEqual(len(shown), width * height * 3)
+
     def test_an_opened_state_shows_the_headless_frame_and_a_bad_file_changes_nothing(self):
         state, expected = paused_state(HEADLESS, self.work.name)
         self.open_state(state)
