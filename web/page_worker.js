@@ -1,9 +1,10 @@
 // The program's own thread: the page's worker owns the field, the settings
 // panel's logic, the timer and the frame (page.cpp), so that a tick of
 // thousands of particles never stands between a touch and the page's answer
-// to it. The page's main thread (page.js) only maps the browser's events
-// and controls onto the messages below and shows what comes back: the
-// frames, the box's lines, the controls' new positions and the downloads.
+// to it. The worker draws on the display's canvas itself. The page's main
+// thread (page.js) only maps the browser's events and controls onto the
+// messages below and shows what comes back: the box's lines, the controls'
+// new positions, the frame's size and the downloads.
 //
 // From the page:   start, built, display, slider, checkbox, button, action, open, ask
 // To the page:     panel, slider, checkbox, tip, frameSize, report, status,
