@@ -171,9 +171,15 @@ class PhoneTest(unittest.TestCase):
         WebDriverWait(self.driver, 10).until(lambda d: not self.full_screen())
         WebDriverWait(self.driver, 10).until(lambda d: self.script(
             "return Zintrel.frameSize();") == before)
-        # F enters; Esc leaves.
+        # F enters, and the screen turned either way stays filled; Esc
+        # leaves.
         ActionChains(self.driver).send_keys("f").perform()
         WebDriverWait(self.driver, 10).until(lambda d: self.full_screen() and self.frame_fills())
+        self.addCleanup(self.turn, 390, 844)
+        self.turn(844, 390)
+        WebDriverWait(self.driver, 10).until(lambda d: self.frame_fills() and self.script("return innerWidth") == 844)
+        self.turn(390, 844)
+        WebDriverWait(self.driver, 10).until(lambda d: self.frame_fills() and self.script("return innerWidth") == 390)
         ActionChains(self.driver).send_keys(Keys.ESCAPE).perform()
         WebDriverWait(self.driver, 10).until(lambda d: not self.full_screen())
         # F11 and the menu's button too.
@@ -181,6 +187,32 @@ class PhoneTest(unittest.TestCase):
         WebDriverWait(self.driver, 10).until(lambda d: self.full_screen())
         ActionChains(self.driver).send_keys(Keys.F11).perform()
         WebDriverWait(self.driver, 10).until(lambda d: not self.full_screen())
+        self.script("[...document.querySelectorAll('#menu button')]"
+                    "  .find(b => b.textContent === 'Full screen').scrollIntoView();")
+        button = self.rect("#menu button[data-shortcut=F11]")
+        self.tap(button["left"] + button["width"] / 2, button["top"] + button["height"] / 2)
+        WebDriverWait(self.driver, 10).until(lambda d: self.full_screen() and self.frame_fills())
+        ActionChains(self.driver).send_keys(Keys.ESCAPE).perform()
+        WebDriverWait(self.driver, 10).until(lambda d: not self.full_screen())
+
+    def turn(self, width, height):
+        """Turns the emulated phone to a screen of width x height."""
+        self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": width, "height": height, "deviceScaleFactor": 3, "mobile": True,
+            "screenOrientation": {"type": "portraitPrimary" if height > width else "landscapePrimary",
+                                  "angle": 0 if height > width else 90}})
+
+    def test_where_the_browser_has_no_full_screen_the_display_fills_the_window(self):
+        # As on a phone whose browser gives only a video the whole screen.
+        self.script("Object.defineProperty(document, 'fullscreenEnabled', {get: () => false});")
+        before = self.script("return Zintrel.frameSize();")
+        ActionChains(self.driver).send_keys("f").perform()
+        WebDriverWait(self.driver, 10).until(lambda d: self.frame_fills())
+        self.assertFalse(self.full_screen())
+        shown = self.rect("#display")
+        self.assertEqual((shown["left"], shown["top"], shown["width"], shown["height"]), (0, 0, 390, 844))
+        ActionChains(self.driver).send_keys(Keys.ESCAPE).perform()
+        WebDriverWait(self.driver, 10).until(lambda d: self.script("return Zintrel.frameSize();") == before)
 
 
 if __name__ == "__main__":
