@@ -14,15 +14,12 @@ key throws, and the shortcuts reach the menu.
 Usage: page_test.py PAGE_DIR HEADLESS_TOOL [file|server|isolated]
 """
 import base64
-import functools
-import http.server
 import json
 import os
 import re
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import unittest
 
@@ -32,47 +29,16 @@ from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
 from page_checks import browser, first_drawing, paused_state, rgb_of_png, ticks_to_reach
+from static_server import StaticServer
 
 PAGE_DIR, HEADLESS = sys.argv[1], sys.argv[2]
 MODE = sys.argv[3] if len(sys.argv) > 3 else "file"
 
 
-class QuietHandler(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-
-class IsolatingHandler(QuietHandler):
-    """Sends the headers that make the page cross-origin isolated, as a
-    server configured for it would (the page's service worker adds them
-    from the second load on)."""
-
-    def end_headers(self):
-        self.send_header("Cross-Origin-Opener-Policy", "same-origin")
-        self.send_header("Cross-Origin-Embedder-Policy", "require-corp")
-        super().end_headers()
-
-
-class Server:
-    """A plain static server for the page's folder on the loopback."""
-
-    def __init__(self, handler=QuietHandler):
-        self.handler = handler
-
-    def __enter__(self):
-        handler = functools.partial(self.handler, directory=PAGE_DIR)
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
-        return "http://127.0.0.1:%d/index.html" % self.httpd.server_address[1]
-
-    def stop(self):
-        if self.httpd is not None:
-            self.httpd.shutdown()
-            self.httpd.server_close()
-            self.httpd = None
-
-    def __exit__(self, *exc):
-        self.stop()
+# The headers that make the page cross-origin isolated, as a server
+# configured for it sends them (the page's service worker adds them from
+# the second load on).
+ISOLATING = {"Cross-Origin-Opener-Policy": "same-origin", "Cross-Origin-Embedder-Policy": "require-corp"}
 
 
 class PageTest(unittest.TestCase):
@@ -593,9 +559,9 @@ if __name__ == "__main__":
     if MODE == "server":
         # From a server the page is the same program; that it loads, runs
         # and opens a state there is what differs from file://.
-        server = Server()
+        server = StaticServer(PAGE_DIR)
         with server as address:
-            PageTest.address, PageTest.server = address, server
+            PageTest.address, PageTest.server = address + "index.html", server
             # The offline case stops the server, so it comes last.
             unittest.main(argv=sys.argv[:1] + ["PageTest.test_loads_and_its_darts_move",
                                                "PageTest.test_an_opened_state_shows_the_headless_frame_and_a_bad_file_changes_nothing",
@@ -605,9 +571,9 @@ if __name__ == "__main__":
         # Cross-origin isolated, the page runs its threaded variant: it
         # loads and runs, and its steps shared among threads give the bits
         # of the tool's.
-        server = Server(IsolatingHandler)
+        server = StaticServer(PAGE_DIR, ISOLATING)
         with server as address:
-            PageTest.address, PageTest.server = address, server
+            PageTest.address, PageTest.server = address + "index.html", server
             unittest.main(argv=sys.argv[:1] + ["PageTest.test_loads_and_its_darts_move",
                                                "PageTest.test_a_copied_link_replays_the_run_as_the_headless_tool_does",
                                                "PageTest.test_a_link_of_any_length_gets_the_box_and_changes_nothing"],
