@@ -13,12 +13,11 @@ import sys
 import tempfile
 import unittest
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
+from page_checks import as_a_phone, browser as chromium
 from static_server import StaticServer
 
 PAGE_DIR, AXE_JS = sys.argv[1], sys.argv[2]
@@ -27,9 +26,6 @@ AXE_TAGS = ["wcag2a", "wcag2aa", "wcag21a", "wcag21aa", "wcag22aa", "best-practi
 # Disabled controls are out of the Tab order by design (the menu disables
 # what cannot be done at the moment); every other one must be in it.
 CONTROLS = "#panel input:not([disabled]), #panel button:not([disabled]), #menu button:not([disabled])"
-# What a phone of today reports: 390 x 844 CSS pixels at 3 device pixels
-# each, with a touch screen.
-PHONE = {"width": 390, "height": 844, "deviceScaleFactor": 3, "mobile": True}
 # Language, the browser's list of accepted languages, and the lang the page
 # must then declare: the check that the browser really spoke it.
 LANGUAGES = {"english": ("en-US", "en-US,en", "en"), "japanese": ("ja", "ja-JP,ja", "ja")}
@@ -45,18 +41,10 @@ return {outline: [s.outlineStyle, s.outlineWidth, s.outlineColor, s.outlineOffse
 
 
 def browser(profile, languages, phone):
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
     language, accepted, _ = LANGUAGES[languages]
-    for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                 "--user-data-dir=" + profile, "--window-size=1000,700", "--lang=" + language):
-        options.add_argument(flag)
-    options.add_experimental_option("prefs", {"intl.accept_languages": accepted})
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver = chromium(profile, profile, extra=["--lang=" + language], languages=accepted)
     if phone:
-        driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", PHONE)
-        driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 5})
+        as_a_phone(driver)
     return driver
 
 

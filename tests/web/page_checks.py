@@ -74,3 +74,15 @@ def browser(profile, downloads, size=(1000, 700), extra=(), languages="en-US,en"
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
     return driver
+
+
+def as_a_phone(driver, width=390, height=844):
+    """Makes driver a phone of today: width x height CSS pixels at 3 device
+    pixels each, with a touch screen, held upright or turned as its sides
+    say."""
+    upright = height >= width
+    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+        "width": width, "height": height, "deviceScaleFactor": 3, "mobile": True,
+        "screenOrientation": {"type": "portraitPrimary" if upright else "landscapePrimary",
+                              "angle": 0 if upright else 90}})
+    driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 5})

@@ -18,7 +18,7 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
-from page_checks import browser
+from page_checks import as_a_phone, browser
 
 PAGE_DIR = sys.argv[1]
 ADDRESS = "file://" + os.path.abspath(os.path.join(PAGE_DIR, "index.html"))
@@ -29,9 +29,7 @@ class PhoneTest(unittest.TestCase):
     def setUpClass(cls):
         cls.work = tempfile.TemporaryDirectory(prefix="zintrel-phone-test-")
         cls.driver = browser(os.path.join(cls.work.name, "profile"), cls.work.name, size=(390, 844))
-        cls.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
-                                   {"width": 390, "height": 844, "deviceScaleFactor": 3, "mobile": True})
-        cls.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 5})
+        as_a_phone(cls.driver)
 
     @classmethod
     def tearDownClass(cls):
@@ -175,10 +173,10 @@ class PhoneTest(unittest.TestCase):
         # leaves.
         ActionChains(self.driver).send_keys("f").perform()
         WebDriverWait(self.driver, 10).until(lambda d: self.full_screen() and self.frame_fills())
-        self.addCleanup(self.turn, 390, 844)
-        self.turn(844, 390)
+        self.addCleanup(as_a_phone, self.driver)
+        as_a_phone(self.driver, 844, 390)
         WebDriverWait(self.driver, 10).until(lambda d: self.frame_fills() and self.script("return innerWidth") == 844)
-        self.turn(390, 844)
+        as_a_phone(self.driver)
         WebDriverWait(self.driver, 10).until(lambda d: self.frame_fills() and self.script("return innerWidth") == 390)
         ActionChains(self.driver).send_keys(Keys.ESCAPE).perform()
         WebDriverWait(self.driver, 10).until(lambda d: not self.full_screen())
@@ -194,13 +192,6 @@ class PhoneTest(unittest.TestCase):
         WebDriverWait(self.driver, 10).until(lambda d: self.full_screen() and self.frame_fills())
         ActionChains(self.driver).send_keys(Keys.ESCAPE).perform()
         WebDriverWait(self.driver, 10).until(lambda d: not self.full_screen())
-
-    def turn(self, width, height):
-        """Turns the emulated phone to a screen of width x height."""
-        self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
-            "width": width, "height": height, "deviceScaleFactor": 3, "mobile": True,
-            "screenOrientation": {"type": "portraitPrimary" if height > width else "landscapePrimary",
-                                  "angle": 0 if height > width else 90}})
 
     def test_where_the_browser_has_no_full_screen_the_display_fills_the_window(self):
         # As on a phone whose browser gives only a video the whole screen.
