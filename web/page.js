@@ -182,7 +182,7 @@ var Zintrel = (function () {
   var kRecordAction = 4;
   var menuActions = [action("saveState"), function () { document.getElementById("open-file").click(); },
                      action("picture"), copyPicture,
-                     action("record"), function () { send({ type: "action", action: "copyLink" }); }, fullScreen];
+                     action("record"), action("copyLink"), fullScreen];
 
   function place(element, bounds) {
     element.style.left = bounds[0] + "px";
@@ -373,9 +373,16 @@ var Zintrel = (function () {
     lastPress = press;
   }
 
-  function measuredDisplay(resized) {
-    return { type: "display", width: display.clientWidth, height: display.clientHeight,
-             ratio: window.devicePixelRatio || 1, resized: resized };
+  // The display's size in frame pixels, for the worker's field to follow,
+  // and whether the display was resized since it was last told.
+  var measuredCss = null;
+
+  function measuredDisplay() {
+    var ratio = window.devicePixelRatio || 1, css = [display.clientWidth, display.clientHeight];
+    var resized = measuredCss !== null && css.join() !== measuredCss.join();
+    measuredCss = css;
+    return { type: "display", size: [Math.floor(css[0] * ratio / factor()), Math.floor(css[1] * ratio / factor())],
+             resized: resized };
   }
 
   var messages = {
@@ -389,11 +396,10 @@ var Zintrel = (function () {
       // The run starts at the display's size with the panel built; from
       // then on the worker's field follows the display's size, and drops a
       // fixed size from a link or a state once the display is resized.
-      send({ type: "built", display: measuredDisplay(false) });
-      var seen = false;
+      measuredCss = null;
+      send({ type: "built", display: measuredDisplay() });
       new ResizeObserver(function () {
-        send(measuredDisplay(seen));
-        seen = true;
+        send(measuredDisplay());
         layFrame();
       }).observe(display);
     },
@@ -468,7 +474,7 @@ var Zintrel = (function () {
     // The worker draws on the display's canvas itself.
     var offscreen = canvas.transferControlToOffscreen();
     send({ type: "start", languages: (navigator.languages || [navigator.language || ""]).join(","),
-           hash: location.hash, display: measuredDisplay(false), canvas: offscreen }, [offscreen]);
+           hash: location.hash, display: measuredDisplay(), canvas: offscreen }, [offscreen]);
     document.getElementById("open-file").addEventListener("change", function (event) {
       if (event.target.files.length > 0) openState(event.target.files[0]);
       event.target.value = "";

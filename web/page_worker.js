@@ -60,21 +60,13 @@ var Zintrel = (function () {
     return Math.min(range.maximum, Math.max(range.minimum, whole));
   }
 
-  // The display as the page last measured it, in CSS pixels, and its
-  // device pixels per CSS pixel.
-  var display = { width: 0, height: 0, ratio: 1 };
+  // The display's size in frame pixels, as the page last measured it.
+  var displaySize = [0, 0];
   // A fixed field size from a link or an opened state, kept until the
   // display is resized; otherwise null and the field follows the display.
   var fixedSize = null;
 
-  // The display's whole-factor enlargement: on a screen of 2.5 device pixels
-  // per CSS pixel each frame pixel takes 2 x 2 device pixels.
-  function factor() { return Math.max(1, Math.floor(display.ratio)); }
-
-  function measure() {
-    if (fixedSize) return fixedSize;
-    return [Math.floor(display.width * display.ratio / factor()), Math.floor(display.height * display.ratio / factor())];
-  }
+  function measure() { return fixedSize || displaySize; }
 
   // The display's canvas, handed over by the page: the frame is drawn here
   // and reaches the screen without the page's thread, once per screen
@@ -323,8 +315,8 @@ var Zintrel = (function () {
       // Resizing the display ends a fixed field size: from then on the
       // field follows the display, as the desktop's does after the user
       // resizes.
-      if (m.resized && (m.width !== display.width || m.height !== display.height)) fixedSize = null;
-      display = { width: m.width, height: m.height, ratio: m.ratio };
+      if (m.resized) fixedSize = null;
+      displaySize = m.size;
       requestDraw();
     },
     slider: function (m) {
