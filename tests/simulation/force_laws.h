@@ -3,8 +3,11 @@
 // Force laws and scattered fields shared by the step tests and the step
 // benchmark, so both measure and check the same states.
 
+#include <cmath>
 #include <cstdint>
+#include <vector>
 
+#include "simulation/fast/pair_kernel.h"
 #include "simulation/particle_field.h"
 #include "simulation/random_source.h"
 #include "simulation/scatter.h"
@@ -41,6 +44,14 @@ inline ParticleField ScatteredField(const ForceLaw& law, int count, std::uint32_
     field.vy[i] = 6.0 * random.Next() - 3.0;
   }
   return field;
+}
+
+// Returns the first end of values, then NaN over the pair kernel's
+// padding: whatever lies past a run must not reach its sums.
+inline std::vector<double> PaddedRun(const ParticleArray& values, int end) {
+  std::vector<double> run(values.begin(), values.begin() + end);
+  run.resize(end + kPairPadding, std::nan(""));
+  return run;
 }
 
 }  // namespace zintrel

@@ -31,11 +31,8 @@ TEST(PairKernelTest, EveryRunLengthGivesTheSameBitsOnEveryTarget) {
     ASSERT_NE(pairLaw.form, PairLaw::Form::kScalar) << law.name;
     for (int begin = 0; begin < 4; ++begin) {
       for (int end = begin; end <= kMaxRun; ++end) {
-        // Whatever lies past the run, NaN here, must not reach the sums.
-        std::vector<double> xs(field.x.begin(), field.x.begin() + end);
-        std::vector<double> ys(field.y.begin(), field.y.begin() + end);
-        xs.resize(end + kPairPadding, std::nan(""));
-        ys.resize(end + kPairPadding, std::nan(""));
+        const std::vector<double> xs = PaddedRun(field.x, end);
+        const std::vector<double> ys = PaddedRun(field.y, end);
         const double* rowX = &field.x[kMaxRun];
         const double* rowY = &field.y[kMaxRun];
         std::vector<std::uint64_t> first;

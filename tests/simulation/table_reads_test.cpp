@@ -69,11 +69,8 @@ TEST(TableReadsTest, LoadsAndGathersGiveTheScalarBitsForEveryRunLength) {
   const double rowY[kRows] = {field.y[4], field.y[kMaxRun], field.y[kMaxRun + 1]};
   for (int begin = 0; begin < 4; ++begin) {
     for (int end = begin; end <= kMaxRun; ++end) {
-      // Whatever lies past the run, NaN here, must not reach the sums.
-      std::vector<double> xs(field.x.begin(), field.x.begin() + end);
-      std::vector<double> ys(field.y.begin(), field.y.begin() + end);
-      xs.resize(end + kPairPadding, std::nan(""));
-      ys.resize(end + kPairPadding, std::nan(""));
+      const std::vector<double> xs = PaddedRun(field.x, end);
+      const std::vector<double> ys = PaddedRun(field.y, end);
       const std::vector<std::uint64_t> expected = SumBits(scalar, law, xs, ys, begin, end, rowX, rowY);
       for (const TableReads reads : {TableReads::kLoads, TableReads::kGathers, TableReads::kFaster}) {
         const ReadTablesAs readAs(reads);
