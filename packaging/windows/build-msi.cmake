@@ -39,33 +39,21 @@ file(COPY_FILE ${ICON} ${work}/zintrel.ico)
 run(${WIXL} --arch x64 -D Version=${VERSION} -D ProductCode=${product_code}
     -D Program=zintrel.exe -D Icon=zintrel.ico -o zintrel.msi ${here}/zintrel.wxs)
 
-# Two rows that wixl cannot write as Windows Installer reads them: it gives
-# HKMU the root 4, which no registry has (Windows Installer's is -1), and a
-# RemoveFolder only the folder of its component. Each table is read out,
-# mended and read back in.
-function(mend table script)
-  execute_process(COMMAND ${MSIINFO} export ${work}/zintrel.msi ${table}
-                  OUTPUT_VARIABLE rows RESULT_VARIABLE status)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "build-msi.cmake: msiinfo cannot read the ${table} table")
-  endif()
-  cmake_language(EVAL CODE "${script}")
-  file(WRITE ${work}/${table}.idt "${rows}")
-  run(${MSIBUILD} ${work}/zintrel.msi -i ${work}/${table}.idt)
-endfunction()
-# Registry rows: Registry, Root, Key, Name, Value, Component_.
-mend(Registry [[string(REGEX REPLACE "(\n[^\t\n]+)\t4\t" "\\1\t-1\t" rows "${rows}")]])
-# RemoveFile rows: FileKey, Component_, FileName, DirProperty, InstallMode.
-mend(RemoveFile [[string(REGEX REPLACE "(\nRemoveUserPrograms\t[^\t]*\t[^\t]*\t)APPLICATIONFOLDER\t"
-                         "\\1UserPrograms\t" rows "${rows}")]])
-
-# The tables checked once more, as Windows Installer will read them.
-execute_process(COMMAND ${MSIINFO} export ${work}/zintrel.msi Registry OUTPUT_VARIABLE registry)
-execute_process(COMMAND ${MSIINFO} export ${work}/zintrel.msi RemoveFile OUTPUT_VARIABLE remove_file)
-if(registry MATCHES "\n[^\t\n]+\t4\t" OR NOT registry MATCHES "\t-1\tSoftware\\\\Classes\\\\.zintrel\t"
-   OR NOT remove_file MATCHES "\nRemoveUserPrograms\t[^\t]*\t[^\t]*\tUserPrograms\t")
-  message(FATAL_ERROR "build-msi.cmake: the package's Registry or RemoveFile table was not mended:\n"
-          "${registry}\n${remove_file}")
+# wixl gives HKMU the registry root 4, which no registry has; Windows
+# Installer's is -1. The table is read out, mended, read back in and read
+# once more as Windows Installer will. Its rows are Registry, Root, Key,
+# Name, Value, Component_.
+execute_process(COMMAND ${MSIINFO} export zintrel.msi Registry WORKING_DIRECTORY ${work}
+                OUTPUT_VARIABLE rows RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "build-msi.cmake: msiinfo cannot read the package's Registry table")
+endif()
+string(REGEX REPLACE "(\n[^\t\n]+)\t4\t" "\\1\t-1\t" rows "${rows}")
+file(WRITE ${work}/Registry.idt "${rows}")
+run(${MSIBUILD} zintrel.msi -i Registry.idt)
+execute_process(COMMAND ${MSIINFO} export zintrel.msi Registry WORKING_DIRECTORY ${work} OUTPUT_VARIABLE rows)
+if(rows MATCHES "\n[^\t\n]+\t4\t" OR NOT rows MATCHES "\t-1\tSoftware\\\\Classes\\\\.zintrel\t")
+  message(FATAL_ERROR "build-msi.cmake: the package's Registry table was not mended:\n${rows}")
 endif()
 file(RENAME ${work}/zintrel.msi ${OUTPUT})
 file(REMOVE_RECURSE ${work})
