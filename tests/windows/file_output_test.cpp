@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/windows/failing_calls.h"
+#include "tests/windows/folder_files.h"
 #include "win/wide_text.h"
 
 namespace zintrel {
@@ -157,31 +158,10 @@ class SaveTest : public ::testing::Test {
   }
 
   // The names in folder, sorted.
-  static std::set<std::wstring> Names(const std::wstring& folder) {
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-      if (std::wstring(found.cFileName) != L"." && std::wstring(found.cFileName) != L"..") {
-        names.insert(found.cFileName);
-      }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return names;
-  }
+  static std::set<std::wstring> Names(const std::wstring& folder) { return NamesIn(folder); }
 
   // Returns the bytes of the file at path, or "(unreadable)".
-  static std::string Read(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "(unreadable)";
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-  }
+  static std::string Read(const std::wstring& path) { return FileBytesAt(path); }
 
   static void Put(const std::wstring& path, const std::string& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -21,33 +21,15 @@
 #include "simulation/particle_field.h"
 #include "simulation/random_source.h"
 #include "win/file_output.h"
+#include "tests/windows/folder_files.h"
 #include "win/wide_text.h"
 
 namespace zintrel {
 namespace {
 
-std::string Read(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "(unreadable)";
-  std::string bytes;
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-  CloseHandle(file);
-  return bytes;
-}
+std::string Read(const std::wstring& path) { return FileBytesAt(path); }
 
-std::set<std::wstring> Names(const std::wstring& folder) {
-  std::set<std::wstring> names;
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (std::wstring(found.cFileName) != L"." && std::wstring(found.cFileName) != L"..") names.insert(found.cFileName);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  return names;
-}
+std::set<std::wstring> Names(const std::wstring& folder) { return NamesIn(folder); }
 
 // Writes to path until the disk takes no byte more; returns the error that
 // said so.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "win/file_output.h"
+#include "tests/windows/folder_files.h"
 #include "win/wide_text.h"
 
 namespace zintrel {
@@ -89,29 +90,9 @@ class TemporaryFilesTest : public ::testing::Test {
     RemoveDirectoryW(folder.c_str());
   }
 
-  std::set<std::wstring> Names() const {
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder_ + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-      const std::wstring name = found.cFileName;
-      if (name != L"." && name != L"..") names.insert(name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return names;
-  }
+  std::set<std::wstring> Names() const { return NamesIn(folder_); }
 
-  static std::string Read(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "(unreadable)";
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-  }
+  static std::string Read(const std::wstring& path) { return FileBytesAt(path); }
 
   // Starts temporary_holder (beside this program) saving a recording of
   // bytes bytes as name; one told to finish is waited for.
