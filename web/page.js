@@ -472,7 +472,12 @@ var Zintrel = (function () {
     answer: function (m) {
       var then = asked.get(m.id);
       asked.delete(m.id);
-      then(m.value);
+      // A picture in the answer comes as its PNG's data address.
+      var last = Array.isArray(m.value) ? m.value[m.value.length - 1] : null;
+      if (!(last instanceof Blob)) return then(m.value);
+      var reader = new FileReader();
+      reader.onload = function () { then(m.value.slice(0, -1).concat([reader.result])); };
+      reader.readAsDataURL(last);
     }
   };
 

@@ -309,14 +309,14 @@ var Zintrel = (function () {
   // measurements.
   var questions = {
     stepThreads: function () { return Module._ZintrelStepThreads(); },
-    // The frame on the display: its size and its PNG as a data address.
+    // The frame on the display: its size and its PNG, which the page reads
+    // into a data address (WebKit's worker of a page from disk cannot read
+    // a canvas's blob).
     frame: function () {
       if (drawPending) draw();
       var size = shown.slice();
       if (size[0] === 0 || size[1] === 0) return size.concat([""]);
-      return pictureBlob().then(function (blob) {
-        return size.concat([new FileReaderSync().readAsDataURL(blob)]);
-      });
+      return pictureBlob().then(function (blob) { return size.concat([blob]); });
     },
     savedState: function () { return call("ZintrelSavedState"); },
     recordingPieces: function () { return recording.pieces(); },

@@ -378,13 +378,13 @@ class PageTest(unittest.TestCase):
         # Opened as a new page: paused after a few ticks, the state saved.
         self.driver.get("about:blank")
         self.driver.get(link)
-        WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
-            "return Zintrel.frameSize()[0] > 0"))
+        width, height = int(link.split("&width=")[1].split("&")[0]), int(link.split("&height=")[1].split("&")[0])
+        # The first tick gives the frame the link's size; a few more run.
+        WebDriverWait(self.driver, 30).until(lambda d: self.frame_size() == (width, height))
         time.sleep(0.3)
         self.element("Button4").click()
         page = self.saved_state()
         self.assertFalse(self.element("CheckBox1").is_selected())
-        width, height = int(link.split("&width=")[1].split("&")[0]), int(link.split("&height=")[1].split("&")[0])
         self.assertEqual((page["FieldWidth"], page["FieldHeight"]), (width, height))
         self.assertEqual(self.frame_size(), (width, height))
 
