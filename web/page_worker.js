@@ -80,8 +80,10 @@ var Zintrel = (function () {
   var drawPending = false;
   var nextRefresh = typeof requestAnimationFrame === "function" ? requestAnimationFrame
     : function (then) { return setTimeout(then, 16); };
-  // The frame's bytes, copied out of the program's heap, which an image
-  // may not share in the threaded program.
+  // The frame's bytes, copied out of the program's heap where that is
+  // shared between threads, which an image may not be made of; the
+  // one-thread program's image is the heap's bytes themselves, one copy
+  // fewer a frame.
   var pixels = new Uint8ClampedArray(0);
 
   function draw() {
@@ -101,15 +103,18 @@ var Zintrel = (function () {
     try {
       // The heap may grow for the frame's bytes: read it only after.
       var at = Module._ZintrelFramePixels();
-      var frame = new Uint8Array(Module.HEAPU8.buffer, at, width * height * 4);
+      var frame = new Uint8ClampedArray(Module.HEAPU8.buffer, at, width * height * 4);
       if (!canvas) {
         var sent = new Uint8ClampedArray(frame);
         post({ type: "frame", width: width, height: height, pixels: sent }, [sent.buffer]);
         return;
       }
-      if (pixels.length !== frame.length) pixels = new Uint8ClampedArray(frame.length);
-      pixels.set(frame);
-      context.putImageData(new ImageData(pixels, width, height), 0, 0);
+      if (typeof SharedArrayBuffer === "function" && frame.buffer instanceof SharedArrayBuffer) {
+        if (pixels.length !== frame.length) pixels = new Uint8ClampedArray(frame.length);
+        pixels.set(frame);
+        frame = pixels;
+      }
+      context.putImageData(new ImageData(frame, width, height), 0, 0);
     } catch (error) {
       // A frame the tab has no memory for is told, and the next one tried.
       report(String(error.message || error));
