@@ -80,10 +80,9 @@ var Zintrel = (function () {
   var drawPending = false;
   var nextRefresh = typeof requestAnimationFrame === "function" ? requestAnimationFrame
     : function (then) { return setTimeout(then, 16); };
-  // The frame's bytes, copied out of the program's heap where that is
-  // shared between threads, which an image may not be made of; the
-  // one-thread program's image is the heap's bytes themselves, one copy
-  // fewer a frame.
+  // The frame's bytes, copied out of the program's heap, which an image
+  // may not share in the threaded program (and which WebKit's web process
+  // does not take as an image's bytes without faulting now and then).
   var pixels = new Uint8ClampedArray(0);
 
   function draw() {
@@ -109,12 +108,9 @@ var Zintrel = (function () {
         post({ type: "frame", width: width, height: height, pixels: sent }, [sent.buffer]);
         return;
       }
-      if (typeof SharedArrayBuffer === "function" && frame.buffer instanceof SharedArrayBuffer) {
-        if (pixels.length !== frame.length) pixels = new Uint8ClampedArray(frame.length);
-        pixels.set(frame);
-        frame = pixels;
-      }
-      context.putImageData(new ImageData(frame, width, height), 0, 0);
+      if (pixels.length !== frame.length) pixels = new Uint8ClampedArray(frame.length);
+      pixels.set(frame);
+      context.putImageData(new ImageData(pixels, width, height), 0, 0);
     } catch (error) {
       // A frame the tab has no memory for is told, and the next one tried.
       report(String(error.message || error));

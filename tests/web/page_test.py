@@ -597,6 +597,8 @@ class PageTest(unittest.TestCase):
         self.assertEqual(self.driver.execute_script("return clipboardWrites"), [["click", link, "written"]])
 
     def test_full_screen_by_the_keyboard_and_where_there_is_none_filling_the_window(self):
+        window = self.driver.execute_script("return [innerWidth, innerHeight]")
+
         def shown(full_screen):
             return self.driver.execute_script(
                 "const d = document.getElementById('display'), r = d.getBoundingClientRect();"
@@ -613,10 +615,12 @@ class PageTest(unittest.TestCase):
                         "Object.defineProperty(document, 'fullscreenEnabled', {get: () => false});")
                 ActionChains(self.driver).send_keys("f").perform()
                 WebDriverWait(self.driver, 10).until(lambda d: shown(has_full_screen))
-                # Left, the field follows the display's own size again.
+                # Left, the window has its size back, and the field follows
+                # the display's own size again.
                 ActionChains(self.driver).send_keys(Keys.ESCAPE).perform()
                 WebDriverWait(self.driver, 10).until(
-                    lambda d: not shown(has_full_screen) and self.frame_size() == self.display_size())
+                    lambda d: not shown(has_full_screen) and self.frame_size() == self.display_size() and
+                    d.execute_script("return [innerWidth, innerHeight]") == window)
 
     def test_a_browser_without_offscreen_canvas_draws_in_the_page_and_a_failed_start_says_why(self):
         if self.server is not None:
