@@ -19,12 +19,13 @@ run: build
 	@if [ -x $(BUILD)/app/zintrel ]; then $(BUILD)/app/zintrel; \
 	else echo "zintrel: the application is not built yet"; fi
 
-# The cross-compilers, Wine, and Highway and GoogleTest built for Windows
-# (in build/windows-deps); nothing when they are there.
+# The cross-compilers, Wine, wixl and msitools, and Highway and GoogleTest
+# built for Windows (in build/windows-deps); nothing when they are there.
 windows-deps:
 	@scripts/install-deps --windows
 
-# The 64-bit Windows build, cross-compiled in build/windows.
+# The 64-bit Windows build, cross-compiled in build/windows, with the zip,
+# the Windows Installer package and its winget manifests.
 windows: deps windows-deps
 	@cmake --preset windows >/dev/null
 	@cmake --build --preset windows

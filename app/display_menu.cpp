@@ -48,10 +48,11 @@ const char* SuffixOf(FileRequest request) {
 }
 
 // A recording's file: written as the frames come, under a temporary name,
-// and put on its name whole when the recording ends.
+// and put on its name whole when the recording ends. A window must not
+// hang: a pipe with no reader is refused rather than waited for.
 class FileSink : public RecordingSink {
  public:
-  explicit FileSink(const std::string& path) : file_(path) {}
+  explicit FileSink(const std::string& path) : file_(path, false) {}
   std::string Write(std::string_view bytes) override { return file_.Write(bytes); }
   std::string Finish() override { return file_.Commit(); }
 
@@ -190,7 +191,7 @@ DisplayMenu::~DisplayMenu() {
 }
 
 bool DisplayMenu::SaveStateAt(const std::string& path) {
-  const std::string problem = SaveWholeFile(path, form1_.Panel().SavedStateText());
+  const std::string problem = SaveWholeFile(path, form1_.Panel().SavedStateText(), false);
   if (problem.empty()) return true;
   Report(SaveStateFailedText(path, problem));
   return false;
@@ -242,7 +243,7 @@ bool DisplayMenu::SavePictureAt(const std::string& path) {
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
-    problem = writer.write(image) ? SaveWholeFile(path, std::string_view(png.constData(), png.size()))
+    problem = writer.write(image) ? SaveWholeFile(path, std::string_view(png.constData(), png.size()), false)
                                   : writer.errorString().toStdString();
   }
   if (problem.empty()) return true;

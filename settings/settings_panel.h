@@ -114,6 +114,9 @@ class SettingsPanel {
   void StartRecording(std::unique_ptr<RecordingSink> sink, const std::string& path);
   // Ends the recording with its file whole. Returns "" or the box's line.
   std::string StopRecording();
+  // Ends the recording, its file whole, without a word to the windows: for
+  // a process leaving without them. Returns "" or the failure's line.
+  std::string StopRecordingAtExit() { return recorder_.Stop(); }
   bool Recording() const { return recorder_.Recording(); }
 
   // Returns a slider's tooltip: the value the program now uses for it, and

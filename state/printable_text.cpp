@@ -81,8 +81,11 @@ std::string Escaped(std::string_view bytes, bool escapeBackslash) {
 
 std::string PrintableText(std::string_view bytes) { return Escaped(bytes, true); }
 
-std::string BoxText(std::string_view bytes) {
-  std::string text = Escaped(bytes, false);
+namespace {
+
+// Keeps the beginning and end of text (valid UTF-8) around an ellipsis,
+// kBoxQuoteCharacters characters in all, when it is longer.
+std::string Shortened(std::string text) {
   // Where each character starts: the escaped text is valid UTF-8.
   std::vector<std::size_t> starts;
   for (std::size_t at = 0; at < text.size(); ++at) {
@@ -93,6 +96,12 @@ std::string BoxText(std::string_view bytes) {
   const std::size_t tail = kBoxQuoteCharacters - head - 1;
   return text.substr(0, starts[head]) + "\u2026" + text.substr(starts[starts.size() - tail]);
 }
+
+}  // namespace
+
+std::string BoxText(std::string_view bytes) { return Shortened(Escaped(bytes, false)); }
+
+std::string PrintableLine(std::string_view bytes) { return Shortened(Escaped(bytes, true)); }
 
 bool IsPrintableText(std::string_view text) {
   while (!text.empty()) {

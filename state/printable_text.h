@@ -30,6 +30,11 @@ inline constexpr std::size_t kBoxQuoteCharacters = 1000;
 // beginning and end around an ellipsis, kBoxQuoteCharacters in all.
 std::string BoxText(std::string_view bytes);
 
+// PrintableText for one line of a terminal, shortened as BoxText shortens:
+// a message quoting a name of millions of characters stays one line a
+// person can read.
+std::string PrintableLine(std::string_view bytes);
+
 // Returns whether text is valid UTF-8 without control characters, that is,
 // safe to print as it is; every result of PrintableText is. A backslash is
 // allowed, although PrintableText would escape it.

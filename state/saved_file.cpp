@@ -1,15 +1,18 @@
 #include "state/saved_file.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <utility>
+
+#include "state/temporary_files.h"
 
 namespace zintrel {
 namespace {
@@ -28,80 +31,119 @@ std::string Resolved(const std::string& path) {
   return resolved;
 }
 
-// A rename is durable only once its folder is synced. Some file systems
-// cannot sync a folder at all (EINVAL); there is nothing more to do then.
-std::string SyncFolder(const std::string& folder) {
-  const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (descriptor < 0) return Reason(errno);
-  std::string problem;
-  if (::fsync(descriptor) != 0 && errno != EINVAL) problem = Reason(errno);
-  ::close(descriptor);
-  return problem;
+// Returns N when path is "prefix" followed by a descriptor number N, else -1.
+int DescriptorAfter(const std::string& path, const std::string& prefix) {
+  if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0 || path.size() - prefix.size() > 9) {
+    return -1;
+  }
+  int number = 0;
+  for (std::size_t i = prefix.size(); i < path.size(); ++i) {
+    if (path[i] < '0' || path[i] > '9') return -1;
+    number = number * 10 + (path[i] - '0');
+  }
+  return number;
 }
 
-// A short name of its own in the target's folder: never longer than the
-// name the user chose allows, and hidden from file listings.
-std::string TemporaryName(const std::string& folder) {
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  thread_local std::minstd_rand letters(std::random_device{}());
-  std::string name = folder + "/.zintrel-";
-  for (int i = 0; i < 8; ++i) name += kLetters[letters() % (sizeof kLetters - 1)];
-  return name + ".part";
+// Returns the descriptor of this process that path names, through any
+// links (/dev/stdout names /proc/self/fd/1), or -1. Such a name is the
+// descriptor itself: writing to it continues where the process's own
+// output stands, in a file a shell opened for appending too.
+int OwnDescriptorNamed(std::string path) {
+  const std::string own = "/proc/" + std::to_string(::getpid()) + "/fd/";
+  for (int hop = 0; hop < 16; ++hop) {
+    for (const char* prefix : {"/proc/self/fd/", "/proc/thread-self/fd/", "/dev/fd/"}) {
+      if (const int descriptor = DescriptorAfter(path, prefix); descriptor >= 0) return descriptor;
+    }
+    if (const int descriptor = DescriptorAfter(path, own); descriptor >= 0) return descriptor;
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(path.c_str(), target, sizeof target - 1);
+    if (length <= 0) return -1;
+    std::string next(target, static_cast<std::size_t>(length));
+    path = next.front() == '/' ? next : FolderOf(path) + "/" + next;
+  }
+  return -1;
+}
+
+// Whether what path names (links followed) is to be written in place.
+bool IsStream(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return false;
+  return S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode) || S_ISSOCK(status.st_mode) || S_ISBLK(status.st_mode);
+}
+
+// A socket's name is not opened but connected to.
+int ConnectTo(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int descriptor = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (descriptor < 0) return -1;
+  if (::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    const int error = errno;
+    ::close(descriptor);
+    errno = error;
+    return -1;
+  }
+  return descriptor;
 }
 
 }  // namespace
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+SavedFile::SavedFile(std::string path, bool waitForReader) : waitForReader_(waitForReader) {
+  ownDescriptor_ = OwnDescriptorNamed(path);
+  stream_ = ownDescriptor_ >= 0 || IsStream(path);
+  target_ = stream_ ? std::move(path) : Resolved(path);
 }
-
-std::string PlaceFile(const std::string& from, const std::string& to, bool& exchanged, bool mayExchange) {
-  exchanged = false;
-  if (!mayExchange) {
-    if (::rename(from.c_str(), to.c_str()) != 0) return Reason(errno);
-  } else if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0) {
-    exchanged = true;
-  } else if (errno == ENOENT || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
-    // Nothing at to yet, or a file system that cannot exchange: a plain
-    // rename, which still replaces to in one step.
-    if (::rename(from.c_str(), to.c_str()) != 0) return Reason(errno);
-  } else {
-    return Reason(errno);
-  }
-  if (std::string problem = SyncFolder(FolderOf(to)); !problem.empty()) {
-    UndoPlaceFile(from, to, exchanged);
-    return problem;
-  }
-  return {};
-}
-
-void UndoPlaceFile(const std::string& from, const std::string& to, bool exchanged) {
-  if (exchanged) {
-    ::renameat2(AT_FDCWD, to.c_str(), AT_FDCWD, from.c_str(), RENAME_EXCHANGE);
-  } else {
-    ::rename(to.c_str(), from.c_str());
-  }
-  SyncFolder(FolderOf(to));
-}
-
-SavedFile::SavedFile(std::string path) : target_(Resolved(path)) {}
 
 SavedFile::~SavedFile() {
   if (descriptor_ >= 0) ::close(descriptor_);
+  if (stream_) return;
   if (replaced_ && !kept_) Undo();
-  // The temporary name holds the new file unless Replace moved it away, or
-  // the displaced old one until Keep removed it.
-  if (!temporary_.empty() && (!replaced_ || exchanged_) && !(kept_ && exchanged_)) ::unlink(temporary_.c_str());
+  // Short of Keep, the temporary name holds the new file: never placed, or
+  // put back there by Undo.
+  if (!temporary_.empty() && !kept_) ::unlink(temporary_.c_str());
+}
+
+std::string SavedFile::OpenStream() {
+  if (ownDescriptor_ >= 0) {
+    descriptor_ = ::fcntl(ownDescriptor_, F_DUPFD_CLOEXEC, 0);
+    return descriptor_ >= 0 ? std::string() : Reason(errno);
+  }
+  struct stat status {};
+  if (::stat(target_.c_str(), &status) != 0) return Reason(errno);
+  // A state written over a disk would destroy what is on it.
+  if (S_ISBLK(status.st_mode)) return Reason(ENOTSUP);
+  if (S_ISSOCK(status.st_mode)) {
+    descriptor_ = ConnectTo(target_);
+    return descriptor_ >= 0 ? std::string() : Reason(errno);
+  }
+  // A pipe with no reader makes a plain open wait for one; asked first
+  // without waiting, it says so (ENXIO) instead.
+  descriptor_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (descriptor_ < 0 && errno == ENXIO && waitForReader_) {
+    descriptor_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  }
+  if (descriptor_ < 0) return Reason(errno);
+  // Written as any output: each write waits until the reader takes it.
+  const int flags = ::fcntl(descriptor_, F_GETFL);
+  if (flags < 0 || ::fcntl(descriptor_, F_SETFL, flags & ~O_NONBLOCK) != 0) return Reason(errno);
+  return {};
 }
 
 std::string SavedFile::Open() {
   if (descriptor_ >= 0) return {};
   if (sealed_) return Reason(EBADF);
+  if (stream_) return OpenStream();
   const std::string folder = FolderOf(target_);
+  // A folder of this program's own (the frames of a run) holds no one
+  // else's leftovers, and is written many times.
+  if (!IsTemporaryName(NameOf(folder))) RemoveStaleTemporaries(folder);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = TemporaryName(folder);
+    std::string name = TemporaryName(folder, "part");
     // 0666 less the umask, as any new file; an existing file's own
     // permissions are carried over below.
     descriptor_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -137,8 +179,9 @@ std::string SavedFile::Seal() {
   if (sealed_) return {};
   if (std::string problem = Open(); !problem.empty()) return problem;
   // A full disk may show only here, when the system writes what it kept
-  // back; so may an error of the device.
-  if (::fsync(descriptor_) != 0) return Reason(errno);
+  // back; so may an error of the device. A pipe or a terminal has nothing
+  // to sync.
+  if (::fsync(descriptor_) != 0 && !(stream_ && (errno == EINVAL || errno == EROFS))) return Reason(errno);
   const int closed = ::close(descriptor_);
   descriptor_ = -1;
   if (closed != 0 && errno != EINTR) return Reason(errno);
@@ -148,25 +191,26 @@ std::string SavedFile::Seal() {
 
 std::string SavedFile::Replace() {
   if (std::string problem = Seal(); !problem.empty()) return problem;
+  if (stream_) return {};
   struct stat existing {};
-  // Exchanging would put a folder where the file was asked for.
+  // Putting the file there would put a folder where the file was asked for.
   if (::lstat(target_.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) return Reason(EISDIR);
-  if (std::string problem = PlaceFile(temporary_, target_, exchanged_); !problem.empty()) return problem;
+  const std::string backup = BackupName(FolderOf(target_), NameOf(target_));
+  if (std::string problem = PlaceFile(temporary_, target_, backup, placed_); !problem.empty()) return problem;
   replaced_ = true;
   return {};
 }
 
 void SavedFile::Undo() {
   if (!replaced_ || kept_) return;
-  UndoPlaceFile(temporary_, target_, exchanged_);
+  UndoPlaceFile(temporary_, target_, placed_);
   replaced_ = false;
-  exchanged_ = false;
 }
 
 void SavedFile::Keep() {
   if (!replaced_ || kept_) return;
   kept_ = true;
-  if (exchanged_) ::unlink(temporary_.c_str());
+  KeepPlaceFile(temporary_, placed_);
 }
 
 std::string SavedFile::Commit() {
@@ -175,8 +219,8 @@ std::string SavedFile::Commit() {
   return {};
 }
 
-std::string SaveWholeFile(const std::string& path, std::string_view bytes) {
-  SavedFile file(path);
+std::string SaveWholeFile(const std::string& path, std::string_view bytes, bool waitForReader) {
+  SavedFile file(path, waitForReader);
   if (std::string problem = file.Write(bytes); !problem.empty()) return problem;
   return file.Commit();
 }

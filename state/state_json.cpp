@@ -1,5 +1,6 @@
 #include "state/state_json.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -248,6 +249,14 @@ Json ParseBounded(const std::string& text) {
 // may quote the file (the parser's last-read token, a field name), so the
 // caller makes them printable.
 std::string ReadState(const std::string& text, ParticleField& field, DisplaySettings* display) {
+  // The parser takes a NUL byte for the end of its input, so a state
+  // followed by one and anything at all would read as whole.
+  if (const std::size_t nul = text.find('\0'); nul != std::string::npos) {
+    const std::size_t lineStart = text.rfind('\n', nul);
+    const std::size_t line = 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + nul, '\n'));
+    const std::size_t column = lineStart == std::string::npos ? nul + 1 : nul - lineStart;
+    return "malformed JSON: a NUL byte at line " + std::to_string(line) + ", column " + std::to_string(column);
+  }
   Json object;
   try {
     object = ParseBounded(text);

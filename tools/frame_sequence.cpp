@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "state/saved_file.h"
+#include "state/temporary_files.h"
 #include "tools/output.h"
 
 namespace zintrel {
@@ -17,6 +19,17 @@ std::string FrameFileName(std::int64_t tick) {
   char name[32];
   std::snprintf(name, sizeof name, "%06lld.png", static_cast<long long>(tick));
   return name;
+}
+
+std::int64_t FrameTickOf(const std::string& name) {
+  constexpr std::string_view kSuffix = ".png";
+  if (name.size() < 6 + kSuffix.size() || name.size() > 18 + kSuffix.size() || !name.ends_with(kSuffix)) return 0;
+  std::int64_t tick = 0;
+  for (std::size_t i = 0; i + kSuffix.size() < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return 0;
+    tick = tick * 10 + (name[i] - '0');
+  }
+  return FrameFileName(tick) == name ? tick : 0;
 }
 
 namespace {
@@ -57,7 +70,11 @@ void FrameSequence::RemoveStaging() {
   // Only what this sequence put there: the note, its frames, and the
   // earlier frames they displaced.
   ::unlink((staging_ + "/" + kStagingNote).c_str());
-  for (std::int64_t tick = 1; tick <= count_; ++tick) ::unlink((staging_ + "/" + FrameFileName(tick)).c_str());
+  for (std::int64_t tick = 1; tick <= count_; ++tick) {
+    const std::string name = FrameFileName(tick);
+    ::unlink((staging_ + "/" + name).c_str());
+    ::unlink((staging_ + "/" + kDisplacedPrefix + name).c_str());
+  }
   ::rmdir(staging_.c_str());
   staging_.clear();
 }
@@ -68,8 +85,10 @@ std::string FrameSequence::Start(const std::string& folder) {
   newFolder_ = ::stat(folder_.c_str(), &status) != 0;
   // On the same file system as the frames' final place, so that putting
   // them there takes renames only.
-  std::string name = (newFolder_ ? FolderOf(folder_) : folder_) + "/" + kStagingPrefix + "XXXXXX";
-  if (::mkdtemp(name.data()) == nullptr) return "cannot write frames into '" + folder + "': " + std::strerror(errno);
+  const std::string parent = newFolder_ ? FolderOf(folder_) : folder_;
+  RemoveStaleTemporaries(parent);
+  std::string name = TemporaryName(parent, "frames");
+  if (::mkdir(name.c_str(), 0700) != 0) return "cannot write frames into '" + folder + "': " + std::strerror(errno);
   staging_ = name;
   if (std::string problem = SaveWholeFile(staging_ + "/" + kStagingNote, kNoteText); !problem.empty()) {
     return "cannot write frames into '" + folder + "': " + problem;
@@ -106,26 +125,32 @@ std::string FrameSequence::CommitAsNewFolder() {
   if (::chmod(staging_.c_str(), NewFolderPermissions()) != 0) return failure + std::strerror(errno);
   // Renamed, never exchanged: a folder of that name made meanwhile by
   // someone else is theirs (the rename then fails), unless it is empty.
-  bool exchanged = false;
-  if (std::string problem = PlaceFile(staging_, folder_, exchanged, false); !problem.empty()) {
-    return failure + problem;
-  }
+  if (std::string problem = RenameOnto(staging_, folder_); !problem.empty()) return failure + problem;
   stagingPlaced_ = true;
   return {};
 }
 
 std::string FrameSequence::CommitIntoFolder() {
-  exchanged_.clear();
+  placed_.clear();
   for (std::int64_t tick = 1; tick <= count_; ++tick) {
     const std::string name = FrameFileName(tick);
-    bool exchanged = false;
-    const std::string problem = PlaceFile(staging_ + "/" + name, folder_ + "/" + name, exchanged);
+    const std::string target = folder_ + "/" + name;
+    // Only a file is replaced: a folder or a link of that name is the
+    // user's, and would be swapped into the staging folder.
+    struct stat existing {};
+    std::string problem;
+    if (::lstat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+      problem = "it is not a regular file";
+    } else {
+      Placement placed;
+      problem = PlaceFile(staging_ + "/" + name, target, staging_ + "/" + kDisplacedPrefix + name, placed);
+      if (problem.empty()) placed_.push_back(placed);
+    }
     if (!problem.empty()) {
       committed_ = true;
       Undo();
-      return "cannot write '" + folder_ + "/" + name + "': " + problem;
+      return "cannot write '" + target + "': " + problem;
     }
-    exchanged_.push_back(exchanged);
   }
   return {};
 }
@@ -139,11 +164,11 @@ void FrameSequence::Undo() {
       stagingPlaced_ = false;
     }
   } else {
-    for (std::size_t i = exchanged_.size(); i-- > 0;) {
+    for (std::size_t i = placed_.size(); i-- > 0;) {
       const std::string name = FrameFileName(static_cast<std::int64_t>(i) + 1);
-      UndoPlaceFile(staging_ + "/" + name, folder_ + "/" + name, exchanged_[i]);
+      UndoPlaceFile(staging_ + "/" + name, folder_ + "/" + name, placed_[i]);
     }
-    exchanged_.clear();
+    placed_.clear();
   }
   committed_ = false;
 }

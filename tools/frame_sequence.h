@@ -6,15 +6,19 @@
 #include <vector>
 
 #include "render/frame_bitmap.h"
+#include "state/saved_file.h"
 
 namespace zintrel {
 
 // Returns the file name of the frame of tick number tick (from 1): six
 // digits with leading zeros, "000001.png"; more digits past 999999.
 std::string FrameFileName(std::int64_t tick);
+// Returns the tick whose frame's file is named name, or 0 for any other name.
+std::int64_t FrameTickOf(const std::string& name);
 
-// The name the staging folder starts with, and the note inside it.
-inline constexpr char kStagingPrefix[] = ".zintrel-headless-unfinished-";
+// The name the staging folder starts with (see state/temporary_files.h), and
+// the note inside it.
+inline constexpr char kStagingPrefix[] = ".zintrel-";
 inline constexpr char kStagingNote[] = "ABOUT-THIS-FOLDER.txt";
 
 // Collects the frames of a run for a folder. Frames are written into a
@@ -22,13 +26,15 @@ inline constexpr char kStagingNote[] = "ABOUT-THIS-FOLDER.txt";
 // so a run that ends in a fault, a write error or a stop signal leaves no
 // trace (the staging folder is removed with the sequence). Only a run killed
 // outright leaves the staging folder behind; its name and the note in it say
-// what it is.
+// what it is, and the next run or save in its folder removes it, putting
+// back any earlier frame it held.
 //
 // For a folder that does not exist yet, the staging folder sits beside it
 // and Commit renames it onto the folder's name: one step, so the folder
 // either does not exist or holds every frame. Into an existing folder the
-// frames are moved one by one, replacing files of the same name; a process
-// killed during those moves leaves some replaced and others not.
+// frames are moved one by one, replacing files of the same name, each
+// earlier frame kept in the staging folder until Keep; a process killed
+// during those moves leaves some replaced and others not.
 class FrameSequence {
  public:
   FrameSequence();
@@ -63,9 +69,9 @@ class FrameSequence {
   std::string staging_;     // Empty before Start.
   bool stagingPlaced_ = false;  // The staging folder became folder_.
   std::int64_t count_ = 0;
-  // For each frame put in place (into an existing folder), whether an
-  // earlier frame of its name now waits in the staging folder.
-  std::vector<bool> exchanged_;
+  // For each frame put in place (into an existing folder), where an earlier
+  // frame of its name now waits in the staging folder, if there was one.
+  std::vector<Placement> placed_;
   bool committed_ = false;
   bool kept_ = false;
 };

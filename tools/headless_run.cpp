@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <cctype>
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <ostream>
@@ -13,6 +12,7 @@
 #include "simulation/scatter.h"
 #include "tools/frame_sequence.h"
 #include "tools/output.h"
+#include "tools/output_names.h"
 #include "state/printable_text.h"
 #include "state/state_file.h"
 #include "state/state_json.h"
@@ -44,40 +44,18 @@ std::string ChooseTarget(const std::string& simd, std::int64_t& target) {
 
 // Every check that can be made before the run, so that bad input is refused
 // before any time is spent and before anything is written.
-// Returns path made absolute and normal, as the system's bytes: two names of
-// one file compare equal, whatever they spell.
-std::string AbsolutePath(const std::string& path) {
-  std::string absolute = std::filesystem::absolute(std::filesystem::path(path)).lexically_normal().string();
-  while (absolute.size() > 1 && absolute.back() == '/') absolute.pop_back();
-  return absolute;
-}
-
 std::string CheckOutputs(const HeadlessOptions& options, int width, int height) {
-  const std::pair<const std::string*, const char*> files[] = {
-      {&options.stateOut, "--state-out"}, {&options.frameOut, "--frame-out"}, {&options.gifOut, "--gif"}};
-  for (const auto& [path, option] : files) {
-    if (path->empty()) continue;
-    if (std::string problem = CheckOutputFile(*path); !problem.empty()) return problem;
-  }
-  for (std::size_t i = 0; i < std::size(files); ++i) {
-    for (std::size_t j = i + 1; j < std::size(files); ++j) {
-      if (!files[i].first->empty() && !files[j].first->empty() &&
-          AbsolutePath(*files[i].first) == AbsolutePath(*files[j].first)) {
-        return std::string(files[i].second) + " and " + files[j].second + " name the same file";
-      }
-    }
+  const std::vector<NamedOutput> files{
+      {"--state-out", options.stateOut}, {"--frame-out", options.frameOut}, {"--gif", options.gifOut}};
+  for (const NamedOutput& file : files) {
+    if (file.path.empty()) continue;
+    if (std::string problem = CheckOutputFile(file.path); !problem.empty()) return problem;
   }
   if (!options.framesDir.empty()) {
-    if (std::string problem = CheckOutputFolder(options.framesDir); !problem.empty()) return problem;
-    // A frames folder that does not exist yet passes its check, and so does
-    // a file of the same name; the frames would take the name first and the
-    // file's write would fail after them, leaving half the outputs.
-    const std::string folder = AbsolutePath(options.framesDir);
-    for (const auto& [path, option] : files) {
-      if (!path->empty() && AbsolutePath(*path) == folder) {
-        return std::string(option) + " and --frames-dir name the same path";
-      }
-    }
+    if (std::string problem = CheckOutputFolder(options.framesDir, options.ticks); !problem.empty()) return problem;
+  }
+  if (std::string problem = CheckDistinctOutputs(files, options.framesDir, options.ticks); !problem.empty()) {
+    return problem;
   }
   if (!options.gifOut.empty() && options.ticks == 0) return "--gif records the ticks, and --ticks is 0";
   if (!options.gifOut.empty() && (width == 0 || height == 0)) {
@@ -108,7 +86,7 @@ int Interrupted(std::ostream& err, int signal) {
 
 // Paths and arguments are quoted as given, so they are made printable too.
 int Report(std::ostream& err, const std::string& problem, int status) {
-  err << "zintrel-headless: " << PrintableText(problem) << '\n';
+  err << "zintrel-headless: " << PrintableLine(problem) << '\n';
   return status;
 }
 

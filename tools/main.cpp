@@ -3,6 +3,7 @@
 // headless library, where the tests reach it.
 
 #include <QCoreApplication>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -18,6 +19,9 @@ int main(int argc, char* argv[]) {
     std::cerr << "zintrel-headless: cannot install the signal handlers\n";
     return zintrel::kExitBadInput;
   }
+  // An output that is a pipe whose reader went away is a failed write, told
+  // with its reason (EPIPE) like any other, not a silent death.
+  std::signal(SIGPIPE, SIG_IGN);
   int status = 0;
   {
     // No window system is touched, so no display is needed. The arguments

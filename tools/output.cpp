@@ -3,10 +3,15 @@
 #include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "state/saved_file.h"
+#include "tools/frame_sequence.h"
 
 namespace zintrel {
 namespace {
@@ -34,16 +39,25 @@ bool IsFolder(const std::string& path) {
 
 std::string CheckOutputFile(const std::string& path) {
   // The system's own calls on the bytes given: a name that is not UTF-8 is
-  // looked up as it is.
-  if (IsFolder(path)) return Quoted(path) + " is a folder";
+  // looked up as it is, and every refusal carries the system's reason.
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+    if (S_ISDIR(status.st_mode)) return Quoted(path) + " is a folder";
+    if (S_ISBLK(status.st_mode)) return "cannot write " + Quoted(path) + ": it is a block device";
+    // A pipe, a terminal or a socket: written in place, as a stream.
+    if (::access(path.c_str(), W_OK) != 0) return "cannot write " + Quoted(path) + ": " + std::strerror(errno);
+    return {};
+  }
   const std::string folder = FolderOf(path);
   if (!IsFolder(folder)) return "cannot write " + Quoted(path) + ": its folder does not exist";
-  if (::access(folder.c_str(), W_OK) != 0) return "cannot write " + Quoted(path) + ": its folder is not writable";
-  if (Exists(path) && ::access(path.c_str(), W_OK) != 0) return "cannot write " + Quoted(path) + ": it is read-only";
+  if (::access(folder.c_str(), W_OK) != 0) return "cannot write " + Quoted(path) + ": " + std::strerror(errno);
+  if (Exists(path) && ::access(path.c_str(), W_OK) != 0) {
+    return "cannot write " + Quoted(path) + ": " + std::strerror(errno);
+  }
   return {};
 }
 
-std::string CheckOutputFolder(const std::string& path) {
+std::string CheckOutputFolder(const std::string& path, std::int64_t frames) {
   // "frames/" names the folder frames, whose parent is the current folder.
   std::string cleaned = path;
   while (cleaned.size() > 1 && cleaned.back() == '/') cleaned.pop_back();
@@ -55,13 +69,28 @@ std::string CheckOutputFolder(const std::string& path) {
     const std::string parent = FolderOf(cleaned);
     if (!IsFolder(parent)) return "cannot create frames folder " + Quoted(path) + ": its folder does not exist";
     if (::access(parent.c_str(), W_OK) != 0) {
-      return "cannot create frames folder " + Quoted(path) + ": its folder is not writable";
+      return "cannot create frames folder " + Quoted(path) + ": " + std::strerror(errno);
     }
     return {};
   }
   if (!IsFolder(cleaned)) return "frames folder " + Quoted(path) + " is not a folder";
-  if (::access(cleaned.c_str(), W_OK) != 0) return "frames folder " + Quoted(path) + " is not writable";
-  return {};
+  if (::access(cleaned.c_str(), W_OK) != 0) return "frames folder " + Quoted(path) + ": " + std::strerror(errno);
+  // A frame replaces a file of its name, and nothing else: a folder, a link
+  // or a pipe there is the user's.
+  DIR* listing = ::opendir(cleaned.c_str());
+  if (listing == nullptr) return "frames folder " + Quoted(path) + ": " + std::strerror(errno);
+  std::string problem;
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::int64_t tick = FrameTickOf(entry->d_name);
+    if (tick < 1 || tick > frames) continue;
+    const std::string name = cleaned + "/" + entry->d_name;
+    if (::lstat(name.c_str(), &link) == 0 && !S_ISREG(link.st_mode)) {
+      problem = "cannot write frame " + Quoted(name) + ": it is not a regular file";
+      break;
+    }
+  }
+  ::closedir(listing);
+  return problem;
 }
 
 PendingFile::PendingFile(const std::string& path) : path_(path), file_(std::make_unique<SavedFile>(path)) {}

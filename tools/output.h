@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -10,15 +11,17 @@ namespace zintrel {
 class SavedFile;
 
 // Returns "" when a file can be created at path: its folder exists and is
-// writable and path is not a folder. Otherwise returns the problem. Checked
+// writable and path is not a folder, or path is a pipe, terminal or socket
+// that can be written to. Otherwise returns the problem. Checked
 // before the run, so a long run is not wasted on an output that cannot be
 // written; the write itself is still checked.
 std::string CheckOutputFile(const std::string& path);
 
-// Returns "" when path is a writable folder, or names nothing yet and its
-// parent is a writable folder (where the folder will be created), else the
-// problem.
-std::string CheckOutputFolder(const std::string& path);
+// Returns "" when path is a writable folder in which no name of the first
+// frames frames is taken by anything but a regular file, or names nothing
+// yet and its parent is a writable folder (where the folder will be
+// created), else the problem.
+std::string CheckOutputFolder(const std::string& path, std::int64_t frames);
 
 // A file written in full under a temporary name in its final folder and
 // moved onto its name only by Commit, so a reader never sees half a file and

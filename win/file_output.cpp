@@ -8,6 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "settings/catalog.h"
+#include "state/printable_text.h"
+#include "win/temporary_files.h"
 #include "win/wide_text.h"
 
 namespace zintrel {
@@ -33,22 +36,37 @@ std::wstring LongPathForm(const std::wstring& path) {
 }
 
 // Creates a file of a name no other file has in path's folder, for the bytes
-// that replace path once whole. Its name is short and of a fixed length
-// ("~zintrel-PID-N.part") whatever path's own: a name of 255 characters, the
-// most a folder entry holds, is a valid one to save, and with a suffix added
-// its temporary's would not be. Returns the open file, or
-// INVALID_HANDLE_VALUE with GetLastError telling why.
+// that replace path once whole, first removing the temporaries that killed
+// or crashed saves left there. Its name is short and of a bounded length
+// whatever path's own, and tells whose it is (see TemporaryName): a name of
+// 255 characters, the most a folder entry holds, is a valid one to save, and
+// with a suffix added its temporary's would not be. Returns the open file,
+// or INVALID_HANDLE_VALUE with GetLastError telling why.
 HANDLE CreateTemporaryBeside(const std::wstring& path, std::wstring& temporary) {
   static unsigned serial = 0;
   const std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
+  RemoveStaleTemporaries(folder);
   for (;;) {
-    temporary = folder + L"~zintrel-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial) +
-                L".part";
+    temporary = folder + TemporaryName(ThisProcess(), ++serial);
     // Never over a file that is there, which may be someone's.
     HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
   }
+}
+
+// The files being written now, each by its entry (EntryOf), so that a second
+// write to one name while the first is under way (a picture saved onto the
+// name a running recording is to take) is refused rather than lost the
+// moment the first is put in place. Only the program's one thread writes.
+struct UnderWay {
+  const FileInPieces* file;
+  std::wstring entry;
+  std::wstring path;  // As the first was asked for, to be named to the user.
+};
+std::vector<UnderWay>& WritesUnderWay() {
+  static std::vector<UnderWay> writes;
+  return writes;
 }
 
 std::string HresultText(HRESULT result) { return SystemErrorText(static_cast<unsigned long>(result)); }
@@ -127,19 +145,38 @@ HRESULT EncodePng(const FrameBitmap& bitmap, const WICPixelFormatGUID& asked, st
 
 FileInPieces::FileInPieces(const std::wstring& path) : target_(LongPathForm(path)) {
   file_ = CreateTemporaryBeside(target_, temporary_);
-  if (file_ == INVALID_HANDLE_VALUE) problem_ = SystemErrorText(GetLastError());
+  if (file_ == INVALID_HANDLE_VALUE) {
+    problem_ = SystemErrorText(GetLastError());
+    return;
+  }
+  const std::wstring entry = EntryOf(file_, target_);
+  for (const UnderWay& other : WritesUnderWay()) {
+    if (SameEntry(entry, other.entry)) {
+      Abandon(Format(Tr("the recording under way is to be saved under that name, as %1$s"),
+                     {Format(Tr("'%1$s'"), {BoxText(Narrow(other.path))})}));
+      return;
+    }
+  }
+  if (!entry.empty()) WritesUnderWay().push_back({this, entry, path});
 }
 
 FileInPieces::~FileInPieces() {
   // Dropped unfinished: the temporary goes, and the name keeps what it held.
+  Finished();
   if (file_ != INVALID_HANDLE_VALUE) {
     CloseHandle(file_);
     DeleteFileW(temporary_.c_str());
   }
 }
 
+void FileInPieces::Finished() {
+  auto& writes = WritesUnderWay();
+  std::erase_if(writes, [this](const UnderWay& write) { return write.file == this; });
+}
+
 const std::string& FileInPieces::Abandon(std::string reason) {
   if (problem_.empty()) problem_ = std::move(reason);
+  Finished();
   if (file_ != INVALID_HANDLE_VALUE) {
     CloseHandle(file_);
     file_ = INVALID_HANDLE_VALUE;
@@ -175,6 +212,7 @@ std::string FileInPieces::Commit() {
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file_, &size)) return Abandon(SystemErrorText(GetLastError()));
   if (static_cast<unsigned long long>(size.QuadPart) != written_) return Abandon(SystemErrorText(ERROR_WRITE_FAULT));
+  Finished();
   // Closing may be where a write the system held back fails.
   const bool closed = CloseHandle(std::exchange(file_, INVALID_HANDLE_VALUE));
   const DWORD closeError = GetLastError();

@@ -16,7 +16,9 @@ namespace zintrel {
 // last byte. Until then, and for good after any failure, path holds what it
 // held before; a file dropped without Commit leaves nothing behind. Every
 // call's failure carries the system's reason (UTF-8), and the first failure
-// is what every later call answers.
+// is what every later call answers. A file of the same name (however
+// spelled) still being written, a recording's, is refused: whichever were
+// put in place second would silently replace the other.
 class FileInPieces {
  public:
   explicit FileInPieces(const std::wstring& path);
@@ -31,6 +33,8 @@ class FileInPieces {
   std::string Commit();
 
  private:
+  // Takes the file off the writes under way.
+  void Finished();
   // Notes the first failure, closes and deletes the temporary, and returns
   // the failure.
   const std::string& Abandon(std::string reason);

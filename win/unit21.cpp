@@ -298,9 +298,16 @@ LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       DestroyWindow(window_);
       return 0;
     case WM_ENDSESSION:
-      // Signing out or shutting down ends the program without WM_CLOSE, and
-      // no box may hold it: the recording is saved as far as it can be.
-      if (wParam != 0) panel_.StopRecording();
+      // Signing out, shutting down or restarting (or an installer closing
+      // the program) ends it without WM_CLOSE, and the system may end the
+      // process the moment this returns: the recording is put on its name
+      // here, and no box may hold that up. Then the program ends as on
+      // quitting, for a session end that waits for it rather than ending
+      // it. A session end called off (wParam 0) changes nothing.
+      if (wParam != 0) {
+        panel_.StopRecording();
+        DestroyWindow(window_);
+      }
       return 0;
     case WM_DESTROY:
       RevokeDragDrop(window_);

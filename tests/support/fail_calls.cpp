@@ -1,6 +1,7 @@
 // Preloaded into a program under test, makes one of the calls by which it
 // writes files fail, as a full disk or a failing device would: the Nth call
-// to open, write, fsync, fdatasync, close, rename, renameat2, unlink or mkdir
+// to open, write, fsync, fdatasync, close, rename, renameat2, link, unlink or
+// mkdir
 // that touches a path under FAIL_CALLS_UNDER (or a file opened there)
 // returns -1 with errno FAIL_CALLS_ERRNO (EIO when unset), and has no other
 // effect; a failing close still releases the descriptor, as the system's
@@ -13,12 +14,20 @@
 //   FAIL_CALLS_ERRNO   errno of the failure
 //   FAIL_CALLS_REPORT  file that receives, at exit, the number of calls
 //                      counted and the name of the one that failed
+//   FAIL_CALLS_FILE_SYSTEM
+//                      what the watched folder's file system cannot do, as
+//                      most beyond a local disk cannot: "no-exchange" makes
+//                      every exchange of two names fail with EINVAL (NFS,
+//                      SMB, FUSE); "fat" makes every hard link fail with
+//                      EPERM too (FAT, exFAT). Those failures are not counted.
 //
-// A test in the same process may instead call FailCallsSet and
-// FailCallsCounted (found with dlsym), which override the environment.
+// A test in the same process may instead call FailCallsSet,
+// FailCallsCounted and FailCallsFileSystem (found with dlsym), which
+// override the environment.
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +48,8 @@ std::atomic<long> gCount{0};
 std::atomic<long> gFailAt{0};
 std::atomic<int> gErrno{EIO};
 const char* gFailed = "";
+// 0: a local disk; 1: no exchange; 2: no exchange and no hard links.
+std::atomic<int> gFileSystem{0};
 
 template <typename Function>
 Function Next(const char* name) {
@@ -53,6 +64,9 @@ __attribute__((constructor)) void ReadEnvironment() {
   }
   if (const char* at = std::getenv("FAIL_CALLS_AT")) gFailAt = std::atol(at);
   if (const char* error = std::getenv("FAIL_CALLS_ERRNO")) gErrno = std::atoi(error);
+  if (const char* kind = std::getenv("FAIL_CALLS_FILE_SYSTEM")) {
+    gFileSystem = std::strcmp(kind, "fat") == 0 ? 2 : std::strcmp(kind, "no-exchange") == 0 ? 1 : 0;
+  }
 }
 
 __attribute__((destructor)) void WriteReport() {
@@ -121,6 +135,8 @@ void FailCallsSet(long failAt, int error) {
 
 long FailCallsCounted() { return gCount; }
 
+void FailCallsFileSystem(int kind) { gFileSystem = kind; }
+
 void FailCallsWatch(const char* under) {
   std::snprintf(gUnder, sizeof gUnder, "%s", under);
   gUnderLength = std::strlen(gUnder);
@@ -187,8 +203,24 @@ int renameat(int fromDirectory, const char* from, int toDirectory, const char* t
 
 int renameat2(int fromDirectory, const char* from, int toDirectory, const char* to, unsigned flags) {
   static const auto next = Next<int (*)(int, const char*, int, const char*, unsigned)>("renameat2");
-  if ((Under(fromDirectory, from) || Under(toDirectory, to)) && FailsNow("renameat2")) return -1;
+  const bool watched = Under(fromDirectory, from) || Under(toDirectory, to);
+  if (watched && (flags & RENAME_EXCHANGE) != 0 && gFileSystem >= 1) {
+    errno = EINVAL;
+    return -1;
+  }
+  if (watched && FailsNow("renameat2")) return -1;
   return next(fromDirectory, from, toDirectory, to, flags);
+}
+
+int link(const char* from, const char* to) {
+  static const auto next = Next<int (*)(const char*, const char*)>("link");
+  const bool watched = Under(AT_FDCWD, from) || Under(AT_FDCWD, to);
+  if (watched && gFileSystem >= 2) {
+    errno = EPERM;
+    return -1;
+  }
+  if (watched && FailsNow("link")) return -1;
+  return next(from, to);
 }
 
 int unlink(const char* path) {

@@ -68,6 +68,53 @@ class SmallDisk {
   bool mounted_ = false;
 };
 
+// A FAT file system of the test's own, as on a USB stick or an SD card: an
+// image made by mkfs.vfat and mounted through fusefat, writable. It cannot
+// exchange two names, has no hard links, and refuses names with '?' in
+// them. Where FUSE or the tools are missing, Mounted() is false and Why()
+// says so.
+class FatDisk {
+ public:
+  FatDisk() {
+    char folder[] = "/tmp/zintrel-fat-disk-XXXXXX";
+    if (::mkdtemp(folder) == nullptr) {
+      why_ = std::string("cannot make a folder: ") + std::strerror(errno);
+      return;
+    }
+    folder_ = folder;
+    if (::access("/dev/fuse", R_OK | W_OK) != 0) {
+      why_ = "FUSE is missing (/dev/fuse)";
+      return;
+    }
+    const std::string image = folder_ + "/image";
+    const std::string mount = folder_ + "/mnt";
+    ::mkdir(mount.c_str(), 0755);
+    const std::string command = "mkfs.vfat -C '" + image + "' 8192 >/dev/null 2>&1 && fusefat -o rw+ '" + image +
+                                "' '" + mount + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) {
+      why_ = "cannot make and mount a FAT image (mkfs.vfat from dosfstools, fusefat, root)";
+      return;
+    }
+    mounted_ = true;
+  }
+  ~FatDisk() {
+    if (mounted_) std::system(("fusermount -u '" + folder_ + "/mnt' >/dev/null 2>&1").c_str());
+    if (!folder_.empty()) std::system(("rm -rf '" + folder_ + "'").c_str());
+  }
+  FatDisk(const FatDisk&) = delete;
+  FatDisk& operator=(const FatDisk&) = delete;
+
+  bool Mounted() const { return mounted_; }
+  const std::string& Why() const { return why_; }
+  std::string Path() const { return folder_ + "/mnt"; }
+  std::string File(const std::string& name) const { return Path() + "/" + name; }
+
+ private:
+  std::string folder_;
+  std::string why_;
+  bool mounted_ = false;
+};
+
 // Returns the names in folder, sorted, without "." and "..": the system's
 // bytes, whatever they spell.
 inline std::vector<std::string> Listing(const std::string& folder) {

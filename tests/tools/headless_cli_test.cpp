@@ -368,6 +368,27 @@ TEST_F(HeadlessCliTest, BadInputWritesNothing) {
   wide->MaxSpeed = 25.0;
   WriteState(Path("fast.json"), *wide);
   ASSERT_TRUE(QDir().mkpath(Path("folder.png")));
+  {
+    // A whole state, then a NUL byte and more: the parser would stop at it.
+    QFile nul(Path("nul.json"));
+    ASSERT_TRUE(nul.open(QIODevice::WriteOnly));
+    QFile whole(Path("fast.json"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    nul.write(whole.readAll() + QByteArray(1, '\0') + QByteArray(1000, 'x'));
+    // A field name of two million characters, quoted in the message.
+    QFile longKey(Path("long-key.json"));
+    ASSERT_TRUE(longKey.open(QIODevice::WriteOnly));
+    longKey.write("{\"" + QByteArray(2'000'000, 'k') + "\": 1}");
+  }
+  // A frame's name in the frames folder taken by a folder of the user's.
+  ASSERT_TRUE(QDir().mkpath(Path("taken/000002.png")));
+  ASSERT_TRUE(QFile::link(folder_.path(), Path("alias")));
+  {
+    QFile state(Path("s.json"));
+    ASSERT_TRUE(state.open(QIODevice::WriteOnly));
+    state.write("an earlier state");
+  }
+  ASSERT_TRUE(QFile::link(Path("s.json"), Path("s-link")));
   const QStringList before = Listing(folder_.path());
 
   const std::vector<std::pair<QStringList, const char*>> cases = {
@@ -398,6 +419,13 @@ TEST_F(HeadlessCliTest, BadInputWritesNothing) {
       {{"--frames-dir", Path("new/"), "--state-out", Path("new")}, "name the same path"},
       {{"--frames-dir", Path("new"), "--frame-out", Path("new")}, "name the same path"},
       {{"--frames-dir", Path("bad.json")}, "is not a folder"},
+      {{"--frames-dir", Path("taken")}, "000002.png': it is not a regular file"},
+      // Two names of one file, through links or as a frame.
+      {{"--gif", Path("alias/s.json")}, "and --gif '"},
+      {{"--gif", Path("s-link")}, "name the same file"},
+      {{"--gif", Path("frames/000002.png")}, "name the same file, the frame of tick 2"},
+      {{"--state-in", Path("nul.json")}, "a NUL byte at line"},
+      {{"--state-in", Path("long-key.json")}, "unknown field 'kkk"},
       {{"--width", "0"}, "cannot be stored as PNG"},
   };
   for (const auto& [extra, expected] : cases) {
@@ -410,6 +438,8 @@ TEST_F(HeadlessCliTest, BadInputWritesNothing) {
     EXPECT_TRUE(run.err.startsWith("zintrel-headless: ")) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(QString::fromUtf8(expected))) << run.err.toStdString();
     EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
+    // A quoted text is cut to a thousand characters, as the boxes cut it.
+    EXPECT_LE(run.err.size(), 1100);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_EQ(Listing(folder_.path()), before);
     EXPECT_TRUE(Listing(Path("frames")).isEmpty());

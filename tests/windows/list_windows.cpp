@@ -16,6 +16,13 @@
 //
 // instead asks the visible top-level windows of class CLASS to close, as
 // ending a task or the session does, whether they are enabled or not.
+//
+//   list_windows --end-session CLASS
+//
+// instead tells them the session ends, as an installer closing programs
+// does (WM_QUERYENDSESSION, then WM_ENDSESSION, with ENDSESSION_CLOSEAPP),
+// and leaves the program to end itself: unlike a real session end, nothing
+// ends the process after.
 
 #include <windows.h>
 
@@ -77,11 +84,24 @@ BOOL CALLBACK CloseWindow(HWND window, LPARAM className) {
   return TRUE;
 }
 
+BOOL CALLBACK EndSession(HWND window, LPARAM className) {
+  if (IsWindowVisible(window) && ClassOf(window) == reinterpret_cast<const wchar_t*>(className)) {
+    DWORD_PTR agreed = 0;
+    SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 20000, &agreed);
+    SendMessageTimeoutW(window, WM_ENDSESSION, agreed != 0, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 20000, nullptr);
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 int wmain(int count, wchar_t** arguments) {
   if (count == 3 && std::wstring(arguments[1]) == L"--close") {
     EnumWindows(CloseWindow, reinterpret_cast<LPARAM>(arguments[2]));
+    return 0;
+  }
+  if (count == 3 && std::wstring(arguments[1]) == L"--end-session") {
+    EnumWindows(EndSession, reinterpret_cast<LPARAM>(arguments[2]));
     return 0;
   }
   // Binary, so that no line ending is rewritten.
