@@ -2,13 +2,16 @@
 // maps every event onto a message to the program's worker
 // (page_worker.js), and shows what the worker sends back: the box's lines,
 // the controls' positions and tips, and the files it hands over. The
-// worker draws the frame on the display's canvas itself. Nothing here
+// worker draws the frame on the display's canvas itself, or, where the
+// browser cannot hand a canvas to a worker, sends it here. Nothing here
 // decides what a control does, and nothing here waits for a tick or a
 // frame: a touch is answered at once however many particles move.
 "use strict";
 
 var Zintrel = (function () {
   var worker, canvas, box, boxText, display, panel;
+  // The canvas's context where the page draws the frames itself, or null.
+  var context = null;
 
   function send(message, transfer) { worker.postMessage(message, transfer || []); }
 
@@ -43,7 +46,9 @@ var Zintrel = (function () {
       return;
     }
     boxText.textContent = line;
-    box.showModal();
+    // A browser without the dialog element still shows it, without its modality.
+    if (box.showModal) box.showModal();
+    else box.setAttribute("open", "");
   }
 
   function showWaiting() {
@@ -132,9 +137,30 @@ var Zintrel = (function () {
   }
 
   var linkCopiedText = "";
+  // The links asked of the worker, each waited for by a press of Copy link.
+  var linksAsked = [];
 
-  // Puts a link to this run on the clipboard where the browser allows it,
-  // and shows it beside the menu, so it can be opened or copied by hand.
+  // Copy link: the clipboard is promised the worker's link within the
+  // press itself, as for Copy picture: a browser may refuse a write made
+  // after the press's own task, as Safari does. Where the browser takes no
+  // promise, the link is written when it comes.
+  function copyLink() {
+    var address = new Promise(function (resolve) { linksAsked.push(resolve); });
+    send({ type: "action", action: "copyLink" });
+    if (!navigator.clipboard) return;
+    var written;
+    if (window.ClipboardItem) {
+      var text = address.then(function (a) { return new Blob([a], { type: "text/plain" }); });
+      written = navigator.clipboard.write([new ClipboardItem({ "text/plain": text })]);
+    } else {
+      written = address.then(function (a) { return navigator.clipboard.writeText(a); });
+    }
+    // The link is shown beside the menu either way, to copy by hand.
+    written.catch(function () {});
+  }
+
+  // Shows a link to this run beside the menu, so it can be opened or
+  // copied by hand, and hands it to the press that asked for it.
   function showLink(fragment) {
     var address = location.href.split("#")[0] + "#" + fragment;
     var notice = document.getElementById("notice");
@@ -143,7 +169,7 @@ var Zintrel = (function () {
     link.href = address;
     link.textContent = "#";
     notice.appendChild(link);
-    if (navigator.clipboard) navigator.clipboard.writeText(address).catch(function () {});
+    if (linksAsked.length > 0) linksAsked.shift()(address);
   }
 
   var recordButton = null, videoButton = null, recordingStatus = null;
@@ -182,7 +208,7 @@ var Zintrel = (function () {
   var kRecordAction = 4;
   var menuActions = [action("saveState"), function () { document.getElementById("open-file").click(); },
                      action("picture"), copyPicture,
-                     action("record"), action("copyLink"), fullScreen];
+                     action("record"), copyLink, fullScreen];
 
   function place(element, bounds) {
     element.style.left = bounds[0] + "px";
@@ -419,7 +445,19 @@ var Zintrel = (function () {
     },
     frameSize: function (m) {
       frameSize = { width: m.width, height: m.height, fixed: m.fixed };
+      if (context) {
+        canvas.width = m.width;
+        canvas.height = m.height;
+      }
       layFrame();
+    },
+    // Where the page draws the frames: each as the worker drew it, and its
+    // PNG when the worker asks for one.
+    frame: function (m) { context.putImageData(new ImageData(m.pixels, m.width, m.height), 0, 0); },
+    encode: function (m) {
+      canvas.toBlob(function (blob) {
+        send({ type: "encoded", id: m.id, blob: blob, error: "" });
+      }, "image/png");
     },
     report: function (m) { report(m.line); },
     status: showRecordingStatus,
@@ -434,7 +472,12 @@ var Zintrel = (function () {
     answer: function (m) {
       var then = asked.get(m.id);
       asked.delete(m.id);
-      then(m.value);
+      // A picture in the answer comes as its PNG's data address.
+      var last = Array.isArray(m.value) ? m.value[m.value.length - 1] : null;
+      if (!(last instanceof Blob)) return then(m.value);
+      var reader = new FileReader();
+      reader.onload = function () { then(m.value.slice(0, -1).concat([reader.result])); };
+      reader.readAsDataURL(last);
     }
   };
 
@@ -461,6 +504,23 @@ var Zintrel = (function () {
     return new Worker("page_worker.js");
   }
 
+  // Starts the worker and hands it the display: its canvas where the
+  // browser can draw on one from a worker, which spares the page's thread
+  // every frame; otherwise the page draws the frames the worker sends.
+  function startProgram() {
+    worker = startWorker();
+    worker.onmessage = function (event) { messages[event.data.type](event.data); };
+    worker.onerror = function (event) { report(String(event.message || "")); };
+    var offscreen = null;
+    if (typeof OffscreenCanvas === "function" && canvas.transferControlToOffscreen) {
+      offscreen = canvas.transferControlToOffscreen();
+    } else {
+      context = canvas.getContext("2d");
+    }
+    send({ type: "start", languages: (navigator.languages || [navigator.language || ""]).join(","),
+           hash: location.hash, display: measuredDisplay(), canvas: offscreen }, offscreen ? [offscreen] : []);
+  }
+
   function start() {
     canvas = document.getElementById("frame");
     display = document.getElementById("display");
@@ -468,13 +528,13 @@ var Zintrel = (function () {
     box = document.getElementById("box");
     boxText = document.getElementById("box-text");
     box.addEventListener("close", showWaiting);
-    worker = startWorker();
-    worker.onmessage = function (event) { messages[event.data.type](event.data); };
-    worker.onerror = function (event) { report(String(event.message || "")); };
-    // The worker draws on the display's canvas itself.
-    var offscreen = canvas.transferControlToOffscreen();
-    send({ type: "start", languages: (navigator.languages || [navigator.language || ""]).join(","),
-           hash: location.hash, display: measuredDisplay(), canvas: offscreen }, [offscreen]);
+    // A page that cannot start says why in its box, never stays blank.
+    try {
+      startProgram();
+    } catch (error) {
+      report(String(error && error.message || error));
+      return;
+    }
     document.getElementById("open-file").addEventListener("change", function (event) {
       if (event.target.files.length > 0) openState(event.target.files[0]);
       event.target.value = "";

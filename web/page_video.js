@@ -24,22 +24,22 @@ var ZintrelVideo = function (page) {
     var blocks = Math.ceil(width / 16) * Math.ceil(height / 16);
     var level = kLevels.find(function (l) { return blocks <= l[0]; }) || kLevels[kLevels.length - 1];
     // Constrained baseline: the profile every H.264 encoder and player has.
-    return { codec: "avc1.42e0" + level[1], width: width, height: height, avc: { format: "avc" },
+    return { codec: codecFor(level[1]), width: width, height: height, avc: { format: "avc" },
              bitrate: Math.max(1e6, width * height * 8), latencyMode: "quality" };
   }
 
   function even(n) { return n + (n % 2); }
 
-  var checked = null;
-  // Resolves to whether this browser can record a video.
-  function supported() {
-    if (!checked) {
-      checked = !self.VideoEncoder || !self.VideoFrame || typeof Mp4Muxer === "undefined" ? Promise.resolve(false)
-        : VideoEncoder.isConfigSupported(config(660, 440)).then(function (answer) { return !!answer.supported; },
-                                                                 function () { return false; });
-    }
-    return checked;
-  }
+  // Whether this page offers Record video…: where the browser has the
+  // encoder at all. Nothing of the encoder is touched before the first
+  // Record video…: a browser may fault on its first use (WebKitGTK before
+  // 2.52 aborts the whole page), and one that cannot encode the frame says
+  // why through the encoder's error, which the box then shows.
+  function offered() { return !!(self.VideoEncoder && self.VideoFrame) && typeof Mp4Muxer !== "undefined"; }
+
+  // The codec's name for a frame's levels; the page's tests may name one
+  // no browser has, to see a failed encoding told.
+  var codecFor = function (level) { return "avc1.42e0" + level; };
 
   // The recording in progress, or null; and the frames of the last one
   // stopped, which the page's tests compare with the file.
@@ -88,6 +88,7 @@ var ZintrelVideo = function (page) {
   function fail(which, error) {
     if (which.failed) return;
     which.failed = true;
+    if (which.encoder && which.encoder.state !== "closed") which.encoder.close();
     if (now === which) {
       now = null;
       showStatus();
@@ -122,6 +123,18 @@ var ZintrelVideo = function (page) {
     }
     if (now.bytes >= Module._ZintrelRecordingBound()) return stop(page.call("ZintrelVideoEndedText", ["number"], [1]));
     if (width === 0 || height === 0) return;
+    // An encoder the browser refuses, at once or later through its error,
+    // ends the recording with the browser's reason in the box; the ticks go
+    // on.
+    var which = now;
+    try {
+      encodeFrame(width, height);
+    } catch (error) {
+      fail(which, error);
+    }
+  }
+
+  function encodeFrame(width, height) {
     if (!now.encoder) begin(width, height);
     var codedWidth = even(width), codedHeight = even(height);
     var pixels = new Uint8Array(codedWidth * codedHeight * 4);
@@ -148,7 +161,8 @@ var ZintrelVideo = function (page) {
     showStatus();
   }
 
-  return { supported: supported, recording: recording, behind: behind, start: start,
+  return { offered: offered, recording: recording, behind: behind, start: start,
            lastFrames: function () { return lastFrames; },
+           nameCodec: function (codec) { codecFor = function () { return codec; }; },
            stop: function () { stop(""); }, frameDrawn: frameDrawn };
 };

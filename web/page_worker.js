@@ -1,14 +1,16 @@
 // The program's own thread: the page's worker owns the field, the settings
 // panel's logic, the timer and the frame (page.cpp), so that a tick of
 // thousands of particles never stands between a touch and the page's answer
-// to it. The worker draws on the display's canvas itself. The page's main
-// thread (page.js) only maps the browser's events and controls onto the
-// messages below and shows what comes back: the box's lines, the controls'
-// new positions, the frame's size and the downloads.
+// to it. The worker draws on the display's canvas itself where the browser
+// can hand the canvas over. The page's main thread (page.js) only maps the
+// browser's events and controls onto the messages below and shows what
+// comes back: the box's lines, the controls' new positions, the frame's
+// size, the downloads, and the frames where it draws them.
 //
-// From the page:   start, built, display, slider, checkbox, button, action, open, ask
-// To the page:     panel, slider, checkbox, tip, frameSize, report, status,
-//                  download, copy, link, opened, answer
+// From the page:   start, built, display, slider, checkbox, button, action, open, ask,
+//                  encoded
+// To the page:     panel, slider, checkbox, tip, frameSize, frame, encode, report,
+//                  status, download, copy, link, opened, answer
 "use strict";
 
 // The video recording and its muxer. A page opened from disk gets all of
@@ -68,16 +70,19 @@ var Zintrel = (function () {
 
   function measure() { return fixedSize || displaySize; }
 
-  // The display's canvas, handed over by the page: the frame is drawn here
-  // and reaches the screen without the page's thread, once per screen
+  // The display's canvas, handed over by the page where the browser can
+  // (an OffscreenCanvas): the frame is drawn here and reaches the screen
+  // without the page's thread. Where it cannot, canvas stays null and each
+  // frame goes to the page, which draws it. Either way once per screen
   // refresh at most. The page is told the frame's size when it changes,
   // and whether it is fixed, to lay the canvas out.
-  var canvas = null, context = null, shownSize = "";
+  var canvas = null, context = null, shownSize = "", shown = [0, 0];
   var drawPending = false;
   var nextRefresh = typeof requestAnimationFrame === "function" ? requestAnimationFrame
     : function (then) { return setTimeout(then, 16); };
   // The frame's bytes, copied out of the program's heap, which an image
-  // may not share in the threaded program.
+  // may not share in the threaded program (and which WebKit's web process
+  // does not take as an image's bytes without faulting now and then).
   var pixels = new Uint8ClampedArray(0);
 
   function draw() {
@@ -85,17 +90,26 @@ var Zintrel = (function () {
     var width = Module._ZintrelFrameWidth(), height = Module._ZintrelFrameHeight();
     var size = [width, height, fixedSize !== null].join();
     if (size !== shownSize) {
-      canvas.width = width;
-      canvas.height = height;
+      if (canvas) {
+        canvas.width = width;
+        canvas.height = height;
+      }
       shownSize = size;
+      shown = [width, height];
       post({ type: "frameSize", width: width, height: height, fixed: fixedSize !== null });
     }
     if (width === 0 || height === 0) return;
     try {
-      if (pixels.length !== width * height * 4) pixels = new Uint8ClampedArray(width * height * 4);
       // The heap may grow for the frame's bytes: read it only after.
       var at = Module._ZintrelFramePixels();
-      pixels.set(new Uint8Array(Module.HEAPU8.buffer, at, pixels.length));
+      var frame = new Uint8ClampedArray(Module.HEAPU8.buffer, at, width * height * 4);
+      if (!canvas) {
+        var sent = new Uint8ClampedArray(frame);
+        post({ type: "frame", width: width, height: height, pixels: sent }, [sent.buffer]);
+        return;
+      }
+      if (pixels.length !== frame.length) pixels = new Uint8ClampedArray(frame.length);
+      pixels.set(frame);
       context.putImageData(new ImageData(pixels, width, height), 0, 0);
     } catch (error) {
       // A frame the tab has no memory for is told, and the next one tried.
@@ -112,7 +126,11 @@ var Zintrel = (function () {
   var interval = 16, due = 0, timerOn = false;
   var channel = new MessageChannel();
 
+  // The ticks the timer has run, for the page's speed measurements.
+  var ticksRun = 0;
+
   function tick() {
+    ticksRun += 1;
     var line = call("ZintrelTick", ["number", "number"], measure());
     if (video.recording()) video.frameDrawn();
     report(line);
@@ -145,6 +163,19 @@ var Zintrel = (function () {
       setTimeout(loop, milliseconds);
     }
     return true;
+  }
+
+  // The frame on the display as PNG: the canvas's where the worker draws
+  // it, the page's where the page does.
+  var encodings = new Map(), lastEncoding = 0;
+
+  function pictureBlob() {
+    if (canvas) return canvas.convertToBlob({ type: "image/png" });
+    return new Promise(function (resolve, reject) {
+      lastEncoding += 1;
+      encodings.set(lastEncoding, { resolve: resolve, reject: reject });
+      post({ type: "encode", id: lastEncoding });
+    });
   }
 
   // The kinds of file a download is named for.
@@ -229,12 +260,12 @@ var Zintrel = (function () {
     picture: function (request) {
       var name = proposedName(kPicture);
       if (drawPending) draw();
-      if (canvas.width === 0 || canvas.height === 0) {
+      if (shown[0] === 0 || shown[1] === 0) {
         if (give(name)) report(call("ZintrelEmptyPictureText"));
         if (request.copy) post({ type: "copy", id: request.id, blob: null });
         return;
       }
-      canvas.convertToBlob({ type: "image/png" }).then(function (blob) {
+      pictureBlob().then(function (blob) {
         if (request.copy) post({ type: "copy", id: request.id, blob: blob });
         else download(blob, name);
       }, function (error) {
@@ -279,17 +310,22 @@ var Zintrel = (function () {
   // measurements.
   var questions = {
     stepThreads: function () { return Module._ZintrelStepThreads(); },
-    // The frame on the display: its size and its PNG as a data address.
+    // The frame on the display: its size and its PNG, which the page reads
+    // into a data address (WebKit's worker of a page from disk cannot read
+    // a canvas's blob).
     frame: function () {
       if (drawPending) draw();
-      if (canvas.width === 0 || canvas.height === 0) return [canvas.width, canvas.height, ""];
-      return canvas.convertToBlob({ type: "image/png" }).then(function (blob) {
-        return [canvas.width, canvas.height, new FileReaderSync().readAsDataURL(blob)];
-      });
+      var size = shown.slice();
+      if (size[0] === 0 || size[1] === 0) return size.concat([""]);
+      return pictureBlob().then(function (blob) { return size.concat([blob]); });
     },
     savedState: function () { return call("ZintrelSavedState"); },
     recordingPieces: function () { return recording.pieces(); },
     videoFrames: function () { return video.lastFrames(); },
+    // Names a codec for the next video, to see one the browser refuses told.
+    videoCodec: function (codec) { video.nameCodec(codec); },
+    // Whether the worker draws the frame itself, or hands it to the page.
+    drawsItself: function () { return canvas !== null; },
     setRecordingBound: function (bytes) { Module._ZintrelSetRecordingBound(bytes); },
     // Where a label of textWidth pixels goes, given its place in the
     // layout, as the desktop programs fit a longer word.
@@ -297,6 +333,8 @@ var Zintrel = (function () {
       var fitted = Module._ZintrelFittedLabel(left, top, width, height, textWidth);
       return [Math.floor(fitted / 65536), top, fitted % 65536, height];
     },
+    // The ticks the timer has run so far, and when this was asked (ms).
+    ticksRun: function () { return [ticksRun, performance.now()]; },
     // Times count ticks of a width x height display back to back, after a
     // warm-up; the timer waits meanwhile. Returns [threads, ms per tick].
     timeTicks: function (width, height, count) {
@@ -329,6 +367,12 @@ var Zintrel = (function () {
     },
     button: function (m) { report(call("ZintrelButtonClicked", ["number"], [m.button])); },
     action: function (m) { actions[m.action](m); },
+    encoded: function (m) {
+      var then = encodings.get(m.id);
+      encodings.delete(m.id);
+      if (m.blob) then.resolve(m.blob);
+      else then.reject(new Error(m.error));
+    },
     open: function (m) {
       try {
         openState(m.name, m.data);
@@ -356,8 +400,8 @@ var Zintrel = (function () {
   // run start, so that its first tick has the display's real size.
   function describe() {
     var m = started;
-    canvas = m.canvas;
-    context = canvas.getContext("2d");
+    canvas = m.canvas || null;
+    if (canvas) context = canvas.getContext("2d");
     handlers.display(m.display);
     // The browser's language, as the desktop programs follow the system's.
     if (give(m.languages)) call("ZintrelChooseLanguage");
@@ -370,13 +414,11 @@ var Zintrel = (function () {
         checked = control.checked;
       }
     });
-    // Asked before the panel is built, so that the answer is there when
-    // the menu is: a button added later would change the display's size,
-    // and with it a link's fixed one.
-    video.supported().then(function (supported) {
-      post({ type: "panel", description: description, videoSupported: supported,
-             maxStateBytes: Module._ZintrelMaxStateBytes() });
-    });
+    // Known before the panel is built, so that the menu has its button from
+    // the start: a button added later would change the display's size, and
+    // with it a link's fixed one.
+    post({ type: "panel", description: description, videoSupported: video.offered(),
+           maxStateBytes: Module._ZintrelMaxStateBytes() });
   }
 
   function begin(built) {
@@ -427,12 +469,24 @@ var Zintrel = (function () {
   };
 })();
 
-// The program itself: the threaded variant where the page is cross-origin
-// isolated (its step then shares the work among the processors, with the
-// same bits), the one-thread program everywhere else, which the page
-// opened from disk has in its one script.
+// Whether the threaded program can run here: a page that is cross-origin
+// isolated may still have no SharedArrayBuffer (WebKitGTK keeps it off), or
+// no shared WebAssembly memory, which the threaded program is made of.
+function ZintrelThreadsCanRun() {
+  if (!self.crossOriginIsolated || typeof SharedArrayBuffer === "undefined") return false;
+  try {
+    return new WebAssembly.Memory({ initial: 1, maximum: 1, shared: true }).buffer instanceof SharedArrayBuffer;
+  } catch (error) {
+    return false;
+  }
+}
+
+// The program itself: the threaded variant where threads can run (its step
+// then shares the work among the processors, with the same bits), the
+// one-thread program everywhere else, which the page opened from disk has
+// in its one script.
 if (typeof ZintrelBundled === "undefined") {
-  if (self.crossOriginIsolated) {
+  if (ZintrelThreadsCanRun()) {
     // The step's helpers load the program's own script, not this one.
     Module.mainScriptUrlOrBlob = new URL("zintrel-threads.js", self.location.href).href;
     importScripts("zintrel-threads.js");

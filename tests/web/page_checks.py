@@ -1,12 +1,19 @@
 """What the page's tests in every browser compare with, the frames and the
-runs of zintrel-headless, and the headless Chromium they drive."""
+runs of zintrel-headless, and the browsers they drive through Selenium:
+headless Chromium, and WebKitGTK's MiniBrowser on an X server (a test run
+by scripts/x-session), whose downloads are caught in the page."""
+import base64
 import json
 import os
+import re
 import subprocess
 import time
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.webkitgtk.options import Options as WebKitOptions
+
+MINIBROWSER = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser"
 
 # The numbers of a state that a run must reproduce bit for bit.
 STATE_KEYS = ("x", "y", "vx", "vy", "Heading", "ParticleCount", "MaxSpeed", "ParticleSize", "Activity",
@@ -86,3 +93,67 @@ def as_a_phone(driver, width=390, height=844):
         "screenOrientation": {"type": "portraitPrimary" if upright else "landscapePrimary",
                               "angle": 0 if upright else 90}})
     driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 5})
+
+
+def webkit_browser():
+    """Returns WebKitGTK's MiniBrowser driven by WebKitWebDriver, on the X
+    server DISPLAY names: a fresh web process, nothing loaded before."""
+    options = WebKitOptions()
+    options.binary_location = MINIBROWSER
+    options.add_argument("--automation")
+    return webdriver.WebKitGTK(executable_path="/usr/bin/WebKitWebDriver", options=options)
+
+
+def allow_clipboard(driver):
+    """Lets the page read and write the clipboard where the browser asks
+    its user first (Chromium); WebKit allows a write within a press."""
+    if not webkit_version(driver):
+        driver.execute_cdp_cmd("Browser.grantPermissions",
+                               {"permissions": ["clipboardReadWrite", "clipboardSanitizedWrite"]})
+
+
+def webkit_version(driver):
+    """Returns WebKitGTK's version as a tuple, (2, 50, 6) say, or None in
+    another browser."""
+    if driver.capabilities.get("browserName") != "MiniBrowser":
+        return None
+    found = re.match(r"([0-9]+)\.([0-9]+)(?:\.([0-9]+))?", driver.capabilities.get("browserVersion", ""))
+    return tuple(int(n or 0) for n in found.groups()) if found else (0, 0, 0)
+
+
+# Catches the page's downloads where the browser keeps none in a folder of
+# the test's: each blob given an object address is kept, and an anchor
+# clicked to download one hands it over, as bytes in base64, instead.
+CATCHING_DOWNLOADS = """
+if (!window.zintrelDownloads) {
+  window.zintrelDownloads = [];
+  const blobs = new Map(), made = URL.createObjectURL;
+  URL.createObjectURL = blob => { const address = made(blob); blobs.set(address, blob); return address; };
+  const click = HTMLAnchorElement.prototype.click;
+  HTMLAnchorElement.prototype.click = function () {
+    const blob = this.download && blobs.get(this.href);
+    if (!blob) return click.call(this);
+    const name = this.download, reader = new FileReader();
+    reader.onload = () => zintrelDownloads.push([name, reader.result.split(",", 2)[1] || ""]);
+    reader.readAsDataURL(blob);
+  };
+}"""
+
+
+def catch_downloads(driver):
+    """Makes the page's next downloads reach collect_downloads, where the
+    browser saves none of its own (WebKitGTK's MiniBrowser); nothing in
+    Chromium, which saves them to the test's folder."""
+    if webkit_version(driver):
+        driver.execute_script(CATCHING_DOWNLOADS)
+
+
+def collect_downloads(driver, folder):
+    """Writes the downloads caught since the last call into folder, each
+    under the name the page gave it, written whole before it is named."""
+    if not webkit_version(driver):
+        return
+    for name, data in driver.execute_script("return window.zintrelDownloads ? zintrelDownloads.splice(0) : []"):
+        with open(os.path.join(folder, name + ".part"), "wb") as file:
+            file.write(base64.b64decode(data))
+        os.rename(os.path.join(folder, name + ".part"), os.path.join(folder, name))

@@ -17,6 +17,7 @@ import base64
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -28,7 +29,8 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
-from page_checks import browser, first_drawing, paused_state, rgb_of_png, ticks_to_reach
+from page_checks import (allow_clipboard, browser, catch_downloads, collect_downloads, first_drawing, paused_state,
+                         rgb_of_png, ticks_to_reach)
 from static_server import StaticServer
 
 PAGE_DIR, HEADLESS = sys.argv[1], sys.argv[2]
@@ -44,18 +46,31 @@ ISOLATING = {"Cross-Origin-Opener-Policy": "same-origin", "Cross-Origin-Embedder
 class PageTest(unittest.TestCase):
     address = None
     server = None
+    # Whether the server sends the headers that make the page cross-origin
+    # isolated.
+    isolating = MODE == "isolated"
 
     @classmethod
     def setUpClass(cls):
         cls.work = tempfile.TemporaryDirectory(prefix="zintrel-page-test-")
         cls.downloads = os.path.join(cls.work.name, "downloads")
         os.mkdir(cls.downloads)
-        cls.driver = browser(os.path.join(cls.work.name, "profile"), cls.downloads)
+        cls.driver = cls.open_browser(os.path.join(cls.work.name, "profile"), cls.downloads)
 
     @classmethod
     def tearDownClass(cls):
-        cls.driver.quit()
+        cls.close_browser()
         cls.work.cleanup()
+
+    # The browser the cases drive: a headless Chromium of the class's own,
+    # unless a suite shares one browser among its classes.
+    @classmethod
+    def open_browser(cls, profile, downloads):
+        return browser(profile, downloads)
+
+    @classmethod
+    def close_browser(cls):
+        cls.driver.quit()
 
     def setUp(self):
         self.driver.get(self.address)
@@ -104,7 +119,8 @@ class PageTest(unittest.TestCase):
         return (driver or self.driver).execute_async_script(
             "const done = arguments[0];"
             "Zintrel.ask('stepThreads').then(threads =>"
-            "    done([threads, crossOriginIsolated ? Math.min(navigator.hardwareConcurrency, 16) : 1]));")
+            "    done([threads, crossOriginIsolated && typeof SharedArrayBuffer === 'function'"
+            "                   ? Math.min(navigator.hardwareConcurrency, 16) : 1]));")
 
     def element(self, name):
         return self.driver.find_element(By.ID, name)
@@ -141,9 +157,11 @@ class PageTest(unittest.TestCase):
         """Saves the state through the menu and returns the downloaded JSON."""
         for name in os.listdir(self.downloads):
             os.remove(os.path.join(self.downloads, name))
+        catch_downloads(self.driver)
         self.menu("Save state…").click()
         deadline = time.time() + 20
         while time.time() < deadline:
+            collect_downloads(self.driver, self.downloads)
             names = [n for n in os.listdir(self.downloads) if n.endswith(".zintrel")]
             if names:
                 with open(os.path.join(self.downloads, names[0]), encoding="utf-8") as file:
@@ -204,7 +222,9 @@ class PageTest(unittest.TestCase):
             self.assertLessEqual(label.get_property("scrollWidth"), label.get_property("clientWidth"), label.text)
         threads, expected = self.step_threads()
         self.assertEqual(threads, expected)
-        self.assertEqual(self.driver.execute_script("return crossOriginIsolated"), MODE == "isolated")
+        self.assertEqual(self.driver.execute_script("return crossOriginIsolated"), self.isolating)
+        # Whichever program the browser can run, it runs without a box.
+        self.assertIsNone(self.dialog_text())
 
     def test_each_slider_stores_what_the_desktop_mapping_gives(self):
         self.element("Button4").click()  # Paused, so InitialRadius's field size holds still.
@@ -263,8 +283,7 @@ class PageTest(unittest.TestCase):
             n for n in os.listdir(self.downloads) if n.endswith(".png") and not n.endswith(".crdownload")])
         with open(os.path.join(self.downloads, saved[0]), "rb") as file:
             self.assertEqual(rgb_of_png(file.read()), shown)
-        self.driver.execute_cdp_cmd("Browser.grantPermissions",
-                                    {"permissions": ["clipboardReadWrite", "clipboardSanitizedWrite"]})
+        allow_clipboard(self.driver)
         self.menu("Copy picture").click()
 
         def copied():
@@ -359,13 +378,13 @@ class PageTest(unittest.TestCase):
         # Opened as a new page: paused after a few ticks, the state saved.
         self.driver.get("about:blank")
         self.driver.get(link)
-        WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
-            "return Zintrel.frameSize()[0] > 0"))
+        width, height = int(link.split("&width=")[1].split("&")[0]), int(link.split("&height=")[1].split("&")[0])
+        # The first tick gives the frame the link's size; a few more run.
+        WebDriverWait(self.driver, 30).until(lambda d: self.frame_size() == (width, height))
         time.sleep(0.3)
         self.element("Button4").click()
         page = self.saved_state()
         self.assertFalse(self.element("CheckBox1").is_selected())
-        width, height = int(link.split("&width=")[1].split("&")[0]), int(link.split("&height=")[1].split("&")[0])
         self.assertEqual((page["FieldWidth"], page["FieldHeight"]), (width, height))
         self.assertEqual(self.frame_size(), (width, height))
 
@@ -479,7 +498,7 @@ class PageTest(unittest.TestCase):
             lambda d: any(n.endswith(".png") for n in os.listdir(self.downloads)))
 
     def test_a_japanese_browser_shows_the_window_as_first_made(self):
-        if PageTest.server is not None:
+        if self.server is not None:
             self.skipTest("the same page from a server")
         driver = browser(os.path.join(self.work.name, "profile-ja"), self.downloads, extra=["--lang=ja"], languages="ja,en-US")
         try:
@@ -505,7 +524,7 @@ class PageTest(unittest.TestCase):
         self.assertEqual(menu[-1], "リンクをコピー")
 
     def test_a_hidpi_screen_enlarges_each_pixel_by_a_whole_factor(self):
-        if PageTest.server is not None:
+        if self.server is not None:
             self.skipTest("the same page from a server")
         # 2.5 device pixels per CSS pixel: each frame pixel takes 2 x 2.
         driver = browser(os.path.join(self.work.name, "profile-hidpi"), self.downloads,
@@ -535,14 +554,14 @@ class PageTest(unittest.TestCase):
             self.assertAlmostEqual(shown[axis] * ratio, frame[axis] * 2, delta=0.01)
 
     def test_runs_offline_once_loaded_from_a_server(self):
-        if PageTest.server is None:
+        if self.server is None:
             self.skipTest("a page opened from disk has no server to lose")
         self.driver.set_script_timeout(30)
         self.assertTrue(self.driver.execute_async_script(
             "navigator.serviceWorker.ready.then(() => arguments[0](true), () => arguments[0](false));"))
         manifest = self.driver.execute_script("return document.querySelector('link[rel=manifest]').href")
         self.assertTrue(manifest.endswith("manifest.webmanifest"))
-        PageTest.server.stop()
+        self.server.stop()
         self.driver.get("about:blank")
         self.driver.get(self.address)
         WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
@@ -553,6 +572,88 @@ class PageTest(unittest.TestCase):
         self.assertTrue(self.driver.execute_script("return crossOriginIsolated"))
         threads, expected = self.step_threads()
         self.assertEqual(threads, expected)
+        self.assertIsNone(self.dialog_text())
+
+    def test_copy_link_writes_the_clipboard_within_the_press(self):
+        # Every write to the clipboard is noted with the event it was made
+        # in: a browser may refuse one made after the press's own task.
+        self.driver.execute_script("""
+            const clipboard = navigator.clipboard, write = clipboard.write.bind(clipboard);
+            const writeText = clipboard.writeText.bind(clipboard);
+            window.clipboardWrites = [];
+            function noted(written, text) {
+              const note = [window.event ? window.event.type : '', null, null];
+              clipboardWrites.push(note);
+              text.then(t => { note[1] = t; });
+              written.then(() => { note[2] = 'written'; }, e => { note[2] = String(e); });
+              return written;
+            }
+            clipboard.write = items => noted(write(items), items[0].getType('text/plain').then(b => b.text()));
+            clipboard.writeText = text => noted(writeText(text), Promise.resolve(text));""")
+        allow_clipboard(self.driver)
+        link = self.copied_link()
+        WebDriverWait(self.driver, 10).until(lambda d: d.execute_script(
+            "return clipboardWrites.length > 0 && clipboardWrites.every(n => n[2] !== null)"))
+        self.assertEqual(self.driver.execute_script("return clipboardWrites"), [["click", link, "written"]])
+
+    def test_full_screen_by_the_keyboard_and_where_there_is_none_filling_the_window(self):
+        window = self.driver.execute_script("return [innerWidth, innerHeight]")
+
+        def shown(full_screen):
+            return self.driver.execute_script(
+                "const d = document.getElementById('display'), r = d.getBoundingClientRect();"
+                "return (document.fullscreenElement === d) === arguments[0] &&"
+                "    Zintrel.frameSize().join() === [innerWidth, innerHeight].join() &&"
+                "    [r.left, r.top, r.width, r.height].join() === [0, 0, innerWidth, innerHeight].join();",
+                full_screen)
+        # F enters full screen and Esc leaves it; where the browser has no
+        # full screen for an element, the display fills the window instead.
+        for has_full_screen in (True, False):
+            with self.subTest(has_full_screen=has_full_screen):
+                if not has_full_screen:
+                    self.driver.execute_script(
+                        "Object.defineProperty(document, 'fullscreenEnabled', {get: () => false});")
+                ActionChains(self.driver).send_keys("f").perform()
+                WebDriverWait(self.driver, 10).until(lambda d: shown(has_full_screen))
+                # Left, the window has its size back, and the field follows
+                # the display's own size again.
+                ActionChains(self.driver).send_keys(Keys.ESCAPE).perform()
+                WebDriverWait(self.driver, 10).until(
+                    lambda d: not shown(has_full_screen) and self.frame_size() == self.display_size() and
+                    d.execute_script("return [innerWidth, innerHeight]") == window)
+
+    def test_a_browser_without_offscreen_canvas_draws_in_the_page_and_a_failed_start_says_why(self):
+        if self.server is not None:
+            self.skipTest("the same page from a server")
+        # The page as a browser without what the case names has it: a copy
+        # whose first script takes that away.
+        for name, script in (("OffscreenCanvas", "delete window.OffscreenCanvas;"
+                                                  "delete HTMLCanvasElement.prototype.transferControlToOffscreen;"),
+                             ("Worker", "window.Worker = function () { throw new Error('no workers here'); };")):
+            with self.subTest(without=name):
+                folder = os.path.join(self.work.name, "without-" + name)
+                shutil.copytree(PAGE_DIR, folder)
+                with open(os.path.join(folder, "index.html"), encoding="utf-8") as file:
+                    page = file.read().replace('<script src="page.js">', "<script>%s</script>\n"
+                                               '<script src="page.js">' % script)
+                with open(os.path.join(folder, "index.html"), "w", encoding="utf-8") as file:
+                    file.write(page)
+                self.driver.get("file://" + os.path.join(folder, "index.html"))
+                if name == "Worker":
+                    WebDriverWait(self.driver, 30).until(lambda d: self.dialog_text() is not None)
+                    self.assertEqual(self.dialog_text(), "no workers here")
+                    continue
+                WebDriverWait(self.driver, 30).until(lambda d: d.execute_script("return Zintrel.frameSize()[0] > 0"))
+                self.assertFalse(self.driver.execute_async_script(
+                    "const done = arguments[0]; Zintrel.ask('drawsItself').then(done);"))
+                first = first_drawing(self.frame)
+                self.assertTrue(b"\xff\xff\xff" in first[2], "no white outline on the display")
+                self.assertTrue(self.changes(first), "the darts do not move")
+                self.assertIsNone(self.dialog_text())
+                # An opened state shows the tool's frame pixel for pixel.
+                state, expected = paused_state(HEADLESS, self.work.name)
+                self.open_state(state)
+                WebDriverWait(self.driver, 30).until(lambda d: self.frame() == (500, 300, expected))
 
 
 if __name__ == "__main__":

@@ -11,6 +11,7 @@ blame the page for the server.
 import gzip
 import http.server
 import os
+import sys
 import threading
 import urllib.parse
 
@@ -116,6 +117,15 @@ class CompressingHandler(http.server.BaseHTTPRequestHandler):
             return self.cache[key]
 
 
+class QuietServer(http.server.ThreadingHTTPServer):
+    """Says nothing of a browser that closes a connection mid-answer, as
+    one does that stops loading a page: only of a fault of the server's."""
+
+    def handle_error(self, request, client_address):
+        if not isinstance(sys.exc_info()[1], ConnectionError):
+            super().handle_error(request, client_address)
+
+
 class StaticServer:
     """Serves directory on 127.0.0.1 at a free port while in its with
     block, adding extra_headers to every answer."""
@@ -126,7 +136,7 @@ class StaticServer:
         self.httpd = None
 
     def __enter__(self):
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), self.handler)
+        self.httpd = QuietServer(("127.0.0.1", 0), self.handler)
         threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
         return "http://127.0.0.1:%d/" % self.httpd.server_address[1]
 
