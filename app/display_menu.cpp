@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScreen>
@@ -21,6 +22,7 @@
 #include "app/unit23.h"
 #include "settings/catalog.h"
 #include "settings/display_texts.h"
+#include "settings/panel_layout.h"
 #include "state/saved_file.h"
 
 namespace zintrel {
@@ -82,6 +84,16 @@ QString ChooseWithDialog(QWidget* parent, FileRequest request, const QString& fo
 
 QString Text(const std::string& line) { return QString::fromStdString(line); }
 
+QString AskWithDialog(QWidget* parent, const QString& proposed) {
+  QInputDialog dialog(parent);
+  dialog.setWindowTitle(QString::fromUtf8(Tr(kOpenLinkTitle)));
+  dialog.setLabelText(QString::fromUtf8(Tr(kOpenLinkPrompt)));
+  dialog.setTextValue(proposed);
+  // Room for a whole link's fields at a glance.
+  dialog.resize(dialog.fontMetrics().averageCharWidth() * 72, dialog.sizeHint().height());
+  return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
+}
+
 
 }  // namespace
 
@@ -92,11 +104,15 @@ DisplayMenu::DisplayMenu(TForm1& form1, TForm2& form2, const FrameBitmap& bitmap
   chooser_ = [this](FileRequest request, const QString& folder, const QString& name) {
     return ChooseWithDialog(&form2_, request, folder, name);
   };
+  linkAsker_ = [this](const QString& proposed) { return AskWithDialog(&form2_, proposed); };
   SaveStateAction = AddAction(Tr("Save state…"), QKeySequence(Qt::CTRL | Qt::Key_S), &DisplayMenu::AskAndSaveState);
   OpenStateAction = AddAction(Tr("Open state…"), QKeySequence(Qt::CTRL | Qt::Key_O), &DisplayMenu::AskAndOpenState);
   SavePictureAction = AddAction(Tr("Save picture…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
                                 &DisplayMenu::AskAndSavePicture);
   CopyPictureAction = AddAction(Tr("Copy picture"), QKeySequence(Qt::CTRL | Qt::Key_C), &DisplayMenu::CopyPicture);
+  CopyLinkAction = AddAction(Tr(kDesktopCopyLinkItem.text), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
+                             &DisplayMenu::CopyLink);
+  OpenLinkAction = AddAction(Tr(kOpenLinkItem.text), QKeySequence(Qt::CTRL | Qt::Key_L), &DisplayMenu::AskAndOpenLink);
   RecordAction = AddAction(Tr("Record…"), QKeySequence(Qt::CTRL | Qt::Key_R), &DisplayMenu::AskAndRecord);
   FullScreenAction = AddAction(Tr("Full screen"), QKeySequence(Qt::Key_F11), &DisplayMenu::ToggleFullScreen);
   // Right click and the Menu key both pop up the window's own actions.
@@ -254,6 +270,26 @@ bool DisplayMenu::SavePictureAt(const std::string& path) {
 void DisplayMenu::CopyPicture() {
   const QImage image = FrameImage(bitmap_);
   if (!image.isNull()) QGuiApplication::clipboard()->setImage(image);
+}
+
+void DisplayMenu::CopyLink() {
+  QGuiApplication::clipboard()->setText(Text(LinkAddress(form1_.Panel().LinkFragment())));
+}
+
+void DisplayMenu::AskAndOpenLink() {
+  const QString proposed = Text(ReplayableLink(QGuiApplication::clipboard()->text().toStdString()));
+  if (const QString address = linkAsker_(proposed); !address.isEmpty()) OpenLink(address);
+}
+
+bool DisplayMenu::OpenLink(const QString& address) {
+  const QSize room = Room();
+  const std::string problem = form1_.Panel().OpenLink(address.toStdString(), {room.width(), room.height()});
+  if (!problem.empty()) {
+    Report(problem);
+    return false;
+  }
+  ShowAtFieldSize();
+  return true;
 }
 
 void DisplayMenu::Report(const std::string& message, QMessageBox::Icon icon) {

@@ -26,12 +26,17 @@ class TForm2;
 // tests answer without one.
 using FileChooser = std::function<QString(FileRequest request, const QString& folder, const QString& name)>;
 
+// Asks the user for a link's address, proposing proposed; returns "" when
+// the user cancels. The program shows a dialog; tests answer without one.
+using LinkAsker = std::function<QString(const QString& proposed)>;
+
 // Returns the frame as an image of its own, one pixel per frame pixel.
 QImage FrameImage(const FrameBitmap& bitmap);
 
 // The display window's own additions: a context menu (right click or the
 // Menu key) with shortcuts to save and open states, to save or copy the
-// picture, to record and to show the window full screen, and opening a
+// picture, to copy the run as a link and open one, to record and to show
+// the window full screen, and opening a
 // state file dropped on either window. A user who
 // never touches them sees the windows exactly as they are without it.
 class DisplayMenu : public QObject {
@@ -42,10 +47,13 @@ class DisplayMenu : public QObject {
   QAction* OpenStateAction;    // Ctrl+O.
   QAction* SavePictureAction;  // Ctrl+Shift+S.
   QAction* CopyPictureAction;  // Ctrl+C.
+  QAction* CopyLinkAction;     // Ctrl+Shift+C.
+  QAction* OpenLinkAction;     // Ctrl+L.
   QAction* RecordAction;       // Ctrl+R: Record… or Stop recording.
   QAction* FullScreenAction;   // F11: into full screen and out again; Esc also leaves it.
 
   void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+  void SetLinkAsker(LinkAsker asker) { linkAsker_ = std::move(asker); }
 
   // Each returns whether it succeeded; a failure is reported in the box and
   // leaves the program, and any file already at path, as they were. A path
@@ -58,6 +66,11 @@ class DisplayMenu : public QObject {
   bool OpenStateAt(const std::string& path);
   bool SavePictureAt(const std::string& path);
   void CopyPicture();
+  // Puts the run's link on the clipboard.
+  void CopyLink();
+  // Starts the run of a link and gives the display window its size; returns
+  // whether it could, a link that cannot be replayed told in the box.
+  bool OpenLink(const QString& address);
   // Records every tick's frame into an animated GIF at path until
   // StopRecording; see SettingsPanel::StartRecording.
   void StartRecordingAt(const std::string& path);
@@ -80,6 +93,8 @@ class DisplayMenu : public QObject {
   void AskAndOpenState();
   void AskAndSavePicture();
   void AskAndRecord();
+  // Offers the link on the clipboard, if it holds one, to be opened.
+  void AskAndOpenLink();
   // Shows the display window alone on its screen, or gives it back the
   // size and place it had, maximised if it was.
   void ToggleFullScreen();
@@ -101,6 +116,7 @@ class DisplayMenu : public QObject {
   const FrameBitmap& bitmap_;
   ErrorBox& messages_;
   FileChooser chooser_;
+  LinkAsker linkAsker_;
   // The folders last used in this session; nothing is remembered beyond it.
   QString stateFolder_;
   QString pictureFolder_;

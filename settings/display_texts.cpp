@@ -65,6 +65,10 @@ std::string CopyPictureFailedText(const std::string& reason) {
   return Format(Tr("Cannot copy the picture: %1$s"), {BoxText(reason)});
 }
 
+std::string CopyLinkFailedText(const std::string& reason) {
+  return Format(Tr("Cannot copy the link: %1$s"), {BoxText(reason)});
+}
+
 std::string OpenLinkFailedText(const std::string& problem) {
   return Format(Tr("This link cannot be replayed: %1$s"), {BoxText(problem)});
 }

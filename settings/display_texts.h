@@ -23,6 +23,7 @@ std::string OpenLinkFailedText(const std::string& problem);
 std::string SaveStateFailedText(const std::string& path, const std::string& reason);
 std::string SavePictureFailedText(const std::string& path, const std::string& reason);
 std::string CopyPictureFailedText(const std::string& reason);
+std::string CopyLinkFailedText(const std::string& reason);
 
 // The reason a picture of an empty display area cannot be saved.
 std::string EmptyPictureReason();

@@ -52,7 +52,7 @@ const PanelControl& SliderControl(Slider slider);
 
 // The display window's menu, as each shell shows it: text and shortcut.
 // The page names its actions by these values, so a new one comes last.
-enum class MenuAction { kSaveState, kOpenState, kSavePicture, kCopyPicture, kRecord, kCopyLink, kFullScreen };
+enum class MenuAction { kSaveState, kOpenState, kSavePicture, kCopyPicture, kRecord, kCopyLink, kFullScreen, kOpenLink };
 struct MenuItem {
   MenuAction action;
   const char* text;      // English, looked up with Tr where shown.
@@ -68,5 +68,13 @@ inline constexpr const char* kCopyLinkTip =
     TrNoop("A link replays this run from its start under these settings; Save state… keeps this very moment");
 inline constexpr const char* kLinkCopiedText =
     TrNoop("Link copied: it replays this run from its start under these settings");
+
+// The desktop programs' link actions, in their display window's menu after
+// Copy picture: the run as a link onto the clipboard, and a link taken from
+// the clipboard or typed, started as zintrel-headless --link starts it.
+inline constexpr MenuItem kDesktopCopyLinkItem{MenuAction::kCopyLink, TrNoop("Copy link"), "Ctrl+Shift+C"};
+inline constexpr MenuItem kOpenLinkItem{MenuAction::kOpenLink, TrNoop("Open link…"), "Ctrl+L"};
+inline constexpr const char* kOpenLinkTitle = TrNoop("Open link");
+inline constexpr const char* kOpenLinkPrompt = TrNoop("Address of a Zintrel link:");
 
 }  // namespace zintrel

@@ -9,7 +9,9 @@
 #include "render/tick.h"
 #include "settings/catalog.h"
 #include "settings/display_texts.h"
+#include "simulation/rescale_field.h"
 #include "simulation/scatter.h"
+#include "state/share_link.h"
 #include "state/state_file.h"
 
 namespace zintrel {
@@ -33,7 +35,8 @@ SettingsPanel::SettingsPanel(ParticleField& field, FrameBitmap& bitmap, RandomSo
     : field_(field), bitmap_(bitmap), random_(random), controls_(controls) {}
 
 void SettingsPanel::FormCreate() {
-  random_.Seed(MillisecondsSinceMidnightUtc());
+  seed_ = MillisecondsSinceMidnightUtc();
+  random_.Seed(seed_);
   // The display window does not exist yet; its start size is a constant that
   // equals its initial client area, so the first tick finds no change.
   // Also starts running with 50 particles (not the slider's 52) and type1.
@@ -221,6 +224,46 @@ std::string SettingsPanel::OpenStateFile(const std::string& path, AreaSize room)
   } catch (const std::exception& error) {
     return error.what();
   }
+  return {};
+}
+
+std::string LinkAddress(std::string_view fragment) {
+  return std::string(ZINTREL_PAGE_ADDRESS) + "#" + std::string(fragment);
+}
+
+std::string ReplayableLink(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  text = text.substr(first, text.find_last_not_of(" \t\r\n") + 1 - first);
+  SharedRun run;
+  return ReadLink(text, run).empty() ? std::string(text) : std::string();
+}
+
+std::string SettingsPanel::LinkFragment() const {
+  return zintrel::LinkFragment(RunOf(field_, seed_, controls_.OrientationShown()));
+}
+
+std::string SettingsPanel::OpenLink(std::string_view address, AreaSize room) {
+  SharedRun run;
+  if (const std::string problem = ReadLink(address, run); !problem.empty()) return OpenLinkFailedText(problem);
+  auto field = std::make_unique<ParticleField>();
+  RandomSource random;
+  StartRun(run, *field, random);
+  // The tool's first tick measures the link's display area and stretches
+  // the start onto it. Stretched here instead, the state asks its window for
+  // that area, and that first tick finds it and stretches by exactly 1.
+  field->FieldWidth = run.width;
+  field->FieldHeight = run.height;
+  // A start lies within a disc of at most 10000 pixels: its stretch cannot
+  // overflow.
+  static_cast<void>(RescaleField(*field));
+  try {
+    AdoptState(*field, DisplaySettings{run.darts, std::nullopt}, room);
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  random_ = random;
+  seed_ = run.seed;
   return {};
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "render/frame_bitmap.h"
@@ -27,6 +29,17 @@ inline constexpr AreaSize kUnboundedArea{16384, 16384};
 // Returns the area a display window takes for a field of size wanted on a
 // screen that has room for room: each side at most room's and at least 1.
 AreaSize FittedArea(AreaSize wanted, AreaSize room);
+
+// Returns the address a link is shared as: the web page's address, where
+// the build names one (ZINTREL_PAGE_ADDRESS), then "#" and fragment. Every
+// program, zintrel-headless --link and the page read it, or its part from
+// the "#" alone.
+std::string LinkAddress(std::string_view fragment);
+
+// Returns text, without the white space around it, when it is a link a
+// program can replay, and "" otherwise: what Open link… proposes from the
+// clipboard.
+std::string ReplayableLink(std::string_view text);
 
 // What a shell's settings window gives the shared handlers: its controls as
 // they stand, and the few things only its toolkit can do. Each shell
@@ -74,6 +87,22 @@ class SettingsPanel {
   // Seeds the random source from the clock, sets the start values, sizes
   // the frame and scatters the particles onto the centre point.
   void FormCreate();
+
+  // The seed the run started from: FormCreate's, or the last opened link's.
+  std::uint32_t Seed() const { return seed_; }
+
+  // Returns the fragment of a link (without the "#") that replays the run
+  // from its start: the seed, with every parameter, the drawing mode and the
+  // display area as they now stand. The present moment itself travels as a
+  // state file instead.
+  std::string LinkFragment() const;
+
+  // Starts the run of a link (a whole address, or its fragment) exactly as
+  // zintrel-headless --link does, for a screen with room: the sliders show
+  // its settings and the display window is to be given AskedArea(), the
+  // link's display area where the screen has room for it. Returns "" or the
+  // line the box shows; a link that cannot be replayed changes nothing.
+  std::string OpenLink(std::string_view address, AreaSize room = kUnboundedArea);
 
   // Runs one tick of a display area measured at width x height and has the
   // display show it. A run of faulting ticks throws its fault's text once,
@@ -167,6 +196,7 @@ class SettingsPanel {
   FrameBitmap& bitmap_;
   RandomSource& random_;
   SettingsControls& controls_;
+  std::uint32_t seed_ = 0;
   // Set once a tick's fault has been reported, cleared by the next tick that
   // completes.
   bool tickFaultReported_ = false;

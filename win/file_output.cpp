@@ -10,6 +10,7 @@
 
 #include "settings/catalog.h"
 #include "state/printable_text.h"
+#include "win/clipboard.h"
 #include "win/temporary_files.h"
 #include "win/wide_text.h"
 
@@ -265,18 +266,7 @@ std::string CopyFrameToClipboard(HWND owner, const FrameBitmap& bitmap) {
                 bitmap.Pixels() + static_cast<std::size_t>(y) * static_cast<std::size_t>(bitmap.Stride()), rowBytes);
   }
   GlobalUnlock(memory);
-  if (!OpenClipboard(owner)) {
-    GlobalFree(memory);
-    return SystemErrorText(GetLastError());
-  }
-  EmptyClipboard();
-  // The clipboard owns the memory once it takes it.
-  const bool taken = SetClipboardData(CF_DIB, memory) != nullptr;
-  const DWORD error = GetLastError();
-  CloseClipboard();
-  if (taken) return {};
-  GlobalFree(memory);
-  return SystemErrorText(error);
+  return PutOnClipboard(owner, CF_DIB, memory);
 }
 
 }  // namespace zintrel

@@ -6,13 +6,18 @@
 #include <algorithm>
 #include <ctime>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "settings/catalog.h"
 #include "settings/display_texts.h"
+#include "settings/panel_layout.h"
+#include "settings/settings_panel.h"
+#include "win/clipboard.h"
 #include "win/drop_target.h"
 #include "win/error_box.h"
 #include "win/file_output.h"
+#include "win/link_dialog.h"
 #include "win/modal_scope.h"
 #include "win/state_input.h"
 #include "win/unit21.h"
@@ -26,7 +31,7 @@ constexpr wchar_t kClassName[] = L"TForm2";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 constexpr DWORD kExStyle = 0;
 
-enum Command { kSaveState = 1, kOpenState, kSavePicture, kCopyPicture, kRecord, kFullScreen };
+enum Command { kSaveState = 1, kOpenState, kSavePicture, kCopyPicture, kRecord, kFullScreen, kCopyLink, kOpenLink };
 
 // Record… or, while a recording runs, Stop recording, on the same key.
 std::wstring RecordItemText(bool recording) {
@@ -40,6 +45,9 @@ HMENU BuildMenu() {
   AppendMenuW(menu, MF_STRING, kOpenState, (Widen(Tr("Open state…")) + L"\tCtrl+O").c_str());
   AppendMenuW(menu, MF_STRING, kSavePicture, (Widen(Tr("Save picture…")) + L"\tCtrl+Shift+S").c_str());
   AppendMenuW(menu, MF_STRING, kCopyPicture, (Widen(Tr("Copy picture")) + L"\tCtrl+C").c_str());
+  for (const auto& [command, item] : {std::pair{kCopyLink, kDesktopCopyLinkItem}, std::pair{kOpenLink, kOpenLinkItem}}) {
+    AppendMenuW(menu, MF_STRING, command, (Widen(Tr(item.text)) + L"\t" + Widen(item.shortcut)).c_str());
+  }
   AppendMenuW(menu, MF_STRING, kRecord, RecordItemText(false).c_str());
   AppendMenuW(menu, MF_STRING, kFullScreen, (Widen(Tr("Full screen")) + L"\tF11").c_str());
   return menu;
@@ -51,6 +59,8 @@ HACCEL BuildShortcuts() {
       {FVIRTKEY | FCONTROL, 'O', kOpenState},
       {FVIRTKEY | FCONTROL | FSHIFT, 'S', kSavePicture},
       {FVIRTKEY | FCONTROL, 'C', kCopyPicture},
+      {FVIRTKEY | FCONTROL | FSHIFT, 'C', kCopyLink},
+      {FVIRTKEY | FCONTROL, 'L', kOpenLink},
       {FVIRTKEY | FCONTROL, 'R', kRecord},
       {FVIRTKEY, VK_F11, kFullScreen},
   };
@@ -289,6 +299,14 @@ void TForm2::OnCommand(int id) {
       case kCopyPicture:
         CopyPicture();
         return;
+      case kCopyLink:
+        CopyLink();
+        return;
+      case kOpenLink: {
+        const std::wstring proposed = Widen(ReplayableLink(Narrow(ClipboardText(window_))));
+        if (const std::wstring address = AskForLink(window_, proposed); !address.empty()) OpenLink(address);
+        return;
+      }
       case kFullScreen:
         // The ticks measure the new client area and rescale the field, as
         // after any resize.
@@ -377,6 +395,30 @@ bool TForm2::OpenState(const std::wstring& path) {
     Errors().Report(window_, problem);
     return false;
   }
+  ShowAtFieldSize();
+  return true;
+}
+
+bool TForm2::OpenLink(const std::wstring& address) {
+  const SIZE room = Room();
+  const std::string problem =
+      form1_.Panel().OpenLink(Narrow(address), {static_cast<int>(room.cx), static_cast<int>(room.cy)});
+  if (!problem.empty()) {
+    Errors().Report(window_, problem);
+    return false;
+  }
+  ShowAtFieldSize();
+  return true;
+}
+
+bool TForm2::CopyLink() {
+  const std::string problem = CopyTextToClipboard(window_, Widen(LinkAddress(form1_.Panel().LinkFragment())));
+  if (problem.empty()) return true;
+  Errors().Report(window_, CopyLinkFailedText(problem));
+  return false;
+}
+
+void TForm2::ShowAtFieldSize() {
   const ParticleField& field = form1_.Panel().Field();
   const SIZE wanted{field.FieldWidth, field.FieldHeight};
   const SIZE given = SetFieldSize(wanted);
@@ -384,7 +426,6 @@ bool TForm2::OpenState(const std::wstring& path) {
   if (given.cx != wanted.cx || given.cy != wanted.cy) {
     Errors().Report(window_, WindowTooSmallText(wanted.cx, wanted.cy, given.cx, given.cy), MB_ICONINFORMATION);
   }
-  return true;
 }
 
 bool TForm2::SavePicture(const std::wstring& path) {

@@ -55,6 +55,10 @@ class TForm2 {
   bool OpenState(const std::wstring& path);
   bool SavePicture(const std::wstring& path);
   bool CopyPicture();
+  // Puts the run's link on the clipboard.
+  bool CopyLink();
+  // Starts the run of a link and gives the window its size.
+  bool OpenLink(const std::wstring& address);
   // Records every tick's frame into an animated GIF at path until
   // StopRecording; see SettingsPanel::StartRecording.
   void StartRecording(const std::wstring& path);
@@ -81,6 +85,9 @@ class TForm2 {
   // Returns the path the user chose for request, or "".
   std::wstring Ask(FileRequest request);
   void UpdateRecordItem();
+  // Gives the window the size of the field just opened, where the screen
+  // has room, and says so where it has not.
+  void ShowAtFieldSize();
   // Opens the file dropped last, after its drop has returned.
   void OpenDroppedFile();
 

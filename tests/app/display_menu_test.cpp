@@ -35,6 +35,7 @@
 #include "render/tick.h"
 #include "tests/simulation/field_hash.h"
 #include "state/saved_file.h"
+#include "state/share_link.h"
 #include "state/state_file.h"
 #include "tests/app/overflowing_field.h"
 #include "tests/support/small_disk.h"
@@ -130,7 +131,8 @@ TEST_F(DisplayMenuTest, ContextMenuOffersTheActionsWithTheirShortcuts) {
   QApplication::sendEvent(&form2_, &menuKey);
   EXPECT_EQ(seen, QStringList({QString::fromUtf8("Save state…|Ctrl+S"), QString::fromUtf8("Open state…|Ctrl+O"),
                                QString::fromUtf8("Save picture…|Ctrl+Shift+S"),
-                               QStringLiteral("Copy picture|Ctrl+C"), QString::fromUtf8("Record…|Ctrl+R"),
+                               QStringLiteral("Copy picture|Ctrl+C"), QStringLiteral("Copy link|Ctrl+Shift+C"),
+                               QString::fromUtf8("Open link…|Ctrl+L"), QString::fromUtf8("Record…|Ctrl+R"),
                                QStringLiteral("Full screen|F11")}));
   // The settings window keeps exactly its controls: no menu there.
   EXPECT_EQ(form1_.contextMenuPolicy(), Qt::DefaultContextMenu);
@@ -229,6 +231,58 @@ TEST_F(DisplayMenuTest, PictureIsTheFrameOnePixelPerPixel) {
   QApplication::clipboard()->clear();
   Press(Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), frame);
+}
+
+// Ctrl+Shift+C puts the run on the clipboard as a link, and Ctrl+L offers
+// it back: opened after the run has changed, it starts the link's run, with
+// its sliders, drawing mode and display size, and the ticks the tool runs
+// from it. Anything else on the clipboard is not offered, and a link that
+// cannot be replayed is told in the box and changes nothing.
+TEST_F(DisplayMenuTest, ACopiedLinkOpensAsTheToolRunsIt) {
+  form1_.TrackBar6->setValue(40);
+  form1_.CheckBox1->click();  // Discs.
+  Tick(3);
+  QApplication::clipboard()->clear();
+  Press(Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  const QString link = QApplication::clipboard()->text();
+  ASSERT_TRUE(link.startsWith(QStringLiteral("#zintrel=1&"))) << link.toStdString();
+  const SliderPositions positions = Positions();
+
+  form1_.Button2->click();
+  form1_.CheckBox1->click();
+  form2_.resize(500, 320);
+  Tick(2);
+  QStringList offered;
+  menu_.SetLinkAsker([&offered](const QString& proposed) {
+    offered << proposed;
+    return proposed;
+  });
+  Press(Qt::Key_L, Qt::ControlModifier);
+  ASSERT_EQ(offered, QStringList{link});
+  EXPECT_EQ(BoxText(), QString());
+  EXPECT_EQ(Positions(), positions);
+  EXPECT_FALSE(form1_.CheckBox1->isChecked());
+  EXPECT_EQ(form2_.size(), QSize(660, 440));
+  SharedRun run;
+  ASSERT_EQ(ReadLink(link.toStdString(), run), "");
+  auto tool = std::make_unique<ParticleField>();
+  FrameBitmap frame;
+  RandomSource random;
+  StartRun(run, *tool, random);
+  for (int tick = 0; tick < 5; ++tick) RunTick(*tool, frame, run.width, run.height, run.darts);
+  Tick(5);
+  EXPECT_EQ(HashField(field_), HashField(*tool));
+
+  QApplication::clipboard()->setText(QStringLiteral("https://example.net/"));
+  const std::uint64_t before = HashField(field_);
+  menu_.SetLinkAsker([&offered](const QString& proposed) {
+    offered << proposed;
+    return QStringLiteral("#zintrel=1&seed=5");
+  });
+  Press(Qt::Key_L, Qt::ControlModifier);
+  EXPECT_EQ(offered.last(), QString());
+  EXPECT_TRUE(BoxText().startsWith(QStringLiteral("This link cannot be replayed: "))) << BoxText().toStdString();
+  EXPECT_EQ(HashField(field_), before);
 }
 
 // Opening sets the exact values, moves the sliders without a handler

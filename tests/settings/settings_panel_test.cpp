@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "render/tick.h"
+#include "state/share_link.h"
 #include "simulation/step_fault.h"
 #include "tests/simulation/field_hash.h"
 
@@ -407,6 +409,76 @@ TEST_F(SettingsPanelTest, OpensAndSavesStateFiles) {
   EXPECT_EQ(HashField(*field_), saved);
   EXPECT_EQ(panel_.OpenStateFile(path + ".missing").rfind("Cannot read '", 0), 0u);
   std::remove(path.c_str());
+}
+
+// A link copied from a run that was played with is opened by another
+// window as zintrel-headless --link runs it: the same ticks to the bit, the
+// sliders and check box where the first window had them, and a link of its
+// own that is the same link.
+TEST_F(SettingsPanelTest, ACopiedLinkOpensTheRunTheToolRuns) {
+  controls_.UserMoves(Slider::kTrackBar1, 70);
+  controls_.UserMoves(Slider::kTrackBar6, 40);
+  controls_.UserMoves(Slider::kTrackBar5, 1);
+  controls_.orientation = false;
+  panel_.CheckBox1Click();
+  panel_.Timer1Timer(400, 300);
+  controls_.positions[Slider::kTrackBar8] = 30;
+  panel_.Button3Click();
+  const std::string link = "https://example.net/zintrel/index.html#" + panel_.LinkFragment();
+
+  auto field = std::make_unique<ParticleField>();
+  FrameBitmap bitmap;
+  RandomSource random;
+  FakeControls controls;
+  SettingsPanel panel(*field, bitmap, random, controls);
+  controls.panel = &panel;
+  panel.FormCreate();
+  ASSERT_EQ(panel.OpenLink(link), "");
+  EXPECT_EQ(panel.Seed(), panel_.Seed());
+  EXPECT_EQ(panel.LinkFragment(), panel_.LinkFragment());
+  EXPECT_EQ(controls.positions, controls_.positions);
+  EXPECT_FALSE(controls.orientation);
+  EXPECT_TRUE(controls.handlersRun.empty());
+  EXPECT_EQ(panel.AskedArea(), (AreaSize{400, 300}));
+
+  SharedRun run;
+  ASSERT_EQ(ReadLink(link, run), "");
+  auto tool = std::make_unique<ParticleField>();
+  FrameBitmap toolFrame;
+  RandomSource toolRandom;
+  StartRun(run, *tool, toolRandom);
+  for (int tick = 0; tick < 20; ++tick) {
+    panel.Timer1Timer(400, 300);
+    ASSERT_EQ(RunTick(*tool, toolFrame, run.width, run.height, run.darts), StepFault::kNone);
+  }
+  EXPECT_EQ(HashField(*field), HashField(*tool));
+  EXPECT_TRUE(bitmap.Pixels() != nullptr && std::equal(bitmap.Pixels(), bitmap.Pixels() + 400 * 300,
+                                                       toolFrame.Pixels()));
+}
+
+// A link that cannot be replayed says why in one line and changes nothing;
+// one larger than the screen asks the window only for what the screen has.
+TEST_F(SettingsPanelTest, OpeningALinkIsAllOrNothingAndBoundedByTheScreen) {
+  panel_.Timer1Timer(660, 440);
+  const std::uint64_t before = HashField(*field_);
+  const std::uint32_t seed = panel_.Seed();
+  const std::string good = panel_.LinkFragment();
+  for (const std::string& bad : {std::string("https://example.net/"), "#zintrel=2&" + good.substr(10),
+                                 std::string("#zintrel=1&seed=5"), "#" + good + "&count=2501"}) {
+    const std::string line = panel_.OpenLink(bad);
+    EXPECT_EQ(line.rfind("This link cannot be replayed: ", 0), 0u) << bad << ": " << line;
+    EXPECT_EQ(HashField(*field_), before) << bad;
+    EXPECT_EQ(panel_.Seed(), seed) << bad;
+  }
+  // What Open link… proposes from the clipboard.
+  EXPECT_EQ(ReplayableLink("  https://example.net/#" + good + "\n"), "https://example.net/#" + good);
+  EXPECT_EQ(ReplayableLink(LinkAddress(good)).empty(), false);
+  EXPECT_EQ(ReplayableLink("#zintrel=1&seed=5"), "");
+  EXPECT_EQ(ReplayableLink(" \n"), "");
+  const std::string wide = good.substr(0, good.find("&width=")) + "&width=3000&height=2000&darts=1";
+  ASSERT_EQ(panel_.OpenLink(wide, {1200, 900}), "");
+  EXPECT_EQ(panel_.AskedArea(), (AreaSize{1200, 900}));
+  EXPECT_EQ(field_->FieldWidth, 3000);
 }
 
 }  // namespace
