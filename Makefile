@@ -65,7 +65,8 @@ package-arm64: arm64
 # tests under ThreadSanitizer (the step shares its work with a second
 # thread), bounded passes of the two fuzzers over their corpora, the
 # Windows build's tests under Wine (on x86-64), the web build's tests under
-# Node and headless Chromium, and (on x86-64) the arm64 build's under qemu.
+# Node, headless Chromium, Firefox and WebKitGTK, and (on x86-64) the arm64
+# build's under qemu.
 test: build
 	@ctest --preset $(PRESET)
 	@cmake --preset asan >/dev/null

@@ -10,8 +10,9 @@
 
 var Zintrel = (function () {
   var worker, canvas, box, boxText, display, panel;
-  // The canvas's context where the page draws the frames itself, or null.
-  var context = null;
+  // The canvas's context where the page draws the frames itself, or null,
+  // and the image each frame is put into.
+  var context = null, image = null;
 
   function send(message, transfer) { worker.postMessage(message, transfer || []); }
 
@@ -453,7 +454,16 @@ var Zintrel = (function () {
     },
     // Where the page draws the frames: each as the worker drew it, and its
     // PNG when the worker asks for one.
-    frame: function (m) { context.putImageData(new ImageData(m.pixels, m.width, m.height), 0, 0); },
+    // The bytes are copied into an image the page made: in WebKitGTK 2.50
+    // a page that put images made of the buffers the worker handed over
+    // now and then died of a corrupt heap.
+    frame: function (m) {
+      if (!image || image.width !== m.width || image.height !== m.height) {
+        image = context.createImageData(m.width, m.height);
+      }
+      image.data.set(m.pixels);
+      context.putImageData(image, 0, 0);
+    },
     encode: function (m) {
       canvas.toBlob(function (blob) {
         send({ type: "encoded", id: m.id, blob: blob, error: "" });

@@ -95,13 +95,24 @@ def as_a_phone(driver, width=390, height=844):
     driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 5})
 
 
-def webkit_browser():
+def webkit_browser(log_path=None, compositing=True):
     """Returns WebKitGTK's MiniBrowser driven by WebKitWebDriver, on the X
-    server DISPLAY names: a fresh web process, nothing loaded before."""
+    server DISPLAY names: a fresh web process, nothing loaded before. What
+    the driver, the browser and its web process print goes to log_path.
+    Without compositing, WebKit paints the window as a whole rather than
+    composite its layers with OpenGL, which without a graphics processor is
+    Mesa's llvmpipe."""
     options = WebKitOptions()
     options.binary_location = MINIBROWSER
     options.add_argument("--automation")
-    return webdriver.WebKitGTK(executable_path="/usr/bin/WebKitWebDriver", options=options)
+    # The browser takes the driver's environment.
+    if not compositing:
+        os.environ["WEBKIT_DISABLE_COMPOSITING_MODE"] = "1"
+    try:
+        return webdriver.WebKitGTK(executable_path="/usr/bin/WebKitWebDriver", options=options,
+                                   service_log_path=log_path)
+    finally:
+        os.environ.pop("WEBKIT_DISABLE_COMPOSITING_MODE", None)
 
 
 def allow_clipboard(driver):

@@ -24,6 +24,7 @@ import tempfile
 import time
 import unittest
 
+from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
@@ -653,7 +654,13 @@ class PageTest(unittest.TestCase):
                 # An opened state shows the tool's frame pixel for pixel.
                 state, expected = paused_state(HEADLESS, self.work.name)
                 self.open_state(state)
-                WebDriverWait(self.driver, 30).until(lambda d: self.frame() == (500, 300, expected))
+                try:
+                    WebDriverWait(self.driver, 30).until(lambda d: self.frame() == (500, 300, expected))
+                except TimeoutException:
+                    shown = self.frame()
+                    self.fail("the display shows a %d x %d frame, %d pixels unlike the tool's, box %r" % (
+                        shown[0], shown[1], sum(a != b for a, b in zip(shown[2][::3], expected[::3])),
+                        self.dialog_text()))
 
 
 if __name__ == "__main__":
