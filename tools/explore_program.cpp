@@ -43,7 +43,7 @@ void AddOptions(QCommandLineParser& parser) {
   add("thumbnail-frames", "The last ticks each thumbnail shows and the measures look at, 2 .. 3000 "
       "(default 150, three seconds).", "K");
   add("novelty", "The least distance, in the normalised measures, from every run kept before "
-      "(default 150).", "D");
+      "(default 250).", "D");
   add("page", "The web page's address the links open (default none: the links are fragments).", "ADDRESS");
   add("threads", "Runs tried side by side, 1 .. 256 (default: every hardware thread); the same folder "
       "for any.", "N");

@@ -19,7 +19,7 @@ struct ExploreSettings {
   int width = 240;
   int height = 160;
   std::int64_t thumbnailFrames = 150;  // The last ticks: the thumbnail and the measures' window.
-  std::int64_t novelty = 150;          // The least distance to every run kept before.
+  std::int64_t novelty = 250;          // The least distance to every run kept before.
   std::string page;                    // The web page's address the links start with.
   bool operator==(const ExploreSettings&) const = default;
 };

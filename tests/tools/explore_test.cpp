@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -145,7 +146,7 @@ TEST_F(ExploreTest, ThumbnailsAreWhatTheToolWritesForTheirArguments) {
     ASSERT_EQ(tool.status, 0) << tool.err.toStdString();
     QFile written(gif), thumbnail(Path("found/") + object["thumbnail"].toString());
     ASSERT_TRUE(written.open(QIODevice::ReadOnly) && thumbnail.open(QIODevice::ReadOnly));
-    EXPECT_EQ(written.readAll(), thumbnail.readAll());
+    EXPECT_TRUE(written.readAll() == thumbnail.readAll()) << "differs from " << object["thumbnail"].toString().toStdString();
   }
 }
 
@@ -233,6 +234,54 @@ TEST_F(ExploreTest, StopLeavesTheFolderWholeOrAbsent) {
     }
     expected.sort();
     EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name), expected);
+  }
+}
+
+// Every call by which the folder is written, made to fail in turn as a
+// full disk or a failing device would: the run says so with the system's
+// reason and status 2, and leaves no folder and nothing hidden beside it;
+// or, where only a call after the folder was in place failed, the whole
+// folder.
+TEST_F(ExploreTest, EveryFailingWriteLeavesNoFolder) {
+  const QString report = Path("calls");
+  const QString watched = Path("watched");
+  ASSERT_TRUE(QDir().mkpath(watched));
+  const QStringList arguments{"--runs", "1", "--seed", "5", "--ticks", "12", "--thumbnail-frames", "4",
+                              "--width", "32", "--height", "24", "--novelty", "0", "--out", watched + "/o"};
+  const auto run = [&](int failing) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("FAIL_CALLS_UNDER", watched);
+    environment.insert("FAIL_CALLS_REPORT", report);
+    environment.insert("FAIL_CALLS_AT", QString::number(failing));
+    environment.insert("LD_PRELOAD", ZINTREL_FAIL_CALLS_PATH);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(ZINTREL_EXPLORE_PATH), arguments);
+    Outcome outcome;
+    if (!process.waitForFinished(60000)) return outcome;
+    outcome.status = process.exitCode();
+    outcome.err = QString::fromUtf8(process.readAllStandardError());
+    return outcome;
+  };
+  ASSERT_EQ(run(0).status, 0);
+  QFile counted(report);
+  ASSERT_TRUE(counted.open(QIODevice::ReadOnly));
+  const int calls = counted.readAll().trimmed().split(' ').first().toInt();
+  const std::map<QString, QByteArray> whole = Contents(watched + "/o");
+  ASSERT_EQ(whole.size(), 3u);  // The index, the page and the one run kept.
+  ASSERT_GE(calls, 12) << "a folder, and each file opened, written, synced and closed";
+  for (int failing = 1; failing <= calls; ++failing) {
+    SCOPED_TRACE(failing);
+    ASSERT_TRUE(QDir(watched + "/o").removeRecursively());
+    const Outcome outcome = run(failing);
+    const QStringList left = QDir(watched).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    if (outcome.status != 0) {
+      EXPECT_EQ(outcome.status, 2);
+      EXPECT_TRUE(outcome.err.endsWith(": Input/output error\n")) << outcome.err.toStdString();
+      EXPECT_EQ(left, QStringList()) << left.join(' ').toStdString();
+    } else {
+      EXPECT_EQ(Differing(Contents(watched + "/o"), whole), QStringList());
+    }
   }
 }
 
