@@ -151,7 +151,7 @@ std::string ReadShards(const std::vector<std::string>& folders, ExploreSettings&
         }
         run.measures = MeasuresFromValues(candidate.at("measures").get<std::array<std::int64_t, 10>>());
         const std::string dropped = candidate.at("dropped").get<std::string>();
-        run.dropped = DropReason(run.measures);
+        run.dropped = dropped == DroppedName(Dropped::kFault) ? Dropped::kFault : DropReason(run.measures);
         if (dropped != DroppedName(run.dropped)) return Quoted(file) + " was written by another version";
         if (run.dropped == Dropped::kNo) {
           const std::string gif = WithoutTrailingSlash(folders[f]) + "/" + ThumbnailName(run.index);

@@ -42,7 +42,7 @@ class Keeper {
   std::map<std::int64_t, TriedRun> waiting_;
   std::vector<KeptRun> kept_;
   std::vector<NormalisedMeasures> keptPoints_;
-  std::map<std::string, std::int64_t> tally_{{"still", 0}, {"empty", 0}, {"gas", 0}, {"similar", 0}};
+  std::map<std::string, std::int64_t> tally_{{"still", 0}, {"empty", 0}, {"gas", 0}, {"fault", 0}, {"similar", 0}};
 };
 
 // Returns index.json: the exploration's settings and, per kept run, its

@@ -173,6 +173,7 @@ const char* DroppedName(Dropped reason) {
     case Dropped::kStill: return "still";
     case Dropped::kEmpty: return "empty";
     case Dropped::kGas: return "gas";
+    case Dropped::kFault: return "fault";
   }
   return "";
 }

@@ -75,8 +75,9 @@ inline constexpr std::int64_t kStillMovingFrames = 100;   // Per mille of the fr
 inline constexpr std::pair<std::int64_t, std::int64_t> kGasClumping{600, 1600};
 inline constexpr std::int64_t kGasRotation = 150;
 
-// Why a run is not worth keeping, whatever else was kept.
-enum class Dropped { kNo, kStill, kEmpty, kGas };
+// Why a run is not worth keeping, whatever else was kept. kFault: a tick
+// ended in an arithmetic fault, which no run of the sliders' ranges meets.
+enum class Dropped { kNo, kStill, kEmpty, kGas, kFault };
 const char* DroppedName(Dropped reason);
 Dropped DropReason(const RunMeasures& measures);
 

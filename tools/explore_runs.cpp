@@ -104,7 +104,14 @@ TriedRun TryCandidate(const ExploreSettings& settings, const Candidate& candidat
   TickRunResult settle = RunTicks(*field, bitmap, settings.width, settings.height, from - 1, candidate.darts,
                                   StepOnOneThread, nullptr);
   TriedRun tried;
-  if (settle.fault != StepFault::kNone || settle.ticksRun != from - 1) return tried;
+  // A fault is a verdict on the run; a stop signal leaves it untried.
+  const auto faulted = [&] {
+    tried.index = candidate.index;
+    tried.dropped = Dropped::kFault;
+    return tried;
+  };
+  if (settle.fault != StepFault::kNone) return faulted();
+  if (settle.ticksRun != from - 1) return tried;
   // The window: each frame joins the thumbnail, as the tool's --gif-from
   // records it, and is measured.
   GifRecording recording(kStartTimerInterval);
@@ -121,9 +128,8 @@ TriedRun TryCandidate(const ExploreSettings& settings, const Candidate& candidat
   const TickRunResult window = RunTicks(*field, bitmap, settings.width, settings.height,
                                         settings.ticks - from + 1, candidate.darts, StepOnOneThread, nullptr,
                                         measure);
-  if (window.fault != StepFault::kNone || window.ticksRun != settings.ticks - from + 1 || StopSignal() != 0) {
-    return tried;
-  }
+  if (window.fault != StepFault::kNone) return faulted();
+  if (window.ticksRun != settings.ticks - from + 1 || StopSignal() != 0) return tried;
   const Clock::time_point start = Clock::now();
   // The header is not a frame's: the bytes per frame leave it out.
   const std::int64_t header = static_cast<std::int64_t>(
