@@ -149,7 +149,7 @@ std::string ReadShards(const std::vector<std::string>& folders, ExploreSettings&
         if (run.index < 0 || run.index >= settings.runs || !candidates.insert(run.index).second) {
           return Quoted(file) + " holds candidate " + std::to_string(run.index) + " twice or out of range";
         }
-        run.measures = MeasuresFromValues(candidate.at("measures").get<std::array<std::int64_t, 10>>());
+        run.measures = MeasuresFromValues(candidate.at("measures").get<MeasureArray>());
         const std::string dropped = candidate.at("dropped").get<std::string>();
         run.dropped = dropped == DroppedName(Dropped::kFault) ? Dropped::kFault : DropReason(run.measures);
         if (dropped != DroppedName(run.dropped)) return Quoted(file) + " was written by another version";

@@ -47,13 +47,13 @@ std::int64_t IntegerSqrt(std::int64_t value) {
   }
 }
 
-std::array<std::int64_t, 10> MeasureValues(const RunMeasures& m) {
+MeasureArray MeasureValues(const RunMeasures& m) {
   return {m.fill, m.clumping, m.clusters, m.clusterChange, m.speed, m.speedSpread,
-          m.drift, m.rotation, m.gifBytesPerFrame, m.movingFrames};
+          m.drift, m.rotation, m.gifBytesPerFrame, m.movingFrames, m.edge};
 }
 
-RunMeasures MeasuresFromValues(const std::array<std::int64_t, 10>& v) {
-  return {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9]};
+RunMeasures MeasuresFromValues(const MeasureArray& v) {
+  return {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10]};
 }
 
 MeasureRecorder::MeasureRecorder(int width, int height)
@@ -67,11 +67,12 @@ void MeasureRecorder::Add(const ParticleField& field, const FrameBitmap& frame) 
   std::fill(cells_.begin(), cells_.end(), 0);
   // Positions in whole pixels and velocities in 1/256 pixel: truncating an
   // exact double is exact, so every sum below is the same everywhere.
-  std::int64_t sumX = 0, sumY = 0, sumVx = 0, sumVy = 0;
+  std::int64_t sumX = 0, sumY = 0, sumVx = 0, sumVy = 0, onEdge = 0;
   for (int i = 0; i < count; ++i) {
     const int column = std::clamp(static_cast<int>(field.x[i]) / kCellPixels, 0, columns_ - 1);
     const int row = std::clamp(static_cast<int>(field.y[i]) / kCellPixels, 0, rows_ - 1);
     ++cells_[static_cast<std::size_t>(row) * columns_ + column];
+    onEdge += column == 0 || row == 0 || column == columns_ - 1 || row == rows_ - 1;
     sumX += static_cast<std::int64_t>(field.x[i]);
     sumY += static_cast<std::int64_t>(field.y[i]);
     const auto vx = static_cast<std::int64_t>(field.vx[i] * 256.0);
@@ -83,6 +84,7 @@ void MeasureRecorder::Add(const ParticleField& field, const FrameBitmap& frame) 
     speedSquareSum_ += speed * speed;
   }
   particleSamples_ += count;
+  if (count > 0) edgeSum_ += onEdge * 1000 / count;
   const auto cellCount = static_cast<std::int64_t>(cells_.size());
   std::int64_t occupied = 0, squares = 0;
   for (const std::int32_t inCell : cells_) {
@@ -164,6 +166,7 @@ RunMeasures MeasureRecorder::End(std::int64_t gifFrameBytes) const {
   m.rotation = rotationSum_ / samples_;
   m.gifBytesPerFrame = gifFrameBytes / samples_;
   m.movingFrames = samples_ > 1 ? moving_ * 1000 / (samples_ - 1) : 0;
+  m.edge = edgeSum_ / samples_;
   return m;
 }
 
@@ -179,8 +182,10 @@ const char* DroppedName(Dropped reason) {
 }
 
 Dropped DropReason(const RunMeasures& m) {
-  // Nothing to see: a handful of cells.
-  if (m.fill < kEmptyFill) return Dropped::kEmpty;
+  // Nothing to see: a handful of cells, or nearly every particle pinned
+  // against the edges, where the wrap puts one pushed out of the field: the
+  // window is empty but for a fringe.
+  if (m.fill < kEmptyFill || m.edge > kEmptyEdge) return Dropped::kEmpty;
   // A picture rather than an animation: most frames repeat the one before.
   if (m.movingFrames < kStillMovingFrames) return Dropped::kStill;
   // Particles spread as if at random, each on its own (counts per cell as

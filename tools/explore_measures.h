@@ -27,16 +27,18 @@ struct RunMeasures {
   std::int64_t rotation = 0;       // How much of the motion turns about the centroid, per mille.
   std::int64_t gifBytesPerFrame = 0;  // Of the thumbnail's frames.
   std::int64_t movingFrames = 0;   // Frames that differ from the one before, per mille.
+  std::int64_t edge = 0;           // Share of the particles in the cells along the edges, per mille.
   bool operator==(const RunMeasures&) const = default;
 };
 
 // The measures' names, as index.json and the shard files write them, in
 // the order of NormalisedMeasures.
-inline constexpr std::array<const char*, 10> kMeasureNames = {
+inline constexpr std::array<const char*, 11> kMeasureNames = {
     "fill", "clumping", "clusters", "clusterChange", "speed", "speedSpread",
-    "drift", "rotation", "gifBytesPerFrame", "movingFrames"};
-std::array<std::int64_t, 10> MeasureValues(const RunMeasures& measures);
-RunMeasures MeasuresFromValues(const std::array<std::int64_t, 10>& values);
+    "drift", "rotation", "gifBytesPerFrame", "movingFrames", "edge"};
+using MeasureArray = std::array<std::int64_t, kMeasureNames.size()>;
+MeasureArray MeasureValues(const RunMeasures& measures);
+RunMeasures MeasuresFromValues(const MeasureArray& values);
 
 // Collects the measures tick by tick: Add is called after each tick of the
 // window with its state and frame, End once after the last.
@@ -67,10 +69,12 @@ class MeasureRecorder {
   std::int64_t driftSum_ = 0;
   std::int64_t rotationSum_ = 0;
   std::int64_t moving_ = 0;
+  std::int64_t edgeSum_ = 0;
 };
 
 // The limits of DropReason (docs/explore.md says how they were chosen).
 inline constexpr std::int64_t kEmptyFill = 8;             // Per mille of the cells.
+inline constexpr std::int64_t kEmptyEdge = 900;           // Per mille of the particles.
 inline constexpr std::int64_t kStillMovingFrames = 100;   // Per mille of the frames.
 inline constexpr std::pair<std::int64_t, std::int64_t> kGasClumping{600, 1600};
 inline constexpr std::int64_t kGasRotation = 150;

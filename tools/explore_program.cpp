@@ -1,6 +1,5 @@
 #include "tools/explore_program.h"
 
-#include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QStringList>
 #include <unistd.h>
@@ -29,9 +28,7 @@ constexpr RunSetting kFrames{"thumbnail-frames", 2.0, 3000.0, true};
 
 void AddOptions(QCommandLineParser& parser) {
   const auto add = [&parser](const char* name, const char* help, const char* valueName = nullptr) {
-    parser.addOption(valueName ? QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help),
-                                                    QString::fromLatin1(valueName))
-                               : QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help)));
+    AddOption(parser, name, help, valueName);
   };
   add("runs", "Candidate runs to try, 1 .. 1000000.", "N");
   add("seed", "Seed the candidates are drawn from, 0 .. 4294967295 (default 0).", "S");

@@ -31,9 +31,7 @@ std::optional<double> ReadNumber(const QCommandLineParser& parser, const NumberR
 // Declares every option; the help text lists them in this order.
 void AddOptions(QCommandLineParser& parser) {
   const auto add = [&parser](const char* name, const char* help, const char* valueName = nullptr) {
-    parser.addOption(valueName ? QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help),
-                                                    QString::fromLatin1(valueName))
-                               : QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help)));
+    AddOption(parser, name, help, valueName);
   };
   add("seed", "Seed of the random source, 0 .. 4294967295 (default: milliseconds since midnight UTC).", "N");
   add("state-in", "Start from a saved state (JSON) instead of the start-up state.", "FILE");
@@ -153,6 +151,12 @@ std::string ReadOptions(const QCommandLineParser& parser, HeadlessOptions& optio
 }
 
 }  // namespace
+
+void AddOption(QCommandLineParser& parser, const char* name, const char* help, const char* valueName) {
+  parser.addOption(valueName ? QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help),
+                                                  QString::fromLatin1(valueName))
+                             : QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help)));
+}
 
 std::optional<double> ReadNumberText(const std::string& text, const RunSetting& rule, std::string& error) {
   const std::string option = std::string("--") + rule.name;

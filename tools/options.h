@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class QCommandLineParser;
+
 namespace zintrel {
 
 // Which step the ticks run.
@@ -61,6 +63,10 @@ struct ParsedOptions {
 // inside the range of the control they stand for; whole-number options
 // accept only whole numbers.
 ParsedOptions ParseOptions(const std::vector<std::string>& arguments);
+
+// Declares the option --name on parser, with a value named valueName
+// unless that is null, and its help text.
+void AddOption(QCommandLineParser& parser, const char* name, const char* help, const char* valueName = nullptr);
 
 // Reads text as the value of the numeric option rule names: one decimal
 // number, whole where the rule says so, inside its range. Returns it, or
