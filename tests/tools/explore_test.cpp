@@ -247,7 +247,7 @@ TEST_F(ExploreTest, EveryFailingWriteLeavesNoFolder) {
   const QString watched = Path("watched");
   ASSERT_TRUE(QDir().mkpath(watched));
   const QStringList arguments{"--runs", "1", "--seed", "5", "--ticks", "12", "--thumbnail-frames", "4",
-                              "--width", "32", "--height", "24", "--novelty", "0", "--out", watched + "/o"};
+                              "--width", "48", "--height", "32", "--novelty", "0", "--out", watched + "/o"};
   const auto run = [&](int failing) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
