@@ -78,7 +78,7 @@ QJsonObject Index(const QString& folder) {
 
 // Small enough for seconds, large enough that some runs are dropped and
 // several kept, up to 2500 particles among them.
-const QStringList kSmall = {"--runs", "12", "--seed", "5", "--ticks", "40", "--thumbnail-frames", "12",
+const QStringList kSmall = {"--runs", "12", "--seed", "5", "--ticks", "24", "--thumbnail-frames", "8",
                             "--width", "96", "--height", "64", "--novelty", "60"};
 
 class ExploreTest : public testing::Test {
