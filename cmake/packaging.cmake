@@ -20,31 +20,35 @@ configure_file(${packaging_dir}/copyright ${packaging_out}/copyright @ONLY)
 # Fixes the date help2man writes, so the same sources give the same page.
 set(release_epoch 1796644800)
 
-# zintrel-headless's page is made from its own --help and --version, so the
-# two never disagree. Debian wants manual pages and changelogs compressed,
-# with no name or time stamp in the gzip header (-n).
+# The command-line programs' pages are made from their own --help and
+# --version, so the two never disagree. Debian wants manual pages and
+# changelogs compressed, with no name or time stamp in the gzip header (-n).
 find_program(ZINTREL_HELP2MAN help2man REQUIRED)
-# A cross-built program runs under the build's emulator (qemu-user for
-# arm64), through a script of the same name, so the page is the same.
-set(help_program $<TARGET_FILE:zintrel-headless>)
-if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
-  string(JOIN " " emulator ${CMAKE_CROSSCOMPILING_EMULATOR})
-  set(help_program ${packaging_out}/emulated/zintrel-headless)
-  file(GENERATE OUTPUT ${help_program}
-       CONTENT "#!/bin/sh\nexec ${emulator} $<TARGET_FILE:zintrel-headless> \"$@\"\n"
-       FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-endif()
-add_custom_command(
-  OUTPUT ${packaging_out}/zintrel-headless.1.gz
-  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${release_epoch}
-          ASAN_OPTIONS=detect_leaks=0
-          ${ZINTREL_HELP2MAN} --no-info --section=1
-          "--name=run the Zintrel particle simulation without a window"
-          --output=${packaging_out}/zintrel-headless.1
-          ${help_program}
-  COMMAND gzip -9nf ${packaging_out}/zintrel-headless.1
-  DEPENDS zintrel-headless
-  COMMENT "Writing the manual page of zintrel-headless from its --help")
+function(zintrel_manual_page program summary)
+  # A cross-built program runs under the build's emulator (qemu-user for
+  # arm64), through a script of the same name, so the page is the same.
+  set(help_program $<TARGET_FILE:${program}>)
+  if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
+    string(JOIN " " emulator ${CMAKE_CROSSCOMPILING_EMULATOR})
+    set(help_program ${packaging_out}/emulated/${program})
+    file(GENERATE OUTPUT ${help_program}
+         CONTENT "#!/bin/sh\nexec ${emulator} $<TARGET_FILE:${program}> \"$@\"\n"
+         FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  endif()
+  add_custom_command(
+    OUTPUT ${packaging_out}/${program}.1.gz
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${release_epoch}
+            ASAN_OPTIONS=detect_leaks=0
+            ${ZINTREL_HELP2MAN} --no-info --section=1
+            "--name=${summary}"
+            --output=${packaging_out}/${program}.1
+            ${help_program}
+    COMMAND gzip -9nf ${packaging_out}/${program}.1
+    DEPENDS ${program}
+    COMMENT "Writing the manual page of ${program} from its --help")
+endfunction()
+zintrel_manual_page(zintrel-headless "run the Zintrel particle simulation without a window")
+zintrel_manual_page(zintrel-explore "find runs of the Zintrel particle simulation unlike each other")
 add_custom_command(
   OUTPUT ${packaging_out}/zintrel.6.gz
   COMMAND gzip -9nc ${packaging_dir}/zintrel.6 > ${packaging_out}/zintrel.6.gz
@@ -59,12 +63,13 @@ add_custom_command(
   COMMAND gzip -9nc ${packaging_out}/changelog > ${packaging_out}/changelog.gz
   DEPENDS ${packaging_out}/changelog)
 add_custom_target(zintrel-docs ALL DEPENDS
-  ${packaging_out}/zintrel-headless.1.gz ${packaging_out}/zintrel.6.gz ${packaging_out}/ja/zintrel.6.gz
-  ${packaging_out}/changelog.gz)
+  ${packaging_out}/zintrel-headless.1.gz ${packaging_out}/zintrel-explore.1.gz ${packaging_out}/zintrel.6.gz
+  ${packaging_out}/ja/zintrel.6.gz ${packaging_out}/changelog.gz)
 
 install(FILES ${packaging_out}/zintrel.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES ${packaging_out}/ja/zintrel.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/ja/man6)
-install(FILES ${packaging_out}/zintrel-headless.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${packaging_out}/zintrel-headless.1.gz ${packaging_out}/zintrel-explore.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging_out}/changelog.gz ${packaging_out}/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zintrel)
 install(FILES ${packaging_dir}/org.zintrel.zintrel.metainfo.xml
@@ -113,7 +118,8 @@ set(CPACK_PACKAGE_DESCRIPTION "\
 Zintrel animates up to 2500 particles that attract each other at long
 range and repel at short range, controlled from a small settings window.
 The package also holds zintrel-headless, which runs the same simulation
-without a window and records states, frames and timings.")
+without a window and records states, frames and timings, and
+zintrel-explore, which tries many runs and keeps those unlike each other.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -132,7 +138,8 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
   set(CPACK_ZINTREL_READELF ${CMAKE_READELF})
   cmake_path(GET ZINTREL_ARM64_SYSROOT PARENT_PATH CPACK_ZINTREL_SHLIBS)
   cmake_path(APPEND CPACK_ZINTREL_SHLIBS shlibs)
-  set(CPACK_ZINTREL_PROGRAMS ${PROJECT_BINARY_DIR}/app/zintrel ${PROJECT_BINARY_DIR}/tools/zintrel-headless)
+  set(CPACK_ZINTREL_PROGRAMS ${PROJECT_BINARY_DIR}/app/zintrel ${PROJECT_BINARY_DIR}/tools/zintrel-headless
+      ${PROJECT_BINARY_DIR}/tools/zintrel-explore)
 endif()
 # The buttons of Qt's own dialogs in the user's language.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")

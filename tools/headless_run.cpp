@@ -212,7 +212,14 @@ int RunHeadless(const std::vector<std::string>& arguments, std::ostream& out, st
   GifRecording recording(display.TimerInterval.value_or(kStartTimerInterval));
   FrameStore recordGif;
   if (!options.gifOut.empty()) {
-    recordGif = [&gifFile, &recording](const FrameBitmap& frame) { return gifFile.Write(recording.Add(frame)); };
+    // Called once per tick, in order: the ticks before --gif-from only count.
+    recordGif = [&gifFile, &recording, skip = options.gifFrom.value_or(1) - 1](const FrameBitmap& frame) mutable {
+      if (skip > 0) {
+        --skip;
+        return std::string();
+      }
+      return gifFile.Write(recording.Add(frame));
+    };
   }
   FrameBitmap bitmap;
   TickRunResult run;

@@ -18,42 +18,20 @@ namespace {
 using NumberRule = RunSetting;
 constexpr NumberRule kTicks{"ticks", 0.0, 10000000.0, true};
 constexpr NumberRule kThreads{"threads", 1.0, 64.0, true};
+constexpr NumberRule kGifFrom{"gif-from", 1.0, 10000000.0, true};
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
-// Reads the value of a numeric option, or says what is wrong with it. The
-// whole text must be one decimal number; from_chars takes no whitespace, no
-// sign "+" and no locale, so "12abc", " 12" and "1,5" are all refused.
+// Reads the value of a numeric option, or says what is wrong with it.
 std::optional<double> ReadNumber(const QCommandLineParser& parser, const NumberRule& rule,
                                  std::string& error) {
-  const std::string text = parser.value(QString::fromLatin1(rule.name)).toStdString();
-  const std::string option = std::string("--") + rule.name;
-  double value = 0.0;
-  const auto [end, code] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || code != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(value)) {
-    error = option + ": " + Quoted(text) + " is not a number";
-    return std::nullopt;
-  }
-  if (rule.whole && value != std::trunc(value)) {
-    error = option + ": " + Quoted(text) + " is not a whole number";
-    return std::nullopt;
-  }
-  if (value < rule.low || value > rule.high) {
-    error = option + ": " + Quoted(text) + " is outside " +
-            QString::number(rule.low, 'g', 12).toStdString() + " .. " +
-            QString::number(rule.high, 'g', 12).toStdString();
-    return std::nullopt;
-  }
-  return value;
+  return ReadNumberText(parser.value(QString::fromLatin1(rule.name)).toStdString(), rule, error);
 }
 
 // Declares every option; the help text lists them in this order.
 void AddOptions(QCommandLineParser& parser) {
   const auto add = [&parser](const char* name, const char* help, const char* valueName = nullptr) {
-    parser.addOption(valueName ? QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help),
-                                                    QString::fromLatin1(valueName))
-                               : QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help)));
+    AddOption(parser, name, help, valueName);
   };
   add("seed", "Seed of the random source, 0 .. 4294967295 (default: milliseconds since midnight UTC).", "N");
   add("state-in", "Start from a saved state (JSON) instead of the start-up state.", "FILE");
@@ -84,6 +62,8 @@ void AddOptions(QCommandLineParser& parser) {
       "not exist is created at the end, whole.", "DIR");
   add("gif", "Write every tick's frame into one animated GIF, as the programs record it, each "
       "frame shown for the state's drawing speed (16 ms without one).", "FILE.gif");
+  add("gif-from", "The first tick the GIF records, 1 .. --ticks (default 1); the ticks before it run "
+      "unrecorded.", "TICK");
   add("stats", "Print ticks=T ms_per_tick=X ticks_per_s=Y after the run.");
   add("help", "Show this help and exit.");
   add("version", "Show the version and exit.");
@@ -116,7 +96,7 @@ std::string ReadOptions(const QCommandLineParser& parser, HeadlessOptions& optio
       !number(kRepulsiveAccelerationSetting, options.repulsiveAcceleration) ||
       !number(kInitialRadiusSetting, options.initialRadius) || !number(kWidthSetting, options.width) ||
       !number(kHeightSetting, options.height) || !number(kTicks, ticks) ||
-      !number(kThreads, options.threads)) {
+      !number(kThreads, options.threads) || !number(kGifFrom, options.gifFrom)) {
     return error;
   }
   options.ticks = ticks.value_or(0);
@@ -162,10 +142,46 @@ std::string ReadOptions(const QCommandLineParser& parser, HeadlessOptions& optio
   options.frameOut = text("frame-out");
   options.framesDir = text("frames-dir");
   options.gifOut = text("gif");
+  if (options.gifFrom && options.gifOut.empty()) return "--gif-from goes with --gif";
+  if (options.gifFrom && *options.gifFrom > options.ticks) {
+    return "--gif-from: " + std::to_string(*options.gifFrom) + " is after the last tick, " +
+           std::to_string(options.ticks);
+  }
   return {};
 }
 
 }  // namespace
+
+void AddOption(QCommandLineParser& parser, const char* name, const char* help, const char* valueName) {
+  parser.addOption(valueName ? QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help),
+                                                  QString::fromLatin1(valueName))
+                             : QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help)));
+}
+
+std::optional<double> ReadNumberText(const std::string& text, const RunSetting& rule, std::string& error) {
+  const std::string option = std::string("--") + rule.name;
+  double value = 0.0;
+  // The whole text must be one decimal number; from_chars takes no
+  // whitespace, no sign "+" and no locale, so "12abc", " 12" and "1,5" are
+  // all refused.
+  const auto [end, code] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || code != std::errc() || end != text.data() + text.size() ||
+      !std::isfinite(value)) {
+    error = option + ": " + Quoted(text) + " is not a number";
+    return std::nullopt;
+  }
+  if (rule.whole && value != std::trunc(value)) {
+    error = option + ": " + Quoted(text) + " is not a whole number";
+    return std::nullopt;
+  }
+  if (value < rule.low || value > rule.high) {
+    error = option + ": " + Quoted(text) + " is outside " +
+            QString::number(rule.low, 'g', 12).toStdString() + " .. " +
+            QString::number(rule.high, 'g', 12).toStdString();
+    return std::nullopt;
+  }
+  return value;
+}
 
 void ApplyLink(const SharedRun& run, HeadlessOptions& options) {
   options.seed = run.seed;

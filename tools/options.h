@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class QCommandLineParser;
+
 namespace zintrel {
 
 // Which step the ticks run.
@@ -44,6 +46,9 @@ struct HeadlessOptions {
   std::string frameOut;
   std::string framesDir;
   std::string gifOut;  // An animated GIF of every tick's frame.
+  // The first tick (from 1) the GIF records; the ticks before it run but are
+  // not recorded, so an animation can start once a run has settled.
+  std::optional<std::int64_t> gifFrom;
   bool stats = false;
 };
 
@@ -58,6 +63,16 @@ struct ParsedOptions {
 // inside the range of the control they stand for; whole-number options
 // accept only whole numbers.
 ParsedOptions ParseOptions(const std::vector<std::string>& arguments);
+
+// Declares the option --name on parser, with a value named valueName
+// unless that is null, and its help text.
+void AddOption(QCommandLineParser& parser, const char* name, const char* help, const char* valueName = nullptr);
+
+// Reads text as the value of the numeric option rule names: one decimal
+// number, whole where the rule says so, inside its range. Returns it, or
+// nothing with error set to one line naming the option and the problem.
+struct RunSetting;
+std::optional<double> ReadNumberText(const std::string& text, const RunSetting& rule, std::string& error);
 
 // Sets the options a link of the web page stands for: its seed, every
 // override, Running, the display size and the drawing mode.

@@ -315,6 +315,17 @@ TEST_F(HeadlessCliTest, GifHoldsEveryTickAsTheFramesDirDoes) {
     EXPECT_TRUE(frame.convertToFormat(QImage::Format_RGB32) == stored.convertToFormat(QImage::Format_RGB32));
   }
   EXPECT_EQ(frames, 6);
+  // From tick 4 on: the last three frames of the same run, and nothing before.
+  const Outcome late = RunTool({"--state-in", Path("in.zintrel"), "--ticks", "6", "--width", "300", "--height",
+                                "200", "--gif", Path("late.gif"), "--gif-from", "4"});
+  ASSERT_EQ(late.status, 0) << late.err.toStdString();
+  QImageReader lateReader(Path("late.gif"), "gif");
+  EXPECT_EQ(lateReader.imageCount(), 3);
+  for (int tick = 4; tick <= 6; ++tick) {
+    SCOPED_TRACE(tick);
+    const QImage stored(Path("frames") + QStringLiteral("/%1.png").arg(tick, 6, 10, QLatin1Char('0')));
+    EXPECT_TRUE(lateReader.read().convertToFormat(QImage::Format_RGB32) == stored.convertToFormat(QImage::Format_RGB32));
+  }
   const Outcome none = RunTool({"--ticks", "0", "--gif", Path("none.gif")});
   EXPECT_EQ(none.status, 2);
   EXPECT_TRUE(none.err.contains(QStringLiteral("--gif records the ticks"))) << none.err.toStdString();
@@ -427,6 +438,8 @@ TEST_F(HeadlessCliTest, BadInputWritesNothing) {
       {{"--state-in", Path("nul.json")}, "a NUL byte at line"},
       {{"--state-in", Path("long-key.json")}, "unknown field 'kkk"},
       {{"--width", "0"}, "cannot be stored as PNG"},
+      {{"--gif-from", "1"}, "--gif-from goes with --gif"},
+      {{"--gif", Path("g.gif"), "--gif-from", "3"}, "--gif-from: 3 is after the last tick, 2"},
   };
   for (const auto& [extra, expected] : cases) {
     SCOPED_TRACE(extra.join(' ').toStdString());
