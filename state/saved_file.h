@@ -88,6 +88,13 @@ class SavedFile {
 std::string FolderOf(const std::string& path);
 // Returns the last part of path, the name in its folder.
 std::string NameOf(const std::string& path);
+// Returns path without trailing slashes ("/" stays), so that it names the
+// folder itself when it is renamed or its parent is looked up.
+std::string WithoutTrailingSlash(std::string path);
+// Returns the permissions mkdir would give a new folder: everything the
+// umask allows. umask can only be read by setting it, so it is set back at
+// once; call it where no other thread creates files.
+unsigned NewFolderPermissions();
 
 // Writes bytes to path through a SavedFile. Returns "" or the reason.
 std::string SaveWholeFile(const std::string& path, std::string_view bytes, bool waitForReader = true);

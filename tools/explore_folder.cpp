@@ -19,11 +19,6 @@ namespace {
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
-std::string WithoutTrailingSlash(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
 // Returns whether the folder holds nothing but "." and "..".
 bool IsEmptyFolder(const std::string& path) {
   DIR* listing = ::opendir(path.c_str());
@@ -35,13 +30,6 @@ bool IsEmptyFolder(const std::string& path) {
   }
   ::closedir(listing);
   return empty;
-}
-
-// Returns the permissions mkdir would give a new folder.
-mode_t NewFolderPermissions() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0777 & ~mask;
 }
 
 // Reads a whole file; returns "" or the system's reason.

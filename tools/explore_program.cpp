@@ -1,7 +1,6 @@
 #include "tools/explore_program.h"
 
 #include <QCommandLineParser>
-#include <QStringList>
 #include <unistd.h>
 
 #include <chrono>
@@ -50,12 +49,10 @@ void AddOptions(QCommandLineParser& parser) {
   add("version", "Show the version and exit.");
 }
 
-std::string Bytes(const QString& text) { return text.toLatin1().toStdString(); }
-
 std::string ReadOptions(const QCommandLineParser& parser, ExploreOptions& options) {
   std::string error;
   const auto isSet = [&parser](const char* name) { return parser.isSet(QString::fromLatin1(name)); };
-  const auto text = [&parser](const char* name) { return Bytes(parser.value(QString::fromLatin1(name))); };
+  const auto text = [&parser](const char* name) { return OptionBytes(parser.value(QString::fromLatin1(name))); };
   const auto number = [&](const RunSetting& rule, auto& target) {
     if (!isSet(rule.name)) return true;
     const std::optional<double> value = ReadNumberText(text(rule.name), rule, error);
@@ -75,7 +72,7 @@ std::string ReadOptions(const QCommandLineParser& parser, ExploreOptions& option
   options.out = text("out");
   if (options.out.empty()) return "--out: give the folder to write";
   options.merge = isSet("merge");
-  for (const QString& folder : parser.positionalArguments()) options.mergeFolders.push_back(Bytes(folder));
+  for (const QString& folder : parser.positionalArguments()) options.mergeFolders.push_back(OptionBytes(folder));
   if (options.merge) {
     for (const char* name : {"runs", "seed", "ticks", "width", "height", "thumbnail-frames", "novelty", "page",
                              "shard"}) {
@@ -145,18 +142,9 @@ std::vector<FolderFile> ExplorationFiles(const ExploreSettings& settings, const 
 }  // namespace
 
 std::string ParseExploreOptions(const std::vector<std::string>& arguments, ExploreOptions& options) {
-  QStringList list;
-  for (const std::string& argument : arguments) {
-    list << QString::fromLatin1(argument.data(), static_cast<qsizetype>(argument.size()));
-  }
-  if (list.isEmpty()) list << QStringLiteral("zintrel-explore");
   QCommandLineParser parser;
   AddOptions(parser);
-  if (!parser.parse(list)) {
-    QString message = parser.errorText();
-    if (message.endsWith(QLatin1Char('.'))) message.chop(1);
-    return Bytes(message);
-  }
+  if (std::string problem = ParseArguments(parser, arguments, "zintrel-explore"); !problem.empty()) return problem;
   return ReadOptions(parser, options);
 }
 

@@ -40,22 +40,6 @@ constexpr char kNoteText[] =
     "the program was killed, or the machine stopped, before it could move them\n"
     "into place or remove them. Nothing uses these files. The folder can be deleted.\n";
 
-// Returns path without trailing slashes ("/" stays), so that it names the
-// folder itself when it is renamed or its parent is looked up.
-std::string WithoutTrailingSlash(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
-// Returns the permissions mkdir would give a new folder: everything the
-// umask allows. umask can only be read by setting it, so it is set back at
-// once; no other thread creates files while frames are committed.
-mode_t NewFolderPermissions() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0777 & ~mask;
-}
-
 }  // namespace
 
 FrameSequence::FrameSequence() = default;

@@ -69,14 +69,11 @@ void AddOptions(QCommandLineParser& parser) {
   add("version", "Show the version and exit.");
 }
 
-// Returns an argument's bytes, as ParseOptions gave them to the parser.
-std::string Bytes(const QString& text) { return text.toLatin1().toStdString(); }
-
 // Fills the options from a parser that has accepted the command line.
 std::string ReadOptions(const QCommandLineParser& parser, HeadlessOptions& options) {
   std::string error;
   const auto isSet = [&parser](const char* name) { return parser.isSet(QString::fromLatin1(name)); };
-  const auto text = [&parser](const char* name) { return Bytes(parser.value(QString::fromLatin1(name))); };
+  const auto text = [&parser](const char* name) { return OptionBytes(parser.value(QString::fromLatin1(name))); };
   // Reads a numeric option into target when it is given; false on a bad value.
   const auto number = [&](const NumberRule& rule, auto& target) {
     if (!isSet(rule.name)) return true;
@@ -152,6 +149,22 @@ std::string ReadOptions(const QCommandLineParser& parser, HeadlessOptions& optio
 
 }  // namespace
 
+std::string OptionBytes(const QString& text) { return text.toLatin1().toStdString(); }
+
+std::string ParseArguments(QCommandLineParser& parser, const std::vector<std::string>& arguments,
+                           const char* program) {
+  QStringList list;
+  for (const std::string& argument : arguments) {
+    list << QString::fromLatin1(argument.data(), static_cast<qsizetype>(argument.size()));
+  }
+  if (list.isEmpty()) list << QString::fromLatin1(program);
+  if (parser.parse(list)) return {};
+  // Qt ends its messages with a full stop; our one-line errors do not.
+  QString message = parser.errorText();
+  if (message.endsWith(QLatin1Char('.'))) message.chop(1);
+  return OptionBytes(message);
+}
+
 void AddOption(QCommandLineParser& parser, const char* name, const char* help, const char* valueName) {
   parser.addOption(valueName ? QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help),
                                                   QString::fromLatin1(valueName))
@@ -200,26 +213,13 @@ void ApplyLink(const SharedRun& run, HeadlessOptions& options) {
 }
 
 ParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
-  // Each byte as one character, so that every value, a path that is not
-  // UTF-8 above all, comes back as the very bytes given (Bytes).
-  QStringList list;
-  for (const std::string& argument : arguments) {
-    list << QString::fromLatin1(argument.data(), static_cast<qsizetype>(argument.size()));
-  }
-  if (list.isEmpty()) list << QStringLiteral("zintrel-headless");
-
   QCommandLineParser parser;
   AddOptions(parser);
   ParsedOptions parsed;
-  if (!parser.parse(list)) {
-    // Qt ends its messages with a full stop; our one-line errors do not.
-    QString message = parser.errorText();
-    if (message.endsWith(QLatin1Char('.'))) message.chop(1);
-    parsed.error = Bytes(message);
-    return parsed;
-  }
+  parsed.error = ParseArguments(parser, arguments, "zintrel-headless");
+  if (!parsed.error.empty()) return parsed;
   if (!parser.positionalArguments().isEmpty()) {
-    parsed.error = "unexpected argument " + Quoted(Bytes(parser.positionalArguments().first()));
+    parsed.error = "unexpected argument " + Quoted(OptionBytes(parser.positionalArguments().first()));
     return parsed;
   }
   parsed.error = ReadOptions(parser, parsed.options);

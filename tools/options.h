@@ -6,6 +6,7 @@
 #include <vector>
 
 class QCommandLineParser;
+class QString;
 
 namespace zintrel {
 
@@ -63,6 +64,15 @@ struct ParsedOptions {
 // inside the range of the control they stand for; whole-number options
 // accept only whole numbers.
 ParsedOptions ParseOptions(const std::vector<std::string>& arguments);
+
+// Parses arguments (the program name first; program stands in for an empty
+// list) with parser, each byte as one character, so that every value, a
+// path that is not UTF-8 above all, comes back as the very bytes given
+// (OptionBytes). Returns "" or Qt's error as one line.
+std::string ParseArguments(QCommandLineParser& parser, const std::vector<std::string>& arguments,
+                           const char* program);
+// Returns an argument's bytes, as ParseArguments gave them to the parser.
+std::string OptionBytes(const QString& text);
 
 // Declares the option --name on parser, with a value named valueName
 // unless that is null, and its help text.

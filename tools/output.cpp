@@ -59,8 +59,7 @@ std::string CheckOutputFile(const std::string& path) {
 
 std::string CheckOutputFolder(const std::string& path, std::int64_t frames) {
   // "frames/" names the folder frames, whose parent is the current folder.
-  std::string cleaned = path;
-  while (cleaned.size() > 1 && cleaned.back() == '/') cleaned.pop_back();
+  const std::string cleaned = WithoutTrailingSlash(path);
   struct stat link {};
   if (::lstat(cleaned.c_str(), &link) == 0 && S_ISLNK(link.st_mode) && !Exists(cleaned)) {
     return "frames folder " + Quoted(path) + " is a link to nothing";

@@ -28,7 +28,7 @@ struct Place {
 // names, as the writer does; a name that holds nothing yet (or a link to
 // nothing) is that name in its folder, the folder's links followed.
 Place PlaceOf(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  path = WithoutTrailingSlash(path);
   if (char* real = ::realpath(path.c_str(), nullptr)) {
     path = real;
     std::free(real);
