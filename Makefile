@@ -104,6 +104,15 @@ demo: deps
 	@cmake --build --preset $(PRESET) --target zintrel-headless
 	@scripts/demo $(BUILD)/tools/zintrel-headless docs/demo.gif
 
+# Writes the gallery's thumbnails (gallery/*.gif) from its runs' links, as
+# zintrel-headless draws them.
+.PHONY: gallery
+gallery: deps
+	@cmake --preset $(PRESET) >/dev/null
+	@cmake --build --preset $(PRESET) --target zintrel-headless
+	@cmake -DHEADLESS=$(BUILD)/tools/zintrel-headless -DGALLERY=gallery/gallery.json -DOUT=gallery \
+	  -P cmake/make_gallery.cmake
+
 # Renders docs/screenshot.png of both windows under Xvfb.
 screenshot: build
 	@scripts/screenshot $(BUILD)/app/zintrel docs/screenshot.png

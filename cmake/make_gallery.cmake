@@ -1,0 +1,46 @@
+# Writes the gallery's thumbnails into OUT: for each run of GALLERY (a
+# gallery.json), the GIF that HEADLESS (zintrel-headless) draws for the
+# run's "reproduce" arguments, under the run's "thumbnail" name.
+#   cmake -DHEADLESS=zintrel-headless -DGALLERY=gallery/gallery.json -DOUT=gallery -P make_gallery.cmake
+# With -DCOMPARE=DIR it writes into OUT and fails unless each thumbnail is
+# byte for byte the one of the same name in DIR.
+file(READ ${GALLERY} json)
+string(JSON count LENGTH "${json}" runs)
+if(count EQUAL 0)
+  message(FATAL_ERROR "${GALLERY} holds no run")
+endif()
+file(MAKE_DIRECTORY ${OUT})
+math(EXPR last "${count} - 1")
+set(differ "")
+foreach(i RANGE ${last})
+  string(JSON thumbnail GET "${json}" runs ${i} thumbnail)
+  string(JSON link GET "${json}" runs ${i} link)
+  string(JSON arguments_count LENGTH "${json}" runs ${i} reproduce)
+  math(EXPR arguments_last "${arguments_count} - 1")
+  set(arguments "")
+  foreach(a RANGE ${arguments_last})
+    string(JSON argument GET "${json}" runs ${i} reproduce ${a})
+    list(APPEND arguments "${argument}")
+  endforeach()
+  # The thumbnail shows the run of its link, nothing else.
+  list(GET arguments 0 option)
+  list(GET arguments 1 reproduced_link)
+  if(NOT option STREQUAL "--link" OR NOT reproduced_link STREQUAL link)
+    message(FATAL_ERROR "${thumbnail}: its reproduce arguments do not start with --link and its link")
+  endif()
+  execute_process(COMMAND ${HEADLESS} ${arguments} --gif ${OUT}/${thumbnail} RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${thumbnail}: zintrel-headless ended with ${status}")
+  endif()
+  if(DEFINED COMPARE)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/${thumbnail} ${COMPARE}/${thumbnail}
+                    RESULT_VARIABLE same)
+    if(NOT same EQUAL 0)
+      list(APPEND differ ${thumbnail})
+    endif()
+  endif()
+endforeach()
+if(differ)
+  message(FATAL_ERROR "not what the tool draws for their reproduce arguments: ${differ}")
+endif()
+message(STATUS "${count} thumbnails written into ${OUT}")
