@@ -52,7 +52,17 @@ const PanelControl& SliderControl(Slider slider);
 
 // The display window's menu, as each shell shows it: text and shortcut.
 // The page names its actions by these values, so a new one comes last.
-enum class MenuAction { kSaveState, kOpenState, kSavePicture, kCopyPicture, kRecord, kCopyLink, kFullScreen, kOpenLink };
+enum class MenuAction {
+  kSaveState,
+  kOpenState,
+  kSavePicture,
+  kCopyPicture,
+  kRecord,
+  kCopyLink,
+  kFullScreen,
+  kOpenLink,
+  kGallery
+};
 struct MenuItem {
   MenuAction action;
   const char* text;      // English, looked up with Tr where shown.
@@ -76,5 +86,11 @@ inline constexpr MenuItem kDesktopCopyLinkItem{MenuAction::kCopyLink, TrNoop("Co
 inline constexpr MenuItem kOpenLinkItem{MenuAction::kOpenLink, TrNoop("Open link…"), "Ctrl+L"};
 inline constexpr const char* kOpenLinkTitle = TrNoop("Open link");
 inline constexpr const char* kOpenLinkPrompt = TrNoop("Address of a Zintrel link:");
+
+// The gallery, in every program's display menu after the link actions: a
+// window (the page's: a dialog) of the runs in settings/gallery.h playing
+// with their names, where choosing one opens its link.
+inline constexpr MenuItem kGalleryItem{MenuAction::kGallery, TrNoop("Gallery…"), "Ctrl+G"};
+inline constexpr const char* kGalleryTitle = TrNoop("Gallery");
 
 }  // namespace zintrel
