@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 
+#include "app/gallery_window.h"
 #include "app/unit21.h"
 #include "app/unit23.h"
 #include "settings/catalog.h"
@@ -113,6 +114,7 @@ DisplayMenu::DisplayMenu(TForm1& form1, TForm2& form2, const FrameBitmap& bitmap
   CopyLinkAction = AddAction(Tr(kDesktopCopyLinkItem.text), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
                              &DisplayMenu::CopyLink);
   OpenLinkAction = AddAction(Tr(kOpenLinkItem.text), QKeySequence(Qt::CTRL | Qt::Key_L), &DisplayMenu::AskAndOpenLink);
+  GalleryAction = AddAction(Tr(kGalleryItem.text), QKeySequence(Qt::CTRL | Qt::Key_G), &DisplayMenu::ShowGallery);
   RecordAction = AddAction(Tr("Record…"), QKeySequence(Qt::CTRL | Qt::Key_R), &DisplayMenu::AskAndRecord);
   FullScreenAction = AddAction(Tr("Full screen"), QKeySequence(Qt::Key_F11), &DisplayMenu::ToggleFullScreen);
   // Right click and the Menu key both pop up the window's own actions.
@@ -290,6 +292,17 @@ bool DisplayMenu::OpenLink(const QString& address) {
   }
   ShowAtFieldSize();
   return true;
+}
+
+void DisplayMenu::ShowGallery() {
+  if (gallery_ == nullptr) {
+    gallery_ = new GalleryWindow(&form2_, [this](const QString& link) {
+      RunGuarded(messages_, [this, &link] { OpenLink(link); }, &form2_);
+    });
+  }
+  gallery_->show();
+  gallery_->raise();
+  gallery_->activateWindow();
 }
 
 void DisplayMenu::Report(const std::string& message, QMessageBox::Icon icon) {

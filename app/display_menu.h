@@ -18,6 +18,7 @@ class QImage;
 
 namespace zintrel {
 
+class GalleryWindow;
 class TForm1;
 class TForm2;
 
@@ -49,6 +50,7 @@ class DisplayMenu : public QObject {
   QAction* CopyPictureAction;  // Ctrl+C.
   QAction* CopyLinkAction;     // Ctrl+Shift+C.
   QAction* OpenLinkAction;     // Ctrl+L.
+  QAction* GalleryAction;      // Ctrl+G.
   QAction* RecordAction;       // Ctrl+R: Record… or Stop recording.
   QAction* FullScreenAction;   // F11: into full screen and out again; Esc also leaves it.
 
@@ -71,6 +73,10 @@ class DisplayMenu : public QObject {
   // Starts the run of a link and gives the display window its size; returns
   // whether it could, a link that cannot be replayed told in the box.
   bool OpenLink(const QString& address);
+  // Shows the gallery, made the first time it is asked for.
+  void ShowGallery();
+  // The gallery window, or nullptr before it was first shown.
+  GalleryWindow* Gallery() const { return gallery_; }
   // Records every tick's frame into an animated GIF at path until
   // StopRecording; see SettingsPanel::StartRecording.
   void StartRecordingAt(const std::string& path);
@@ -122,6 +128,7 @@ class DisplayMenu : public QObject {
   QString pictureFolder_;
   // Whether the display window was maximised when it went full screen.
   bool maximizedBefore_ = false;
+  GalleryWindow* gallery_ = nullptr;
 };
 
 }  // namespace zintrel

@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -31,8 +32,10 @@
 
 #include <gtest/gtest.h>
 
+#include "app/gallery_window.h"
 #include "app/program.h"
 #include "render/tick.h"
+#include "settings/gallery.h"
 #include "tests/simulation/field_hash.h"
 #include "state/saved_file.h"
 #include "state/share_link.h"
@@ -132,7 +135,8 @@ TEST_F(DisplayMenuTest, ContextMenuOffersTheActionsWithTheirShortcuts) {
   EXPECT_EQ(seen, QStringList({QString::fromUtf8("Save state…|Ctrl+S"), QString::fromUtf8("Open state…|Ctrl+O"),
                                QString::fromUtf8("Save picture…|Ctrl+Shift+S"),
                                QStringLiteral("Copy picture|Ctrl+C"), QStringLiteral("Copy link|Ctrl+Shift+C"),
-                               QString::fromUtf8("Open link…|Ctrl+L"), QString::fromUtf8("Record…|Ctrl+R"),
+                               QString::fromUtf8("Open link…|Ctrl+L"), QString::fromUtf8("Gallery…|Ctrl+G"),
+                               QString::fromUtf8("Record…|Ctrl+R"),
                                QStringLiteral("Full screen|F11")}));
   // The settings window keeps exactly its controls: no menu there.
   EXPECT_EQ(form1_.contextMenuPolicy(), Qt::DefaultContextMenu);
@@ -231,6 +235,52 @@ TEST_F(DisplayMenuTest, PictureIsTheFrameOnePixelPerPixel) {
   QApplication::clipboard()->clear();
   Press(Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), frame);
+}
+
+// Ctrl+G shows the gallery, every run under its name; a click on a run, or
+// Enter on the one with the focus, closes it and starts that run as the
+// tool starts its link, the display window at the link's size.
+TEST_F(DisplayMenuTest, AGalleryRunOpensAsTheToolRunsIt) {
+  const std::vector<GalleryRun>& runs = GalleryRuns();
+  const struct {
+    int row;
+    bool click;
+  } choices[] = {{2, true}, {static_cast<int>(runs.size()) - 1, false}};
+  for (const auto& [row, click] : choices) {
+    SCOPED_TRACE(row);
+    form1_.Button2->click();
+    Tick(2);
+    Press(Qt::Key_G, Qt::ControlModifier);
+    GalleryWindow* gallery = menu_.Gallery();
+    ASSERT_NE(gallery, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(gallery));
+    QListWidget* list = gallery->List();
+    ASSERT_EQ(list->count(), static_cast<int>(runs.size()));
+    for (int k = 0; k < list->count(); ++k) {
+      EXPECT_EQ(list->item(k)->text().toStdString(), runs[static_cast<std::size_t>(k)].name);
+    }
+    if (click) {
+      list->scrollToItem(list->item(row));
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+    } else {
+      list->setCurrentRow(row);
+      QTest::keyClick(list, Qt::Key_Return);
+    }
+    EXPECT_FALSE(gallery->isVisible());
+    EXPECT_EQ(BoxText(), QString());
+    const std::string& link = runs[static_cast<std::size_t>(row)].link;
+    SharedRun run;
+    ASSERT_EQ(ReadLink(link, run), "");
+    EXPECT_EQ(form2_.size(), QSize(run.width, run.height));
+    EXPECT_EQ(form1_.CheckBox1->isChecked(), run.darts);
+    auto tool = std::make_unique<ParticleField>();
+    FrameBitmap frame;
+    RandomSource random;
+    StartRun(run, *tool, random);
+    for (int tick = 0; tick < 5; ++tick) RunTick(*tool, frame, run.width, run.height, run.darts);
+    Tick(5);
+    EXPECT_EQ(HashField(field_), HashField(*tool));
+  }
 }
 
 // Ctrl+Shift+C puts the run on the clipboard as a link, and Ctrl+L offers
