@@ -105,13 +105,14 @@ demo: deps
 	@scripts/demo $(BUILD)/tools/zintrel-headless docs/demo.gif
 
 # Writes the gallery's thumbnails (gallery/*.gif) from its runs' links, as
-# zintrel-headless draws them.
+# zintrel-headless draws them, and docs/gallery.png, the gallery in one
+# picture.
 .PHONY: gallery
 gallery: deps
 	@cmake --preset $(PRESET) >/dev/null
 	@cmake --build --preset $(PRESET) --target zintrel-headless
 	@cmake -DHEADLESS=$(BUILD)/tools/zintrel-headless -DGALLERY=gallery/gallery.json -DOUT=gallery \
-	  -P cmake/make_gallery.cmake
+	  -DPICTURE=docs/gallery.png -P cmake/make_gallery.cmake
 
 # Renders docs/screenshot.png of both windows under Xvfb.
 screenshot: build

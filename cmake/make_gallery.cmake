@@ -3,7 +3,9 @@
 # run's "reproduce" arguments, under the run's "thumbnail" name.
 #   cmake -DHEADLESS=zintrel-headless -DGALLERY=gallery/gallery.json -DOUT=gallery -P make_gallery.cmake
 # With -DCOMPARE=DIR it writes into OUT and fails unless each thumbnail is
-# byte for byte the one of the same name in DIR.
+# byte for byte the one of the same name in DIR. With -DPICTURE=FILE.png it
+# also draws the gallery in one picture (ImageMagick): each run's last frame
+# under its English name.
 file(READ ${GALLERY} json)
 string(JSON count LENGTH "${json}" runs)
 if(count EQUAL 0)
@@ -32,6 +34,16 @@ foreach(i RANGE ${last})
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "${thumbnail}: zintrel-headless ended with ${status}")
   endif()
+  string(JSON name GET "${json}" runs ${i} name en)
+  list(APPEND montage -label "${name}" ${OUT}/${thumbnail}.last.png)
+  if(DEFINED PICTURE)
+    # A GIF's later frames are only what changed: composed first.
+    execute_process(COMMAND convert ${OUT}/${thumbnail} -coalesce -delete 0--2 ${OUT}/${thumbnail}.last.png
+                    RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "${thumbnail}: convert ended with ${status}")
+    endif()
+  endif()
   if(DEFINED COMPARE)
     execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/${thumbnail} ${COMPARE}/${thumbnail}
                     RESULT_VARIABLE same)
@@ -44,3 +56,15 @@ if(differ)
   message(FATAL_ERROR "not what the tool draws for their reproduce arguments: ${differ}")
 endif()
 message(STATUS "${count} thumbnails written into ${OUT}")
+if(DEFINED PICTURE)
+  execute_process(COMMAND montage ${montage} -font DejaVu-Sans -pointsize 15 -fill "#e8e8e8" -background "#2b2b2b"
+                          -tile 6x -geometry 240x160+6+6 ${PICTURE} RESULT_VARIABLE status)
+  foreach(i RANGE ${last})
+    string(JSON thumbnail GET "${json}" runs ${i} thumbnail)
+    file(REMOVE ${OUT}/${thumbnail}.last.png)
+  endforeach()
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "montage ended with ${status}")
+  endif()
+  message(STATUS "the gallery drawn in ${PICTURE}")
+endif()
