@@ -77,7 +77,7 @@ var Zintrel = (function () {
   // refresh at most. The page is told the frame's size when it changes,
   // and whether it is fixed, to lay the canvas out.
   var canvas = null, context = null, shownSize = "", shown = [0, 0];
-  var drawPending = false;
+  var drawPending = false, drawAskedAt = 0;
   var nextRefresh = typeof requestAnimationFrame === "function" ? requestAnimationFrame
     : function (then) { return setTimeout(then, 16); };
   // The frame's bytes, copied out of the program's heap, which an image
@@ -120,7 +120,17 @@ var Zintrel = (function () {
   function requestDraw() {
     if (drawPending) return;
     drawPending = true;
-    nextRefresh(draw);
+    drawAskedAt = performance.now();
+    nextRefresh(function () { if (drawPending) draw(); });
+  }
+
+  // A worker kept busy by ticks slower than their interval may never be
+  // offered a refresh (Chromium starves a worker's animation frames then,
+  // and the display stayed empty): a frame asked for and not drawn within
+  // a few refreshes is drawn between two ticks instead.
+  var kLongestDrawWait = 50;
+  function drawIfStarved() {
+    if (drawPending && performance.now() - drawAskedAt > kLongestDrawWait) draw();
   }
 
   var interval = 16, due = 0, timerOn = false;
@@ -149,6 +159,7 @@ var Zintrel = (function () {
       tick();
       due = Math.max(due + interval, performance.now());
     }
+    drawIfStarved();
     var wait = due - performance.now();
     if (wait >= 4) setTimeout(loop, wait);
     else channel.port2.postMessage(0);
