@@ -111,7 +111,9 @@ void MeasureRecorder::Add(const ParticleField& field, const FrameBitmap& frame) 
       turning += rx * vy - ry * vx;
       most += IntegerSqrt(rx * rx + ry * ry) * IntegerSqrt(vx * vx + vy * vy);
     }
-    if (most > 0) rotationSum_ += std::llabs(turning) * 1000 / most;
+    // The roots below are rounded down, so the share may pass 1000 by a
+    // little where the motion is all turning.
+    if (most > 0) rotationSum_ += std::min<std::int64_t>(1000, std::llabs(turning) * 1000 / most);
   }
 
   // A frame that differs from the one before moves on screen.

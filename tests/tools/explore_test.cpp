@@ -3,6 +3,8 @@
 // zintrel-headless writes for their reproduce arguments, bad options are
 // refused, and a stop leaves the folder whole or absent.
 
+#include <cmath>
+#include <random>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -312,6 +314,91 @@ TEST(IntegerSqrtTest, IsTheFloorOfTheRoot) {
     if (root < 3037000499LL) {
       EXPECT_EQ(IntegerSqrt(root * root + 2 * root), root);
     }
+  }
+}
+
+// The measures of made-up clouds, each shown for three ticks: what a
+// measure says of a shape it was made to tell, and the verdict on it.
+TEST(RunMeasuresTest, TellTheShapesTheyWereMadeFor) {
+  constexpr int kWidth = 96, kHeight = 64;
+  struct Particle {
+    double x, y, vx, vy;
+  };
+  const auto ring = [](double vx0, double vy0, double spin) {
+    std::vector<Particle> cloud;
+    for (int k = 0; k < 64; ++k) {
+      const double angle = k * 2 * 3.14159265358979 / 64;
+      const double rx = 20 * std::cos(angle), ry = 20 * std::sin(angle);
+      cloud.push_back({48 + rx, 32 + ry, vx0 - spin * ry, vy0 + spin * rx});
+    }
+    return cloud;
+  };
+  std::vector<Particle> clumps;
+  for (int k = 0; k < 20; ++k) {
+    clumps.push_back({10.0 + k % 4, 10.0 + k / 4 % 4, 0.5, 0});
+    clumps.push_back({70.0 + k % 4, 40.0 + k / 4 % 4, -0.5, 0});
+  }
+  // One clump across the wrapped left and right edges.
+  const std::vector<Particle> wrapped{{1, 30, 1, 0}, {2, 31, 1, 0}, {94, 30, 1, 0}, {95, 31, 1, 0}};
+  // Scattered at random, each on its own way: counts per cell vary as a
+  // random scatter's do.
+  std::vector<Particle> gas;
+  std::mt19937 random(7);
+  const auto uniform = [&random](double low, double high) {
+    return low + (high - low) * static_cast<double>(random()) / 4294967296.0;
+  };
+  for (int k = 0; k < 600; ++k) gas.push_back({uniform(0, 96), uniform(0, 64), uniform(-2, 2), uniform(-2, 2)});
+  const struct {
+    const char* name;
+    std::vector<Particle> cloud;
+    bool moving;  // Whether its frames differ.
+    RunMeasures expected;  // The measures checked: clusters, speed, drift, rotation (-1: not checked).
+    Dropped verdict;
+  } clouds[] = {
+      {"drifting ring", ring(2, 0, 0), true, {.clusters = 1, .speed = 512, .drift = 512, .rotation = 0}, Dropped::kNo},
+      {"spinning ring", ring(0, 0, 0.1), true, {.clusters = 1, .speed = -1, .drift = 0, .rotation = 1000},
+       Dropped::kNo},
+      {"two clumps", clumps, true, {.clusters = 2, .speed = 128, .drift = 0, .rotation = -1}, Dropped::kNo},
+      {"a clump across the edge", wrapped, true, {.clusters = 1, .speed = 256, .drift = 256, .rotation = -1},
+       Dropped::kEmpty},
+      {"still ring", ring(0, 0, 0), false, {.clusters = 1, .speed = 0, .drift = 0, .rotation = 0}, Dropped::kStill},
+      {"gas", gas, true, {.clusters = -1, .speed = -1, .drift = -1, .rotation = -1}, Dropped::kGas},
+  };
+  for (const auto& [name, cloud, moving, expected, verdict] : clouds) {
+    SCOPED_TRACE(name);
+    auto field = std::make_unique<ParticleField>();
+    field->ParticleCount = static_cast<std::int32_t>(cloud.size());
+    for (std::size_t i = 0; i < cloud.size(); ++i) {
+      field->x[i] = cloud[i].x;
+      field->y[i] = cloud[i].y;
+      field->vx[i] = cloud[i].vx;
+      field->vy[i] = cloud[i].vy;
+    }
+    MeasureRecorder recorder(kWidth, kHeight);
+    FrameBitmap frame;
+    frame.Resize(kWidth, kHeight);
+    for (int tick = 0; tick < 3; ++tick) {
+      if (moving) frame.Pixels()[tick] = 0xffffff;
+      recorder.Add(*field, frame);
+    }
+    const RunMeasures measures = recorder.End(100);
+    if (expected.clusters >= 0) {
+      EXPECT_EQ(measures.clusters, expected.clusters);
+    }
+    if (expected.speed >= 0) {
+      EXPECT_EQ(measures.speed, expected.speed);
+    }
+    if (expected.drift >= 0) {
+      EXPECT_EQ(measures.drift, expected.drift);
+    }
+    // Whole-pixel offsets from a centroid rounded down leave a little turning
+    // in a cloud that only drifts.
+    if (expected.rotation >= 0) {
+      EXPECT_NEAR(measures.rotation, expected.rotation, 40);
+    }
+    EXPECT_LE(measures.rotation, 1000);
+    EXPECT_EQ(measures.movingFrames, moving ? 1000 : 0);
+    EXPECT_EQ(DropReason(measures), verdict) << DroppedName(DropReason(measures));
   }
 }
 
