@@ -92,5 +92,7 @@ inline constexpr const char* kOpenLinkPrompt = TrNoop("Address of a Zintrel link
 // with their names, where choosing one opens its link.
 inline constexpr MenuItem kGalleryItem{MenuAction::kGallery, TrNoop("Gallery…"), "Ctrl+G"};
 inline constexpr const char* kGalleryTitle = TrNoop("Gallery");
+// The button that closes it where the window has none of its own (the page's).
+inline constexpr const char* kGalleryCloseText = TrNoop("Close");
 
 }  // namespace zintrel

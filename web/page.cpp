@@ -70,6 +70,28 @@ std::string FittedNotice(AreaSize wanted, AreaSize fitted) {
   return WithFullStop(WindowTooSmallText(wanted.width, wanted.height, fitted.width, fitted.height));
 }
 
+// Starts the run of the link given, as zintrel-headless --link does: the
+// display keeps its size (linkWidth x linkHeight) until it is resized, and
+// the reply is the box's line, if any. A link that cannot be replayed, or
+// whose field cannot be had, changes nothing.
+void OpenGivenLink() {
+  SharedRun run;
+  if (const std::string problem = ReadLink(given, run); !problem.empty()) {
+    reply = WithFullStop(OpenLinkFailedText(problem));
+    return;
+  }
+  RandomSource random;
+  auto start = std::make_unique<ParticleField>();
+  StartRun(run, *start, random);
+  panel.AdoptState(*start, DisplaySettings{run.darts, std::nullopt}, kPageRoom);
+  randomSource = random;
+  seed = run.seed;
+  const AreaSize fitted = FittedArea({run.width, run.height}, kPageRoom);
+  linkWidth = fitted.width;
+  linkHeight = fitted.height;
+  reply = FittedNotice({run.width, run.height}, fitted);
+}
+
 // Runs a handler as the desktop shells do: a fault becomes the box's line.
 template <typename Handler>
 const char* Guarded(Handler&& handler) {
@@ -140,21 +162,19 @@ EMSCRIPTEN_KEEPALIVE const char* ZintrelStart() {
     seed = MillisecondsSinceMidnightUtc();
     StartRun(SharedRun{.seed = seed}, field, randomSource);
     panel.RefreshTips();
-    if (given.empty()) return;
-    SharedRun run;
-    if (const std::string problem = ReadLink(given, run); !problem.empty()) {
-      reply = WithFullStop(OpenLinkFailedText(problem));
-      return;
-    }
-    seed = run.seed;
-    auto start = std::make_unique<ParticleField>();
-    StartRun(run, *start, randomSource);
-    panel.AdoptState(*start, DisplaySettings{run.darts, std::nullopt}, kPageRoom);
-    const AreaSize fitted = FittedArea({run.width, run.height}, kPageRoom);
-    linkWidth = fitted.width;
-    linkHeight = fitted.height;
-    reply = FittedNotice({run.width, run.height}, fitted);
+    if (!given.empty()) OpenGivenLink();
   });
+}
+
+// A link followed within the page (a gallery's entry, or a fragment typed
+// into the address bar of the open page): its run starts as the page's
+// start opens it, so that it is the same run as the link opened anew. The
+// text given is the fragment, "#" included.
+// ZintrelLinkWidth is then the size the display keeps, or -1 where the
+// link was not opened.
+EMSCRIPTEN_KEEPALIVE const char* ZintrelOpenLink() {
+  linkWidth = linkHeight = -1;
+  return Guarded([] { OpenGivenLink(); });
 }
 
 EMSCRIPTEN_KEEPALIVE int ZintrelLinkWidth() { return linkWidth; }

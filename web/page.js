@@ -9,7 +9,7 @@
 "use strict";
 
 var Zintrel = (function () {
-  var worker, canvas, box, boxText, display, panel;
+  var worker, canvas, box, boxText, display, panel, gallery;
   // The canvas's context where the page draws the frames itself, or null,
   // and the image each frame is put into.
   var context = null, image = null;
@@ -205,11 +205,66 @@ var Zintrel = (function () {
     }
   }
 
-  // By the display menu's actions, in their order; the fifth records.
+  // A link followed within the page starts its run as the page opened at
+  // its address does: the worker opens it the way it opens the address's.
+  function openLink(hash) {
+    if (hash) send({ type: "link", hash: hash });
+  }
+
+  // The gallery: a dialog of runs, each a link to this page with the run's
+  // fragment, its thumbnail playing beside its name. Following one in the
+  // page changes the address's fragment, and the hashchange opens its run;
+  // a middle click or a new tab loads the page at that address.
+  function buildGallery(description) {
+    gallery = document.getElementById("gallery");
+    document.getElementById("gallery-title").textContent = description.title;
+    document.getElementById("gallery-close").textContent = description.close;
+    var list = document.getElementById("gallery-runs");
+    var page = location.href.split("#")[0];
+    description.runs.forEach(function (run) {
+      var link = document.createElement("a");
+      link.href = page + run.link;
+      var picture = document.createElement("img");
+      // Lazy before its address: a picture of a closed dialog is loaded
+      // only once the dialog shows it.
+      picture.loading = "lazy";
+      picture.width = run.width;
+      picture.height = run.height;
+      picture.alt = "";
+      picture.src = "gallery/" + run.thumbnail;
+      var name = document.createElement("span");
+      name.textContent = run.name;
+      link.append(picture, name);
+      link.addEventListener("click", followRun);
+      var entry = document.createElement("li");
+      entry.appendChild(link);
+      list.appendChild(entry);
+    });
+  }
+
+  function followRun(event) {
+    // A click with a key held, or another button, is the browser's: a new
+    // tab or window at the run's address.
+    if (event.button !== 0 || event.ctrlKey || event.metaKey || event.shiftKey || event.altKey) return;
+    gallery.close();
+    // The address has the run's fragment already, so following it changes
+    // nothing and no hashchange comes: the run starts again from here.
+    if (this.hash === location.hash) {
+      event.preventDefault();
+      openLink(this.hash);
+    }
+  }
+
+  function showGallery() {
+    if (!gallery.open) gallery.showModal();
+  }
+
+  // By the display menu's actions, in their order; the fifth records. Open
+  // link… is the page's address bar.
   var kRecordAction = 4;
   var menuActions = [action("saveState"), function () { document.getElementById("open-file").click(); },
                      action("picture"), copyPicture,
-                     action("record"), copyLink, fullScreen];
+                     action("record"), copyLink, fullScreen, null, showGallery];
 
   function place(element, bounds) {
     element.style.left = bounds[0] + "px";
@@ -419,6 +474,7 @@ var Zintrel = (function () {
       document.documentElement.lang = m.description.language;
       pageTitle = document.title;
       buildPanel(m.description);
+      buildGallery(m.description.gallery);
       fitPanel();
       // The run starts at the display's size with the panel built; from
       // then on the worker's field follows the display's size, and drops a
@@ -555,7 +611,7 @@ var Zintrel = (function () {
       if (event.dataTransfer.files.length > 0) openState(event.dataTransfer.files[0]);
     });
     document.addEventListener("keydown", function (event) {
-      if (box.open) return;
+      if (box.open || (gallery && gallery.open)) return;
       // Esc leaves full screen, the browser's own or the display filling
       // the window, where the browser leaves it to the page.
       if (event.key === "Escape" && (document.fullscreenElement || display.classList.contains("filling"))) {
@@ -573,6 +629,7 @@ var Zintrel = (function () {
       button.click();
     });
     display.addEventListener("pointerdown", pressOnDisplay);
+    window.addEventListener("hashchange", function () { openLink(location.hash); });
     window.addEventListener("resize", function () { if (panel.childElementCount > 0) fitPanel(); });
     // Served pages keep working offline; a page opened from disk needs no help.
     if ("serviceWorker" in navigator && /^https?:$/.test(location.protocol)) {

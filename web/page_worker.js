@@ -7,8 +7,8 @@
 // comes back: the box's lines, the controls' new positions, the frame's
 // size, the downloads, and the frames where it draws them.
 //
-// From the page:   start, built, display, slider, checkbox, button, action, open, ask,
-//                  encoded
+// From the page:   start, built, display, slider, checkbox, button, action, open, link,
+//                  ask, encoded
 // To the page:     panel, slider, checkbox, tip, frameSize, frame, encode, report,
 //                  status, download, copy, link, opened, answer
 "use strict";
@@ -391,6 +391,14 @@ var Zintrel = (function () {
         post({ type: "opened" });
       }
     },
+    // A link followed within the page: its run, as the page opened anew
+    // at that address starts it.
+    link: function (m) {
+      if (!give(m.hash)) return;
+      var line = call("ZintrelOpenLink");
+      keepLinkSize();
+      report(line);
+    },
     ask: function (m) {
       new Promise(function (resolve) { resolve(questions[m.what].apply(null, m.args || [])); }).then(function (value) {
         post({ type: "answer", id: m.id, value: value === undefined ? null : value });
@@ -432,6 +440,12 @@ var Zintrel = (function () {
            maxStateBytes: Module._ZintrelMaxStateBytes() });
   }
 
+  // A link's display size, which the field keeps until the display is
+  // resized, once its run has started.
+  function keepLinkSize() {
+    if (Module._ZintrelLinkWidth() >= 0) fixedSize = [Module._ZintrelLinkWidth(), Module._ZintrelLinkHeight()];
+  }
+
   function begin(built) {
     handlers.display(built.display);
     Module.FS.mkdir("/opened");
@@ -440,7 +454,7 @@ var Zintrel = (function () {
     // afresh, as for a link that cannot be replayed, behind the box.
     give(started.hash);
     report(call("ZintrelStart"));
-    if (Module._ZintrelLinkWidth() >= 0) fixedSize = [Module._ZintrelLinkWidth(), Module._ZintrelLinkHeight()];
+    keepLinkSize();
     self.onmessage = function (event) { handle(event.data); };
     waiting.splice(0).forEach(handle);
   }

@@ -4,8 +4,10 @@
 
 #include "settings/catalog.h"
 #include "settings/display_texts.h"
+#include "settings/gallery.h"
 #include "settings/panel_layout.h"
 #include "settings/ui_language.h"
+#include "state/share_link.h"
 
 namespace zintrel {
 namespace {
@@ -50,6 +52,22 @@ std::string PanelDescriptionJson() {
                   {"text", Tr(kCopyLinkItem.text)},
                   {"shortcut", kCopyLinkItem.shortcut},
                   {"tip", Tr(kCopyLinkTip)}});
+  menu.push_back({{"action", static_cast<int>(kGalleryItem.action)},
+                  {"text", Tr(kGalleryItem.text)},
+                  {"shortcut", kGalleryItem.shortcut}});
+  // Each thumbnail is drawn at its link's display size, which the page
+  // gives its picture before it loads, so that the list does not move.
+  nlohmann::json runs = nlohmann::json::array();
+  for (const GalleryRun& run : GalleryRuns()) {
+    // GalleryRuns has read every link already.
+    SharedRun shared;
+    static_cast<void>(ReadLink(run.link, shared));
+    runs.push_back({{"name", Tr(run.name.c_str())},
+                    {"link", run.link},
+                    {"thumbnail", run.thumbnail},
+                    {"width", shared.width},
+                    {"height", shared.height}});
+  }
   return nlohmann::json{{"title", Tr(kPanelTitle)},
                         {"language", UiLanguage()},
                         {"linkCopied", Tr(kLinkCopiedText)},
@@ -58,7 +76,8 @@ std::string PanelDescriptionJson() {
                         {"width", kPanelWidth},
                         {"height", kPanelHeight},
                         {"controls", controls},
-                        {"menu", menu}}
+                        {"menu", menu},
+                        {"gallery", {{"title", Tr(kGalleryTitle)}, {"close", Tr(kGalleryCloseText)}, {"runs", runs}}}}
       .dump();
 }
 

@@ -10,6 +10,9 @@
 "use strict";
 
 var store = "zintrel-page";
+// Kept at the first visit. The gallery's thumbnails (gallery/*.gif, about
+// 6 MB) are not among them: each is kept as the gallery first shows it,
+// as any file fetched is.
 var files = ["./", "index.html", "page.css", "page.js", "page_worker.js", "page_video.js", "zintrel.js", "zintrel-threads.js",
              "zintrel-threads.worker.js", "mp4-muxer.js", "manifest.webmanifest", "icon-192.png", "icon-512.png"];
 

@@ -3,7 +3,8 @@
 and its darts move, a state opened through the file input shows the frame
 zintrel-headless draws of it pixel for pixel, and a link reopened reaches,
 after the ticks the page ran, the very state the tool reaches after as
-many: Firefox's WebAssembly gives the bits of every other build.
+many: Firefox's WebAssembly gives the bits of every other build. So does
+a gallery entry followed within the page.
 
 Debian packages no WebDriver for Firefox, so the test speaks the browser's
 own WebDriver BiDi over its WebSocket.
@@ -191,6 +192,24 @@ class FirefoxPageTest(unittest.TestCase):
         ticks = ticks_to_reach(HEADLESS, link, page, self.work.name)
         self.assertIsNotNone(ticks, "no tick count of the tool's run reaches the page's state")
         print("the page's state is the tool's after %d ticks" % ticks, file=sys.stderr)
+
+    def test_a_gallery_entry_runs_its_link_as_the_headless_tool_does(self):
+        self.load(self.address)
+        # The eighth entry: 15 particles.
+        link = self.browser.run("""
+            for (const b of document.querySelectorAll('#menu button')) if (b.textContent === 'Gallery…') b.click();
+            const entry = document.querySelectorAll('#gallery-runs a')[7];
+            entry.click();
+            return entry.hash;""")
+        self.assertIn("&count=15&", link)
+        self.assertEqual(self.browser.run("return location.hash"), link)
+        self.wait_for(lambda: self.browser.run("return Zintrel.frameSize().join()") == "240,160",
+                      "the run of the entry does not start")
+        self.click("Button4")
+        page = json.loads(self.browser.ask("savedState"))
+        self.assertEqual((page["ParticleCount"], page["Running"]), (15, 0))
+        self.assertIsNotNone(ticks_to_reach(HEADLESS, link, page, self.work.name),
+                             "no tick count of the tool's run reaches the page's state")
 
 
 if __name__ == "__main__":

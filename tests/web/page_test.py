@@ -9,11 +9,13 @@ each slider stores what the desktop mapping gives, Play / Pause and the
 check box work, an opened state shows the headless tool's frame pixel for
 pixel, and a bad file shows one line in a dialog and changes nothing, as
 does a link, a file's name or a field name of millions of characters; no
-key throws, and the shortcuts reach the menu.
+key throws, and the shortcuts reach the menu; a gallery entry chosen runs
+its link as the tool does, and a Japanese page names every run in Japanese.
 
 Usage: page_test.py PAGE_DIR HEADLESS_TOOL [file|server|isolated]
 """
 import base64
+import filecmp
 import json
 import os
 import re
@@ -36,6 +38,10 @@ from static_server import StaticServer
 
 PAGE_DIR, HEADLESS = sys.argv[1], sys.argv[2]
 MODE = sys.argv[3] if len(sys.argv) > 3 else "file"
+
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "gallery", "gallery.json"),
+          encoding="utf-8") as gallery_file:
+    GALLERY = json.load(gallery_file)["runs"]
 
 
 # The headers that make the page cross-origin isolated, as a server
@@ -405,6 +411,38 @@ class PageTest(unittest.TestCase):
         WebDriverWait(self.driver, 30).until(lambda d: self.frame_size()[0] > 0)
         self.assertTrue(self.changes(first_drawing(self.frame)), "the page does not run behind the box")
 
+    def paused_page_state(self):
+        """Pauses the run and returns its state as the page saves it."""
+        self.element("Button4").click()
+        return json.loads(self.driver.execute_async_script(
+            "const done = arguments[0]; Zintrel.ask('savedState').then(done);"))
+
+    def test_a_gallery_entry_runs_its_link_as_the_headless_tool_does(self):
+        # The twelfth entry, below the first rows: 199 particles, few enough
+        # for the tool's runs.
+        entry = 11
+        link = GALLERY[entry]["link"]
+        ActionChains(self.driver).key_down(Keys.CONTROL).send_keys("g").key_up(Keys.CONTROL).perform()
+        WebDriverWait(self.driver, 10).until(lambda d: self.element("gallery").get_attribute("open") is not None)
+        self.driver.find_elements(By.CSS_SELECTOR, "#gallery-runs a")[entry].click()
+        self.assertIsNone(self.element("gallery").get_attribute("open"))
+        self.assertEqual(self.driver.execute_script("return location.hash"), link)
+        # The first tick of the run gives the frame its link's size.
+        WebDriverWait(self.driver, 30).until(lambda d: self.frame_size() == (240, 160))
+        page = self.paused_page_state()
+        self.assertEqual(page["ParticleCount"], 199)
+        self.assertIsNotNone(ticks_to_reach(HEADLESS, link, page, self.work.name),
+                             "no tick count of the tool's run reaches the page's state")
+        # The same entry again, the address already its: the run starts anew.
+        paused = self.frame()
+        self.menu("Gallery…").click()
+        self.driver.find_elements(By.CSS_SELECTOR, "#gallery-runs a")[entry].click()
+        self.assertTrue(self.changes(paused), "the run does not start again")
+        page = self.paused_page_state()
+        ticks = ticks_to_reach(HEADLESS, link, page, self.work.name)
+        self.assertIsNotNone(ticks, "no tick count of the tool's run reaches the page's state")
+        print("the page's state is the tool's after %d ticks" % ticks, file=sys.stderr)
+
     def test_a_link_of_any_length_gets_the_box_and_changes_nothing(self):
         # An address may be 2 MB long; a link of more than a million
         # characters once ran over the program's memory.
@@ -513,6 +551,24 @@ class PageTest(unittest.TestCase):
                 "return [document.documentElement.lang, document.getElementById('panel').getAttribute('aria-label')];")
             tip = driver.find_element(By.ID, "TrackBar1").get_attribute("title")
             menu = [e.text for e in driver.find_elements(By.CSS_SELECTOR, "#menu button")]
+            # The gallery, from its menu item: every run under its Japanese
+            # name, a link to this page at the run's fragment, and its
+            # picture, sized before it loads, shown as it comes into view.
+            driver.find_elements(By.CSS_SELECTOR, "#menu button")[-1].click()
+            first = WebDriverWait(driver, 10).until(lambda d: d.execute_script(
+                "const i = document.querySelector('#gallery-runs img');"
+                "return i.complete && [i.naturalWidth, i.naturalHeight];"))
+            gallery = driver.execute_script("""
+                const g = document.getElementById('gallery');
+                return [g.open, g.contains(document.activeElement), document.getElementById('gallery-title').textContent,
+                        document.getElementById('gallery-close').textContent, g.getAttribute('aria-labelledby'),
+                        [...g.querySelectorAll('#gallery-runs a')].map(a => {
+                          const i = a.querySelector('img');
+                          return [a.textContent, a.href, i.getAttribute('src'), i.loading, i.width, i.height, i.alt];
+                        })];""")
+            ActionChains(driver).send_keys(Keys.ESCAPE).perform()
+            closed = WebDriverWait(driver, 10).until(lambda d: d.execute_script(
+                "return !document.getElementById('gallery').open"))
         finally:
             driver.quit()
         self.assertEqual(labels, ["粒子の数", "大きさ", "MAX SPEED", "活性度", "反発度", "加速性", "反発加速性",
@@ -522,7 +578,19 @@ class PageTest(unittest.TestCase):
         self.assertEqual((language, title), ("ja", "Zintrel - 設定"))
         self.assertEqual(tip, "動く粒子の数: 50 個")
         self.assertEqual(menu[0], "状態を保存…")
-        self.assertEqual(menu[-1], "リンクをコピー")
+        self.assertEqual(menu[-2:], ["リンクをコピー", "ギャラリー…"])
+        self.assertEqual(gallery[:5], [True, True, "ギャラリー", "閉じる", "gallery-title"])
+        page = self.address.split("#")[0]
+        self.assertEqual(gallery[5], [[run["name"]["ja"], page + run["link"], "gallery/" + run["thumbnail"], "lazy",
+                                       240, 160, ""] for run in GALLERY])
+        self.assertEqual(first, [240, 160])
+        self.assertTrue(closed)
+        # Every picture is installed beside the page, as the gallery has it.
+        source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "gallery")
+        for run in GALLERY:
+            self.assertTrue(filecmp.cmp(os.path.join(source, run["thumbnail"]),
+                                        os.path.join(PAGE_DIR, "gallery", run["thumbnail"]), shallow=False),
+                            run["thumbnail"])
 
     def test_a_hidpi_screen_enlarges_each_pixel_by_a_whole_factor(self):
         if self.server is not None:

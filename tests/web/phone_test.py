@@ -5,7 +5,8 @@ address. A slider held by a finger shows its exact value beside its thumb,
 and every slider tells a screen reader that value; every control is a
 target a finger can hit, the display keeping its exact pixels; full screen
 is entered and left by a double tap and by the keyboard, and the field
-follows the display's new size.
+follows the display's new size; the gallery fits the screen in two columns,
+and a tap on an entry starts its run.
 
 Usage: phone_test.py PAGE_DIR
 """
@@ -148,6 +149,34 @@ class PhoneTest(unittest.TestCase):
         width, css = self.script("return [Zintrel.frameSize()[0],"
                                  "        document.getElementById('frame').getBoundingClientRect().width];")
         self.assertAlmostEqual(css, width, delta=0.01)
+
+    def test_the_gallery_fits_the_phone_and_a_tap_opens_a_run(self):
+        self.script("[...document.querySelectorAll('#menu button')].pop().scrollIntoView();")
+        menu = self.rect("#menu button:last-of-type")
+        self.tap(menu["left"] + menu["width"] / 2, menu["top"] + menu["height"] / 2)
+        WebDriverWait(self.driver, 10).until(lambda d: self.script("return document.getElementById('gallery').open"))
+        dialog, close = self.rect("#gallery"), self.rect("#gallery-close")
+        self.assertGreaterEqual(dialog["left"], 0)
+        self.assertLessEqual(dialog["right"], 390)
+        self.assertGreaterEqual(dialog["top"], 0)
+        self.assertLessEqual(dialog["bottom"], 844)
+        self.assertGreaterEqual(min(close["width"], close["height"]), 24)
+        # Two columns of pictures a finger can choose, nothing wider than
+        # the screen.
+        entries = self.script("return [...document.querySelectorAll('#gallery-runs a')].map(a => {"
+                              "  const r = a.getBoundingClientRect(); return [r.left, r.top, r.width, r.height]; });"
+                              "")
+        self.assertEqual(entries[0][1], entries[1][1])
+        self.assertLess(entries[1][1], entries[2][1])
+        self.assertTrue(all(min(e[2], e[3]) >= 24 and e[0] >= 0 and e[0] + e[2] <= 390 for e in entries), entries)
+        self.assertEqual(self.script("const g = document.getElementById('gallery'); return g.scrollWidth - g.clientWidth;"),
+                         0)
+        # A tap on the second entry starts its run, at its link's size.
+        link = self.script("return document.querySelectorAll('#gallery-runs a')[1].hash;")
+        self.tap(entries[1][0] + entries[1][2] / 2, entries[1][1] + entries[1][3] / 2)
+        WebDriverWait(self.driver, 20).until(lambda d: self.script("return Zintrel.frameSize().join();") == "240,160")
+        self.assertEqual(self.script("return [location.hash, document.getElementById('gallery').open];"),
+                         [link, False])
 
     def full_screen(self):
         return self.script("return document.fullscreenElement === document.getElementById('display')")
