@@ -70,23 +70,22 @@ std::string FittedNotice(AreaSize wanted, AreaSize fitted) {
   return WithFullStop(WindowTooSmallText(wanted.width, wanted.height, fitted.width, fitted.height));
 }
 
-// Starts the run of the link given, as zintrel-headless --link does: the
-// display keeps its size (linkWidth x linkHeight) until it is resized, and
-// the reply is the box's line, if any. A link that cannot be replayed, or
-// whose field cannot be had, changes nothing.
+// Starts the run of the link given as the desktop programs' Open link…
+// does, and so as zintrel-headless --link does: the display keeps the
+// link's size (linkWidth x linkHeight) until it is resized, and the reply
+// is the box's line, if any. A link that cannot be replayed, or whose
+// field cannot be had, changes nothing.
 void OpenGivenLink() {
-  SharedRun run;
-  if (const std::string problem = ReadLink(given, run); !problem.empty()) {
-    reply = WithFullStop(OpenLinkFailedText(problem));
+  if (const std::string problem = panel.OpenLink(given, kPageRoom); !problem.empty()) {
+    reply = WithFullStop(problem);
     return;
   }
-  RandomSource random;
-  auto start = std::make_unique<ParticleField>();
-  StartRun(run, *start, random);
-  panel.AdoptState(*start, DisplaySettings{run.darts, std::nullopt}, kPageRoom);
-  randomSource = random;
-  seed = run.seed;
-  const AreaSize fitted = FittedArea({run.width, run.height}, kPageRoom);
+  // Read once more for the size it asked for, which the box tells where
+  // the page fitted it.
+  SharedRun run;
+  static_cast<void>(ReadLink(given, run));
+  seed = panel.Seed();
+  const AreaSize fitted = panel.AskedArea();
   linkWidth = fitted.width;
   linkHeight = fitted.height;
   reply = FittedNotice({run.width, run.height}, fitted);
