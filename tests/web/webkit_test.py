@@ -5,8 +5,8 @@ scripts/x-session gives the test. One browser, its web process fresh when
 the first case loads the page, runs a few of the cases the page's other
 tests run in Chromium, chosen to cover what differs in WebKit: from a
 file:// address it builds its panel and runs, stores each slider's value,
-shows an opened state as the tool draws it, replays a copied link bit for
-bit, copies the link within the press, goes full screen or fills the
+shows an opened state as the tool draws it, replays a copied link and a
+gallery entry bit for bit, copies the link within the press, goes full screen or fills the
 window, draws its own frames without an OffscreenCanvas, and records the
 tool's frames into a GIF; served, it runs at its first visit and at its
 second, through its service worker, cross-origin isolated; and served
@@ -122,6 +122,7 @@ if __name__ == "__main__":
             "test_each_slider_stores_what_the_desktop_mapping_gives",
             "test_an_opened_state_shows_the_headless_frame_and_a_bad_file_changes_nothing",
             "test_a_copied_link_replays_the_run_as_the_headless_tool_does",
+            "test_a_gallery_entry_runs_its_link_as_the_headless_tool_does",
             "test_copy_link_writes_the_clipboard_within_the_press",
             "test_a_browser_without_offscreen_canvas_draws_in_the_page_and_a_failed_start_says_why"])
         passed &= run_cases(Recording, [
