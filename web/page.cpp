@@ -166,11 +166,10 @@ EMSCRIPTEN_KEEPALIVE const char* ZintrelStart() {
 }
 
 // A link followed within the page (a gallery's entry, or a fragment typed
-// into the address bar of the open page): its run starts as the page's
-// start opens it, so that it is the same run as the link opened anew. The
-// text given is the fragment, "#" included.
-// ZintrelLinkWidth is then the size the display keeps, or -1 where the
-// link was not opened.
+// into the address bar of the open page): its run starts as at the page's
+// start, the same run as the link opened anew. The text given is the
+// fragment, "#" included. ZintrelLinkWidth is then the size the display
+// keeps, or -1 where the link was not opened.
 EMSCRIPTEN_KEEPALIVE const char* ZintrelOpenLink() {
   linkWidth = linkHeight = -1;
   return Guarded([] { OpenGivenLink(); });

@@ -3,7 +3,9 @@
 audited with axe-core for WCAG 2.x A and AA (2.2's included) and axe's
 best practices, in English and in Japanese, on a desktop window and on an
 emulated phone; and, in each, every control of the settings panel and of
-the menu is reached with the Tab key and shows where the focus is.
+the menu is reached with the Tab key and shows where the focus is. So with
+the gallery open, whose close button and entries the Tab key then goes
+round.
 
 Usage: audit_test.py PAGE_DIR AXE_JS
 (AXE_JS: axe.min.js of the axe-core that tests/web/package-lock.json pins)
@@ -26,6 +28,8 @@ AXE_TAGS = ["wcag2a", "wcag2aa", "wcag21a", "wcag21aa", "wcag22aa", "best-practi
 # Disabled controls are out of the Tab order by design (the menu disables
 # what cannot be done at the moment); every other one must be in it.
 CONTROLS = "#panel input:not([disabled]), #panel button:not([disabled]), #menu button:not([disabled])"
+# Those of the gallery, the only ones while it is open.
+GALLERY_CONTROLS = "#gallery button, #gallery a"
 # Language, the browser's list of accepted languages, and the lang the page
 # must then declare: the check that the browser really spoke it.
 LANGUAGES = {"english": ("en-US", "en-US,en", "en"), "japanese": ("ja", "ja-JP,ja", "ja")}
@@ -91,7 +95,13 @@ class AuditTest(unittest.TestCase):
             with self.subTest("axe"):
                 self.check_axe(driver)
             with self.subTest("keyboard"):
-                self.check_keyboard(driver)
+                self.check_keyboard(driver, CONTROLS)
+            with self.subTest("gallery"):
+                driver.execute_script("[...document.querySelectorAll('#menu button')].pop().click()")
+                WebDriverWait(driver, 10).until(lambda d: d.execute_script(
+                    "return document.getElementById('gallery').open"))
+                self.check_axe(driver)
+                self.check_keyboard(driver, GALLERY_CONTROLS)
         finally:
             driver.quit()
 
@@ -109,11 +119,13 @@ class AuditTest(unittest.TestCase):
         if results["violations"]:
             self.fail("axe-core %s finds:\n%s" % (results["version"], describe(results["violations"])))
 
-    def check_keyboard(self, driver):
+    def check_keyboard(self, driver, selector):
+        """Checks that the Tab key goes round every control selector finds,
+        each showing its focus."""
         controls = driver.execute_script(
             "return [...document.querySelectorAll(arguments[0])].map(e => e.id || e.textContent || e.outerHTML)",
-            CONTROLS)
-        self.assertGreater(len(controls), 10, "the panel and the menu have no controls")
+            selector)
+        self.assertGreater(len(controls), 10, "no controls: " + selector)
         driver.execute_script("document.activeElement.blur()")
         # Real key presses, as a person tabs through the page: the order
         # is the browser's, and only the reached controls are focused by
@@ -123,7 +135,7 @@ class AuditTest(unittest.TestCase):
             ActionChains(driver).send_keys(Keys.TAB).perform()
             index, element = driver.execute_script(
                 "const e = document.activeElement;"
-                "return [[...document.querySelectorAll(arguments[0])].indexOf(e), e];", CONTROLS)
+                "return [[...document.querySelectorAll(arguments[0])].indexOf(e), e];", selector)
             if index >= 0 and index not in focused_styles:
                 focused_styles[index] = driver.execute_script(FOCUS_STYLE, element)
             if index == 0 and last is not None:
@@ -132,7 +144,7 @@ class AuditTest(unittest.TestCase):
         problems = ["not reached with Tab: " + controls[i] for i in range(len(controls)) if i not in focused_styles]
         driver.execute_script("document.activeElement.blur()")
         for index, element in enumerate(driver.execute_script(
-                "return [...document.querySelectorAll(arguments[0])]", CONTROLS)):
+                "return [...document.querySelectorAll(arguments[0])]", selector)):
             if index not in focused_styles:
                 continue
             focused, plain = focused_styles[index], driver.execute_script(FOCUS_STYLE, element)

@@ -630,12 +630,27 @@ class PageTest(unittest.TestCase):
             "navigator.serviceWorker.ready.then(() => arguments[0](true), () => arguments[0](false));"))
         manifest = self.driver.execute_script("return document.querySelector('link[rel=manifest]').href")
         self.assertTrue(manifest.endswith("manifest.webmanifest"))
+        # The gallery's thumbnails are kept as they are shown, not with the
+        # page: none at first, the first one once the gallery showed it.
+        kept_thumbnails = ("const done = arguments[0];"
+                           "caches.open('zintrel-page').then(c => c.keys())"
+                           "    .then(k => done(k.map(r => r.url).filter(u => u.includes('/gallery/'))));")
+        WebDriverWait(self.driver, 10).until(lambda d: d.execute_script(
+            "return navigator.serviceWorker.controller !== null"))
+        self.assertEqual(self.driver.execute_async_script(kept_thumbnails), [])
+        first = self.address.split("index.html")[0] + "gallery/" + GALLERY[0]["thumbnail"]
+        self.menu("Gallery…").click()
+        WebDriverWait(self.driver, 10).until(lambda d: first in d.execute_async_script(kept_thumbnails))
         self.server.stop()
         self.driver.get("about:blank")
         self.driver.get(self.address)
         WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
             "return Zintrel.frameSize()[0] > 0"))
         self.assertTrue(self.changes(self.frame()), "the page does not run offline")
+        self.menu("Gallery…").click()
+        self.assertEqual(WebDriverWait(self.driver, 10).until(lambda d: d.execute_script(
+            "const i = document.querySelector('#gallery-runs img'); return i.complete && i.naturalWidth;")), 240)
+        self.element("gallery-close").click()
         # The worker made the second load cross-origin isolated: it runs
         # the threaded variant.
         self.assertTrue(self.driver.execute_script("return crossOriginIsolated"))
