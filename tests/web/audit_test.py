@@ -3,9 +3,9 @@
 audited with axe-core for WCAG 2.x A and AA (2.2's included) and axe's
 best practices, in English and in Japanese, on a desktop window and on an
 emulated phone; and, in each, every control of the settings panel and of
-the menu is reached with the Tab key and shows where the focus is. So with
-the gallery open, whose close button and entries the Tab key then goes
-round.
+the menu is reached with the Tab key and shows where the focus is; so
+with the gallery open (in English on a desktop window, in Japanese on a
+phone), whose close button and entries the Tab key then goes round.
 
 Usage: audit_test.py PAGE_DIR AXE_JS
 (AXE_JS: axe.min.js of the axe-core that tests/web/package-lock.json pins)
@@ -78,9 +78,10 @@ class AuditTest(unittest.TestCase):
         cls.server.stop()
         cls.work.cleanup()
 
-    def audit(self, languages, phone):
+    def audit(self, languages, phone, gallery=False):
         """Opens the page in a browser of that language and screen, and
-        checks it with axe and with the keyboard."""
+        checks it with axe and with the keyboard, and so the gallery open
+        where asked."""
         profile = os.path.join(self.work.name, "profile-%s-%s" % (languages, "phone" if phone else "desktop"))
         driver = browser(profile, languages, phone)
         try:
@@ -96,6 +97,8 @@ class AuditTest(unittest.TestCase):
                 self.check_axe(driver)
             with self.subTest("keyboard"):
                 self.check_keyboard(driver, CONTROLS)
+            if not gallery:
+                return
             with self.subTest("gallery"):
                 driver.execute_script("[...document.querySelectorAll('#menu button')].pop().click()")
                 WebDriverWait(driver, 10).until(lambda d: d.execute_script(
@@ -157,8 +160,10 @@ class AuditTest(unittest.TestCase):
         if problems:
             self.fail("\n".join(problems))
 
+    # The gallery's names and layout differ by language and by screen: it
+    # is audited once each way.
     def test_english_on_a_desktop_window(self):
-        self.audit("english", phone=False)
+        self.audit("english", phone=False, gallery=True)
 
     def test_english_on_a_phone(self):
         self.audit("english", phone=True)
@@ -167,7 +172,7 @@ class AuditTest(unittest.TestCase):
         self.audit("japanese", phone=False)
 
     def test_japanese_on_a_phone(self):
-        self.audit("japanese", phone=True)
+        self.audit("japanese", phone=True, gallery=True)
 
 
 if __name__ == "__main__":

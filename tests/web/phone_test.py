@@ -171,9 +171,10 @@ class PhoneTest(unittest.TestCase):
         self.assertTrue(all(min(e[2], e[3]) >= 24 and e[0] >= 0 and e[0] + e[2] <= 390 for e in entries), entries)
         self.assertEqual(self.script("const g = document.getElementById('gallery'); return g.scrollWidth - g.clientWidth;"),
                          0)
-        # A tap on the second entry starts its run, at its link's size.
-        link = self.script("return document.querySelectorAll('#gallery-runs a')[1].hash;")
-        self.tap(entries[1][0] + entries[1][2] / 2, entries[1][1] + entries[1][3] / 2)
+        # A tap on the sixth entry, of 35 particles, starts its run, at its
+        # link's size.
+        link = self.script("return document.querySelectorAll('#gallery-runs a')[5].hash;")
+        self.tap(entries[5][0] + entries[5][2] / 2, entries[5][1] + entries[5][3] / 2)
         WebDriverWait(self.driver, 20).until(lambda d: self.script("return Zintrel.frameSize().join();") == "240,160")
         self.assertEqual(self.script("return [location.hash, document.getElementById('gallery').open];"),
                          [link, False])
