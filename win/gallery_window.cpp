@@ -18,6 +18,8 @@ namespace {
 constexpr wchar_t kClassName[] = L"TGallery";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_VSCROLL;
 constexpr UINT_PTR kFrameTimer = 1;
+// Posted by the reading thread when it has read thumbnails.
+constexpr UINT kThumbnailReadMessage = WM_APP + 1;
 // The thumbnails' size where one cannot be read (a decoder that refuses
 // it): the size `make gallery` writes.
 constexpr int kThumbnailWidth = 240;
@@ -58,14 +60,8 @@ GalleryWindow::GalleryWindow(HWND owner, int selected, std::function<bool(const 
     : owner_(owner), choose_(std::move(choose)) {
   const std::vector<GalleryRun>& runs = GalleryRuns();
   selected_ = std::clamp(selected, 0, static_cast<int>(runs.size()) - 1);
-  Microsoft::WRL::ComPtr<IWICImagingFactory> factory;
-  CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
-  const ULONGLONG now = Now();
-  for (const GalleryRun& run : runs) {
-    names_.push_back(Widen(Tr(run.name.c_str())));
-    animations_.push_back(LoadThumbnail(factory.Get(), run.thumbnail));
-    if (animations_.back()) animations_.back()->Start(now);
-  }
+  for (const GalleryRun& run : runs) names_.push_back(Widen(Tr(run.name.c_str())));
+  animations_.resize(runs.size());
 
   HINSTANCE instance = GetModuleHandleW(nullptr);
   RegisterWindowClass<GalleryWindow>(instance, kClassName);
@@ -91,10 +87,57 @@ GalleryWindow::GalleryWindow(HWND owner, int selected, std::function<bool(const 
   ScrollTo(EntryRect(selected_).top - gap_);
   ShowWindow(window_, SW_SHOW);
   SetForegroundWindow(window_);
+  // Reading all the thumbnails takes seconds under Wine, whose decoder
+  // unpacks every frame as it opens a file: the window answers at once and
+  // each picture shows as it is read, the selected one's row first.
+  std::vector<std::size_t> order;
+  const std::size_t first = static_cast<std::size_t>(selected_ - selected_ % columns_);
+  for (std::size_t i = 0; i < runs.size(); ++i) order.push_back((first + i) % runs.size());
+  reader_ = std::thread([this, order, window = window_] { ReadThumbnails(window, order); });
+}
+
+void GalleryWindow::ReadThumbnails(HWND window, const std::vector<std::size_t>& order) {
+  // The factory is free-threaded; this thread joins the multithreaded
+  // apartment for it.
+  const HRESULT joined = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  {
+    Microsoft::WRL::ComPtr<IWICImagingFactory> factory;
+    CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
+    const std::vector<GalleryRun>& runs = GalleryRuns();
+    for (const std::size_t entry : order) {
+      if (stopReading_) break;
+      std::unique_ptr<GifAnimation> animation = LoadThumbnail(factory.Get(), runs[entry].thumbnail);
+      if (!animation) continue;
+      {
+        const std::lock_guard<std::mutex> lock(readMutex_);
+        read_.emplace_back(entry, std::move(animation));
+      }
+      PostMessageW(window, kThumbnailReadMessage, 0, 0);
+    }
+  }
+  if (SUCCEEDED(joined)) CoUninitialize();
+}
+
+void GalleryWindow::TakeThumbnails() {
+  std::vector<std::pair<std::size_t, std::unique_ptr<GifAnimation>>> taken;
+  {
+    const std::lock_guard<std::mutex> lock(readMutex_);
+    taken.swap(read_);
+  }
+  const ULONGLONG now = Now();
+  for (auto& [entry, animation] : taken) {
+    animation->Start(now);
+    animations_[entry] = std::move(animation);
+    const RECT picture = PictureRect(static_cast<int>(entry));
+    InvalidateRect(window_, &picture, FALSE);
+  }
+  KillTimer(window_, kFrameTimer);
   ArmTimer();
 }
 
 GalleryWindow::~GalleryWindow() {
+  stopReading_ = true;
+  if (reader_.joinable()) reader_.join();
   if (window_ != nullptr) DestroyWindow(window_);
   if (font_ != nullptr) DeleteObject(font_);
 }
@@ -313,6 +356,9 @@ LRESULT GalleryWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_TIMER:
       if (wParam == kFrameTimer) OnTimer();
+      return 0;
+    case kThumbnailReadMessage:
+      if (IsWindowVisible(window_)) TakeThumbnails();
       return 0;
     case WM_KEYDOWN:
       OnKey(wParam);

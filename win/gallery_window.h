@@ -2,9 +2,13 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "win/gif_animation.h"
@@ -50,6 +54,11 @@ class GalleryWindow {
   void Choose(int entry);
   void Close();
   void ArmTimer();
+  // Reads the thumbnails in order on the reading thread, handing each over
+  // and telling window.
+  void ReadThumbnails(HWND window, const std::vector<std::size_t>& order);
+  // Starts the thumbnails read so far.
+  void TakeThumbnails();
   // The entry under a point of the client area, or -1.
   int EntryAt(POINT point) const;
   // An entry's thumbnail and the entry with its name, in client pixels.
@@ -62,7 +71,13 @@ class GalleryWindow {
   UINT dpi_ = 96;
   std::function<bool(const std::string&)> choose_;
   std::vector<std::wstring> names_;
+  // nullptr until read, or where a thumbnail cannot be read.
   std::vector<std::unique_ptr<GifAnimation>> animations_;
+  std::thread reader_;
+  std::atomic<bool> stopReading_{false};
+  std::mutex readMutex_;
+  // Read and not yet taken, under readMutex_.
+  std::vector<std::pair<std::size_t, std::unique_ptr<GifAnimation>>> read_;
   int selected_ = 0;
   int pressed_ = -1;
   // The grid, in client pixels at the window's dpi.

@@ -63,7 +63,12 @@ GifAnimation::GifAnimation(IWICImagingFactory& factory, const void* bytes, DWORD
     const int index = Number(screen.Get(), L"/logscrdesc/BackgroundColorIndex", 0);
     if (static_cast<UINT>(index) < colorCount) background_ = colors[index] & 0xFFFFFF;
   }
+  // Every frame now, and the decoder let go: Wine's holds every frame's
+  // pixels, one byte each, for as long as it lives.
   frames_.resize(count);
+  for (UINT index = 0; index < count; ++index) Decode(frames_[index], index);
+  decoder_.Reset();
+  factory_.Reset();
   canvas_.resize(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
 }
 
@@ -110,7 +115,6 @@ void GifAnimation::Decode(Frame& frame, UINT index) {
     i += length;
   }
   frame.runs.shrink_to_fit();
-  frame.decoded = true;
 }
 
 void GifAnimation::Clear() { std::fill(canvas_.begin(), canvas_.end(), background_); }
@@ -143,8 +147,7 @@ void GifAnimation::Dispose(const Frame& frame) {
 }
 
 void GifAnimation::Draw(UINT index) {
-  Frame& frame = frames_[index];
-  if (!frame.decoded) Decode(frame, index);
+  const Frame& frame = frames_[index];
   if (frame.disposal == 3) {
     saved_.clear();
     ForEachPixel(width_, height_, frame.left, frame.top, frame.width, frame.height, [&](std::ptrdiff_t at) {

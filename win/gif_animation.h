@@ -14,9 +14,9 @@ namespace zintrel {
 // decoder (WIC): each frame is a rectangle drawn over what the one before
 // left, after that one's disposal (left in place, cleared to the
 // background, or put back as it was), shown for its own delay, looping for
-// ever. A frame is decoded the first time it is shown and kept run-length
-// coded, so later loops only compose: the gallery's thumbnails hold 92 MB
-// of pixels as one byte each, mostly long runs of the background.
+// ever. The frames are decoded once, as the animation is read, and kept
+// run-length coded, so that playing only composes: the gallery's thumbnails
+// hold 92 MB of pixels as one byte each, mostly long runs of the background.
 class GifAnimation {
  public:
   // Reads the animation in bytes, which must outlive it (a resource does).
@@ -41,7 +41,6 @@ class GifAnimation {
     int delay = 0;        // Milliseconds it is shown.
     int disposal = 0;     // The GIF's: 2 clears to the background, 3 restores.
     int transparent = -1; // The palette index drawn as nothing, or -1.
-    bool decoded = false;
     std::size_t palette = 0;           // Into palettes_.
     std::vector<std::uint8_t> runs;    // Pairs of (length 1 .. 255, index).
   };
