@@ -6,6 +6,7 @@
 #include <string>
 
 #include "settings/label_fit.h"
+#include "win/gallery_window.h"
 #include "win/unit21.h"
 #include "win/unit23.h"
 #include "win/wide_text.h"
@@ -80,6 +81,13 @@ void TForm1::WriteTexts() const {
   }
   for (const Slider slider : kSliders) {
     line(("Tip" + std::to_string(static_cast<int>(slider) + 1)).c_str(), Widen(panel_.ValueText(slider)));
+  }
+  // The gallery's title and the names under its pictures, once it shows.
+  if (const GalleryWindow* gallery = display_ != nullptr ? display_->Gallery() : nullptr) {
+    line("Gallery", WindowText(gallery->Handle()));
+    for (std::size_t i = 0; i < gallery->Names().size(); ++i) {
+      line(("Gallery" + std::to_string(i + 1)).c_str(), gallery->Names()[i]);
+    }
   }
   std::fclose(file);
 }

@@ -10,6 +10,7 @@
 #include "settings/catalog.h"
 #include "settings/label_fit.h"
 #include "win/error_box.h"
+#include "win/gallery_window.h"
 #include "win/ui_font.h"
 #include "win/unit23.h"
 #include "win/wide_text.h"
@@ -84,6 +85,8 @@ TForm1::TForm1(HINSTANCE instance, ParticleField& field, FrameBitmap& bitmap, Ra
   if (const char* at = std::getenv("ZINTREL_FAULT_AT_TICK")) faultAtTick_ = std::atoll(at);
   if (const wchar_t* file = _wgetenv(L"ZINTREL_TICK_COUNTER_FILE")) counterFile_ = file;
   if (const wchar_t* file = _wgetenv(L"ZINTREL_TEXTS_FILE")) textsFile_ = file;
+  if (const char* ticks = std::getenv("ZINTREL_OPENED_TICKS")) openedTicks_ = std::atoll(ticks);
+  if (const wchar_t* file = _wgetenv(L"ZINTREL_OPENED_STATE_FILE")) openedStateFile_ = file;
 #endif
   Guarded([this] { FormCreate(); });
   lastFocus_ = TrackBar1;
@@ -223,10 +226,24 @@ void TForm1::Timer1Timer() {
 #ifdef ZINTREL_TEST_HOOKS
   CountTick();
   if (ticks_ == 1 && !textsFile_.empty()) WriteTexts();
+  const bool galleryShown = display_->Gallery() != nullptr && IsWindowVisible(display_->Gallery()->Handle());
+  if (galleryShown && !galleryTextsWritten_ && !textsFile_.empty()) WriteTexts();
+  galleryTextsWritten_ = galleryShown;
   if (ticks_ == faultAtTick_) throw std::runtime_error("Injected fault");
 #endif
   const SIZE size = display_->FieldSize();
   panel_.Timer1Timer(size.cx, size.cy);
+#ifdef ZINTREL_TEST_HOOKS
+  if (ticksSinceOpened_ >= 0 && ++ticksSinceOpened_ == openedTicks_ && !openedStateFile_.empty()) {
+    WriteOpenedState();
+  }
+#endif
+}
+
+void TForm1::RunOpened() {
+#ifdef ZINTREL_TEST_HOOKS
+  ticksSinceOpened_ = 0;
+#endif
 }
 
 void TForm1::RunTick() {
@@ -243,6 +260,16 @@ void TForm1::RunTick() {
 }
 
 #ifdef ZINTREL_TEST_HOOKS
+void TForm1::WriteOpenedState() const {
+  // Under a name of its own first, so that the test never reads half.
+  const std::wstring part = openedStateFile_ + L".part";
+  FILE* file = _wfopen(part.c_str(), L"wb");
+  if (file == nullptr) return;
+  const std::string text = panel_.SavedStateText();
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  if (std::fclose(file) == 0 && written) MoveFileExW(part.c_str(), openedStateFile_.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
 void TForm1::CountTick() {
   ++ticks_;
   const ULONGLONG now = GetTickCount64();

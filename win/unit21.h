@@ -35,6 +35,9 @@ class TForm1 : private SettingsControls {
   // that opens a file dropped here.
   void SetDisplayWindow(TForm2* display);
   SettingsPanel& Panel() { return panel_; }
+  // Tells the window a state, link or gallery run has just been opened
+  // (for the test build's hooks; nothing otherwise).
+  void RunOpened();
 
   // The handlers, in the order of the window's controls.
   void FormCreate();
@@ -115,9 +118,18 @@ class TForm1 : private SettingsControls {
   // ZINTREL_TICK_COUNTER_FILE (as the Linux program's preloaded counter).
   void CountTick();
   long long faultAtTick_ = 0;
-  // Where the first tick writes what the windows show (ZINTREL_TEXTS_FILE).
+  // Where the first tick writes what the windows show (ZINTREL_TEXTS_FILE),
+  // written again once the gallery shows.
   std::wstring textsFile_;
+  bool galleryTextsWritten_ = false;
   void WriteTexts() const;
+  // The state ZINTREL_OPENED_TICKS ticks after a run was opened is written
+  // to ZINTREL_OPENED_STATE_FILE, whole or not at all; -1 while no run
+  // opened counts.
+  long long openedTicks_ = 0;
+  long long ticksSinceOpened_ = -1;
+  std::wstring openedStateFile_;
+  void WriteOpenedState() const;
   long long ticks_ = 0;
   std::wstring counterFile_;
   ULONGLONG lastCount_ = 0;

@@ -17,6 +17,7 @@
 #include "win/drop_target.h"
 #include "win/error_box.h"
 #include "win/file_output.h"
+#include "win/gallery_window.h"
 #include "win/link_dialog.h"
 #include "win/modal_scope.h"
 #include "win/state_input.h"
@@ -31,7 +32,8 @@ constexpr wchar_t kClassName[] = L"TForm2";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 constexpr DWORD kExStyle = 0;
 
-enum Command { kSaveState = 1, kOpenState, kSavePicture, kCopyPicture, kRecord, kFullScreen, kCopyLink, kOpenLink };
+enum Command { kSaveState = 1, kOpenState, kSavePicture, kCopyPicture, kRecord, kFullScreen, kCopyLink, kOpenLink,
+               kGallery };
 
 // Record… or, while a recording runs, Stop recording, on the same key.
 std::wstring RecordItemText(bool recording) {
@@ -45,7 +47,8 @@ HMENU BuildMenu() {
   AppendMenuW(menu, MF_STRING, kOpenState, (Widen(Tr("Open state…")) + L"\tCtrl+O").c_str());
   AppendMenuW(menu, MF_STRING, kSavePicture, (Widen(Tr("Save picture…")) + L"\tCtrl+Shift+S").c_str());
   AppendMenuW(menu, MF_STRING, kCopyPicture, (Widen(Tr("Copy picture")) + L"\tCtrl+C").c_str());
-  for (const auto& [command, item] : {std::pair{kCopyLink, kDesktopCopyLinkItem}, std::pair{kOpenLink, kOpenLinkItem}}) {
+  for (const auto& [command, item] : {std::pair{kCopyLink, kDesktopCopyLinkItem}, std::pair{kOpenLink, kOpenLinkItem},
+                                     std::pair{kGallery, kGalleryItem}}) {
     AppendMenuW(menu, MF_STRING, command, (Widen(Tr(item.text)) + L"\t" + Widen(item.shortcut)).c_str());
   }
   AppendMenuW(menu, MF_STRING, kRecord, RecordItemText(false).c_str());
@@ -61,6 +64,7 @@ HACCEL BuildShortcuts() {
       {FVIRTKEY | FCONTROL, 'C', kCopyPicture},
       {FVIRTKEY | FCONTROL | FSHIFT, 'C', kCopyLink},
       {FVIRTKEY | FCONTROL, 'L', kOpenLink},
+      {FVIRTKEY | FCONTROL, 'G', kGallery},
       {FVIRTKEY | FCONTROL, 'R', kRecord},
       {FVIRTKEY, VK_F11, kFullScreen},
   };
@@ -88,11 +92,6 @@ std::wstring FolderOf(const std::wstring& path) {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-// The whole factor frame pixels are enlarged by at dpi, rounded as the Linux
-// program rounds: at 150 % the frame is enlarged 2 x 2, never stretched by a
-// fraction.
-int ZoomAt(UINT dpi) { return std::max(1, static_cast<int>((dpi + 48) / 96)); }
-
 // The outer size of a window with a client area of client pixels.
 SIZE OuterSize(SIZE client, UINT dpi) {
   RECT frame{0, 0, client.cx, client.cy};
@@ -101,6 +100,8 @@ SIZE OuterSize(SIZE client, UINT dpi) {
 }
 
 }  // namespace
+
+int FrameZoomAt(UINT dpi) { return std::max(1, static_cast<int>((dpi + 48) / 96)); }
 
 TForm2::TForm2(HINSTANCE instance, const FrameBitmap& bitmap, TForm1& form1) : bitmap_(bitmap), form1_(form1) {
   // Wherever no frame covers the window yet (after it grew, before the next
@@ -126,6 +127,7 @@ TForm2::TForm2(HINSTANCE instance, const FrameBitmap& bitmap, TForm1& form1) : b
 }
 
 TForm2::~TForm2() {
+  gallery_.reset();
   if (window_ != nullptr) {
     RevokeDragDrop(window_);
     DestroyWindow(window_);
@@ -135,7 +137,7 @@ TForm2::~TForm2() {
   if (shortcuts_ != nullptr) DestroyAcceleratorTable(shortcuts_);
 }
 
-int TForm2::Zoom() const { return ZoomAt(window_ != nullptr ? GetDpiForWindow(window_) : 96); }
+int TForm2::Zoom() const { return FrameZoomAt(window_ != nullptr ? GetDpiForWindow(window_) : 96); }
 
 SIZE TForm2::FieldSize() const {
   // Minimising must rescale nothing: a minimised window's client rectangle
@@ -248,6 +250,13 @@ LRESULT TForm2::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kOpenDroppedMessage:
       OpenDroppedFile();
       return 0;
+    case kGalleryClosedMessage:
+      // Destroyed here, outside its own handlers, with what it held.
+      if (gallery_ != nullptr && !IsWindowVisible(gallery_->Handle())) {
+        galleryEntry_ = gallery_->Selected();
+        gallery_.reset();
+      }
+      return 0;
     case WM_GETDPISCALEDSIZE: {
       // Windows would scale the window by the ratio of the two dpi, while
       // the frame is enlarged by whole factors: the field would change size
@@ -255,7 +264,7 @@ LRESULT TForm2::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // new monitor's factor instead.
       const UINT dpi = static_cast<UINT>(wParam);
       const SIZE field = FieldSize();
-      const int zoom = ZoomAt(dpi);
+      const int zoom = FrameZoomAt(dpi);
       *reinterpret_cast<SIZE*>(lParam) = OuterSize({field.cx * zoom, field.cy * zoom}, dpi);
       return TRUE;
     }
@@ -307,6 +316,9 @@ void TForm2::OnCommand(int id) {
         if (const std::wstring address = AskForLink(window_, proposed); !address.empty()) OpenLink(address);
         return;
       }
+      case kGallery:
+        ShowGallery();
+        return;
       case kFullScreen:
         // The ticks measure the new client area and rescale the field, as
         // after any resize.
@@ -418,10 +430,26 @@ bool TForm2::CopyLink() {
   return false;
 }
 
+void TForm2::ShowGallery() {
+  if (gallery_ != nullptr && IsWindowVisible(gallery_->Handle())) {
+    if (IsIconic(gallery_->Handle())) ShowWindow(gallery_->Handle(), SW_RESTORE);
+    SetForegroundWindow(gallery_->Handle());
+    return;
+  }
+  // One closed but not yet destroyed is made anew.
+  if (gallery_ != nullptr) galleryEntry_ = gallery_->Selected();
+  gallery_.reset();
+  // Owned by this window, so that it stays in front of it.
+  gallery_ = std::make_unique<GalleryWindow>(window_, galleryEntry_, [this](const std::string& link) {
+    return OpenLink(Widen(link));
+  });
+}
+
 void TForm2::ShowAtFieldSize() {
   const ParticleField& field = form1_.Panel().Field();
   const SIZE wanted{field.FieldWidth, field.FieldHeight};
   const SIZE given = SetFieldSize(wanted);
+  form1_.RunOpened();
   if (!IsWindowVisible(window_)) ShowIfHidden();
   if (given.cx != wanted.cx || given.cy != wanted.cy) {
     Errors().Report(window_, WindowTooSmallText(wanted.cx, wanted.cy, given.cx, given.cy), MB_ICONINFORMATION);

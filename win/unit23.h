@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "render/frame_bitmap.h"
@@ -12,6 +13,12 @@ namespace zintrel {
 
 class TForm1;
 class StateDropTarget;
+class GalleryWindow;
+
+// Returns the whole factor frame pixels are enlarged by at dpi, rounded as
+// the Linux program rounds: at 150 % the frame is enlarged 2 x 2, never
+// stretched by a fraction.
+int FrameZoomAt(UINT dpi);
 
 // The message by which a dropped file is opened once the drop is over.
 inline constexpr UINT kOpenDroppedMessage = WM_APP + 2;
@@ -21,7 +28,7 @@ inline constexpr UINT kOpenDroppedMessage = WM_APP + 2;
 // scale, as the Linux program does. Closing it hides it and the ticks go
 // on; the settings window's Play / Pause brings it back. Its own additions
 // are the menu (right click, the Menu key) with its shortcuts, full screen
-// among them (F11, Esc to leave), and opening a state file dropped on
+// among them (F11, Esc to leave), the gallery, and opening a state file dropped on
 // either window.
 class TForm2 {
  public:
@@ -59,6 +66,10 @@ class TForm2 {
   bool CopyLink();
   // Starts the run of a link and gives the window its size.
   bool OpenLink(const std::wstring& address);
+  // Opens the gallery, or brings it to the front where it is open.
+  void ShowGallery();
+  // The gallery while it is open, or nullptr.
+  const GalleryWindow* Gallery() const { return gallery_.get(); }
   // Records every tick's frame into an animated GIF at path until
   // StopRecording; see SettingsPanel::StartRecording.
   void StartRecording(const std::wstring& path);
@@ -107,6 +118,10 @@ class TForm2 {
   std::wstring title_;
   // Whether the menu offers Stop recording rather than Record….
   bool recordItemStopping_ = false;
+  std::unique_ptr<GalleryWindow> gallery_;
+  // The run the gallery showed selected when it closed, selected again when
+  // it opens.
+  int galleryEntry_ = 0;
 };
 
 }  // namespace zintrel
