@@ -97,6 +97,18 @@ class DisplayMenuTest : public testing::Test {
     for (int k = 0; k < count; ++k) form1_.Timer1Timer();
   }
 
+  // Five ticks on from here, the program's field is the one the tool
+  // reaches in the first five of run.
+  void ExpectToRunAsTheTool(const SharedRun& run) {
+    auto tool = std::make_unique<ParticleField>();
+    FrameBitmap frame;
+    RandomSource random;
+    StartRun(run, *tool, random);
+    for (int tick = 0; tick < 5; ++tick) RunTick(*tool, frame, run.width, run.height, run.darts);
+    Tick(5);
+    EXPECT_EQ(HashField(field_), HashField(*tool));
+  }
+
   SliderPositions Positions() const {
     return {form1_.TrackBar1->Position(), form1_.TrackBar2->Position(), form1_.TrackBar3->Position(),
             form1_.TrackBar4->Position(), form1_.TrackBar5->Position(), form1_.TrackBar6->Position(),
@@ -273,13 +285,7 @@ TEST_F(DisplayMenuTest, AGalleryRunOpensAsTheToolRunsIt) {
     ASSERT_EQ(ReadLink(link, run), "");
     EXPECT_EQ(form2_.size(), QSize(run.width, run.height));
     EXPECT_EQ(form1_.CheckBox1->isChecked(), run.darts);
-    auto tool = std::make_unique<ParticleField>();
-    FrameBitmap frame;
-    RandomSource random;
-    StartRun(run, *tool, random);
-    for (int tick = 0; tick < 5; ++tick) RunTick(*tool, frame, run.width, run.height, run.darts);
-    Tick(5);
-    EXPECT_EQ(HashField(field_), HashField(*tool));
+    ExpectToRunAsTheTool(run);
   }
 }
 
@@ -315,13 +321,7 @@ TEST_F(DisplayMenuTest, ACopiedLinkOpensAsTheToolRunsIt) {
   EXPECT_EQ(form2_.size(), QSize(660, 440));
   SharedRun run;
   ASSERT_EQ(ReadLink(link.toStdString(), run), "");
-  auto tool = std::make_unique<ParticleField>();
-  FrameBitmap frame;
-  RandomSource random;
-  StartRun(run, *tool, random);
-  for (int tick = 0; tick < 5; ++tick) RunTick(*tool, frame, run.width, run.height, run.darts);
-  Tick(5);
-  EXPECT_EQ(HashField(field_), HashField(*tool));
+  ExpectToRunAsTheTool(run);
 
   QApplication::clipboard()->setText(QStringLiteral("https://example.net/"));
   const std::uint64_t before = HashField(field_);
